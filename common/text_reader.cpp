@@ -1,0 +1,60 @@
+#include "text_reader.hpp"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vh {
+
+TextReader::TextReader(ByteSource source, std::size_t capacity)
+    : source_(std::move(source)),
+      buffer_(std::make_unique<char[]>(std::max(capacity, kMinCapacity))),
+      capacity_(std::max(capacity, kMinCapacity)) {}
+
+bool TextReader::rewind() {
+  begin_ = end_ = 0;
+  source_done_ = at_end_ = false;
+  failed_ = !source_.rewind();
+  return !failed_;
+}
+
+// Keeps at least one whole line's worth of cleaned bytes buffered, so that a line is
+// always contiguous.
+bool TextReader::refill() {
+  if (failed_) return false;
+  while (!source_done_ && end_ - begin_ < kMaxLine) {
+    if (begin_ > 0) {
+      std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
+      end_ -= begin_;
+      begin_ = 0;
+    }
+    const std::ptrdiff_t count = source_.read({buffer_.get() + end_, capacity_ - end_});
+    if (count < 0) {
+      failed_ = true;
+      return false;
+    }
+    if (count == 0) {
+      source_done_ = true;
+      break;
+    }
+    end_ += clean(buffer_.get() + end_, static_cast<std::size_t>(count));
+  }
+  return true;
+}
+
+// Cuts the fresh bytes at 0x1A and drops their CR bytes in place; returns how many remain.
+std::size_t TextReader::clean(char* bytes, std::size_t count) {
+  if (const void* stop = std::memchr(bytes, 0x1A, count)) {
+    count = static_cast<std::size_t>(static_cast<const char*>(stop) - bytes);
+    source_done_ = true;
+  }
+  char* const end = bytes + count;
+  char* out = static_cast<char*>(std::memchr(bytes, '\r', count));
+  if (out == nullptr) return count;
+  for (const char* in = out; in != end; ++in) {
+    *out = *in;
+    out += *in != '\r';
+  }
+  return static_cast<std::size_t>(out - bytes);
+}
+
+}  // namespace vh

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "byte_stream.hpp"
+
+namespace vh {
+
+// Reads text line by line with the rules both tools rely on, whatever the platform:
+// every CR byte is dropped, the byte 0x1A ends the input, and a line is at most
+// 255 characters (a longer one comes out in pieces).
+class TextReader {
+ public:
+  static constexpr std::size_t kMaxLine = 255;
+  static constexpr std::size_t kDefaultCapacity = 256 * 1024;
+  static constexpr std::size_t kMinCapacity = 2 * kMaxLine;
+
+  explicit TextReader(ByteSource source, std::size_t capacity = kDefaultCapacity);
+
+  // The next line, with its LF unless it was cut or is the last one; valid until the
+  // next read or rewind. Empty at the end of the input (which then sets the flag) and
+  // after a read error.
+  std::optional<std::string_view> read_line() {
+    if (end_ - begin_ < kMaxLine && !source_done_ && !refill()) return std::nullopt;
+    const std::size_t available = end_ - begin_;
+    if (available == 0) {
+      at_end_ = true;
+      return std::nullopt;
+    }
+    const char* start = buffer_.get() + begin_;
+    const std::size_t limit = available < kMaxLine ? available : kMaxLine;
+    std::size_t length = limit;
+    if (const void* lf = std::memchr(start, '\n', limit)) {
+      length = static_cast<std::size_t>(static_cast<const char*>(lf) - start) + 1;
+    } else if (limit < kMaxLine) {
+      at_end_ = true;  // the last line, without a line end
+    }
+    begin_ += length;
+    return std::string_view(start, length);
+  }
+
+  // The end-of-input flag: set by the read that meets the end, cleared by rewind().
+  bool at_end() const { return at_end_; }
+  // True once reading the underlying file has failed.
+  bool failed() const { return failed_; }
+  // Starts again at the first byte; false when the file cannot be rewound.
+  bool rewind();
+
+ private:
+  bool refill();
+  std::size_t clean(char* bytes, std::size_t count);
+
+  ByteSource source_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t capacity_;
+  std::size_t begin_ = 0;
+  std::size_t end_ = 0;
+  bool source_done_ = false;
+  bool at_end_ = false;
+  bool failed_ = false;
+};
+
+}  // namespace vh

@@ -1,0 +1,55 @@
+#include "text_writer.hpp"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vh {
+
+TextWriter::TextWriter(ByteSink sink, std::size_t capacity)
+    : sink_(std::move(sink)),
+      buffer_(std::make_unique<char[]>(std::max(capacity, kMinCapacity))),
+      capacity_(std::max(capacity, kMinCapacity)) {}
+
+TextWriter::~TextWriter() {
+  if (!finished_) finish();
+}
+
+void TextWriter::write_text(std::string_view text) {
+  while (!text.empty()) {
+    const std::size_t lf = text.find('\n');
+    if (lf == std::string_view::npos) {
+      append(text);
+      return;
+    }
+    append(text.substr(0, lf));
+    write_line_end();
+    text.remove_prefix(lf + 1);
+  }
+}
+
+void TextWriter::append(std::string_view bytes) {
+  while (!bytes.empty()) {
+    if (used_ == capacity_) flush();
+    const std::size_t count = std::min(bytes.size(), capacity_ - used_);
+    std::memcpy(buffer_.get() + used_, bytes.data(), count);
+    used_ += count;
+    bytes.remove_prefix(count);
+  }
+}
+
+// After a failure the buffered bytes are dropped: the output is lost anyway and
+// finish() reports it.
+void TextWriter::flush() {
+  if (used_ > 0 && !failed_ && !sink_.write({buffer_.get(), used_})) failed_ = true;
+  used_ = 0;
+}
+
+bool TextWriter::finish() {
+  if (finished_) return !failed_;
+  finished_ = true;
+  flush();
+  if (!sink_.close()) failed_ = true;
+  return !failed_;
+}
+
+}  // namespace vh

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "verilog_hex.hpp"
+
+namespace tolvane {
+
+// The byte a byte-list line stands for: the low 8 bits of its hexadecimal value.
+std::uint8_t parse_byte_line(std::string_view line);
+
+enum class ConvertStatus { ok, read_failed };
+
+// Groups the byte lines of the input into words of data_width / 8 bytes and writes one
+// word line per word, addressed 0, 1, 2, ... A word is begun only once its first byte
+// has been read; bytes missing at the end of the input are 0x00. data_width must be at
+// least 8.
+ConvertStatus convert_bytes(vh::TextReader& input, vh::TextWriter& output,
+                            std::uint8_t data_width, bool big_endian);
+
+}  // namespace tolvane
