@@ -27,8 +27,8 @@ std::uint8_t parse_byte_line(std::string_view line) {
   return static_cast<std::uint8_t>(vh::parse_unsigned(line, 16));
 }
 
-ConvertStatus convert_bytes(vh::TextReader& input, vh::TextWriter& output,
-                            std::uint8_t data_width, bool big_endian) {
+ConvertStatus convert_bytes(vh::TextReader& input, vh::TextWriter& output, std::uint8_t data_width,
+                            bool big_endian) {
   const unsigned bytes_per_word = data_width / 8u;
   std::array<std::uint8_t, 32> word{};
   for (std::uint32_t address = 0;; ++address) {

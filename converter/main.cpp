@@ -41,14 +41,14 @@ void print_help() {
   console::print("\nUSAGE: \n");
   console::print("\ttolvane.exe [option] <input file> [option]\n");
   console::print("\noptions: \n");
-  console::print("\t-d##\t\tDefines data_width. By default data_width=16 \n\t\t\t(valid values 8, 16, 32)\n");
+  console::print(
+      "\t-d##\t\tDefines data_width. By default data_width=16 \n\t\t\t(valid values 8, 16, 32)\n");
   console::print("\t-m\t\tDefines big-endian format (MSB 1st - default)\n");
   console::print("\t-l\t\tDefines little-endian format (LSB 1st)\n");
 }
 
 // Fills the settings from the arguments; a value means the run ends with that status.
-std::optional<int> scan_arguments(const std::vector<std::string_view>& args,
-                                  Settings& settings) {
+std::optional<int> scan_arguments(const std::vector<std::string_view>& args, Settings& settings) {
   for (std::size_t position = 1; position <= args.size(); ++position) {
     const std::string_view arg = args[position - 1];
     if (arg.empty() || arg[0] != '-') {

@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "byte_conversion.hpp"
+#include "output_name.hpp"
+#include "verilog_hex.hpp"
+
+namespace {
+
+struct ByteCase {
+  std::string line;
+  std::uint8_t value;
+  friend void PrintTo(const ByteCase& c, std::ostream* os) {
+    *os << testing::PrintToString(c.line);
+  }
+};
+
+class ByteLine : public testing::TestWithParam<ByteCase> {};
+
+TEST_P(ByteLine, GivesTheLowByteOfTheHexValue) {
+  EXPECT_EQ(tolvane::parse_byte_line(GetParam().line), GetParam().value)
+      << testing::PrintToString(GetParam().line);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ByteLine,
+    testing::Values(ByteCase{"3f\n", 0x3F}, ByteCase{"3F", 0x3F}, ByteCase{"0x3F\n", 0x3F},
+                    ByteCase{" 3f\n", 0x3F}, ByteCase{"+3f\n", 0x3F}, ByteCase{"1ff\n", 0xFF},
+                    ByteCase{"add\n", 0xDD}, ByteCase{"-1\n", 0xFF}, ByteCase{"123456789\n", 0xFF},
+                    ByteCase{"\n", 0}, ByteCase{"   \n", 0}, ByteCase{"; note\n", 0},
+                    ByteCase{"xyz\n", 0}, ByteCase{"cafe\n", 0xFE}, ByteCase{"0\n", 0},
+                    ByteCase{"3g\n", 3}, ByteCase{"g3\n", 0}, ByteCase{"12", 0x12},
+                    ByteCase{"1\n", 1}, ByteCase{"ab\t", 0xAB}, ByteCase{"0x\n", 0}));
+
+struct ConvertCase {
+  const char* name;
+  std::string input;
+  std::uint8_t data_width;
+  bool big_endian;
+  std::string output;
+  friend void PrintTo(const ConvertCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class Conversion : public testing::TestWithParam<ConvertCase> {};
+
+TEST_P(Conversion, WritesOneWordLinePerWord) {
+  const ConvertCase& c = GetParam();
+  for (const std::size_t capacity : {std::size_t{0}, vh::TextReader::kDefaultCapacity}) {
+    std::string out;
+    vh::TextReader input(vh::ByteSource::from_memory(c.input), capacity);
+    vh::TextWriter output(vh::ByteSink::to_memory(out), capacity);
+    EXPECT_EQ(tolvane::convert_bytes(input, output, c.data_width, c.big_endian),
+              tolvane::ConvertStatus::ok);
+    ASSERT_TRUE(output.finish());
+    EXPECT_EQ(out, c.output);
+  }
+}
+
+const std::string kFourBytes = "12\n34\nab\ncd";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Conversion,
+    testing::Values(
+        ConvertCase{"Default", kFourBytes, 16, true, "@0\t1234\r\n@1\tABCD\r\n"},
+        ConvertCase{"Little", kFourBytes, 16, false, "@0\t3412\r\n@1\tCDAB\r\n"},
+        ConvertCase{"Width32", kFourBytes, 32, true, "@0\t1234ABCD\r\n"},
+        ConvertCase{"Width8", kFourBytes, 8, true, "@0\t12\r\n@1\t34\r\n@2\tAB\r\n@3\tCD\r\n"},
+        ConvertCase{"Width12IsOneByte", "1\n2\n", 12, true, "@0\t01\r\n@1\t02\r\n"},
+        ConvertCase{"Width64", "1\n2\n3\n4\n5\n6\n7\n8\n", 64, false, "@0\t0807060504030201\r\n"},
+        ConvertCase{"Width248", "ff\n", 248, true, "@0\tFF" + std::string(60, '0') + "\r\n"},
+        ConvertCase{"FinalLineEndBeginsNoWord", "12\n34\n", 16, true, "@0\t1234\r\n"},
+        ConvertCase{"ShortLastWordPadded", "12\n34\nab\n", 32, true, "@0\t1234AB00\r\n"},
+        ConvertCase{"ShortLastWordPaddedLittle", "12\n34\nab", 32, false, "@0\t00AB3412\r\n"},
+        ConvertCase{"Empty", "", 32, true, ""},
+        ConvertCase{"OnlySub",
+                    "\x1a"
+                    "12\n",
+                    8, true, ""},
+        ConvertCase{"CrLfInput", "12\r\n34\r\n", 8, true, "@0\t12\r\n@1\t34\r\n"},
+        ConvertCase{"BlankLineIsAZeroByte", "\n\n", 16, true, "@0\t0000\r\n"},
+        ConvertCase{"LongLineIsTwoBytes", std::string(254, ' ') + "7f\n", 16, true,
+                    "@0\t070F\r\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Conversion, AddressesCountWordsInUpperCaseHex) {
+  std::string input;
+  std::string expected;
+  for (unsigned i = 0; i < 300; ++i) {
+    char line[32];
+    std::snprintf(line, sizeof line, "%02x\n%02X\n", i & 0xFF, (i * 7) & 0xFF);
+    input += line;
+    std::snprintf(line, sizeof line, "@%X\t%02X%02X\r\n", i, (i * 7) & 0xFF, i & 0xFF);
+    expected += line;
+  }
+  std::string out;
+  vh::TextReader reader(vh::ByteSource::from_memory(input));
+  vh::TextWriter writer(vh::ByteSink::to_memory(out));
+  ASSERT_EQ(tolvane::convert_bytes(reader, writer, 16, false), tolvane::ConvertStatus::ok);
+  ASSERT_TRUE(writer.finish());
+  EXPECT_EQ(out, expected);
+}
+
+struct NameCase {
+  std::string input;
+  std::optional<std::string> output;
+  friend void PrintTo(const NameCase& c, std::ostream* os) { *os << c.input; }
+};
+
+class OutputName : public testing::TestWithParam<NameCase> {};
+
+TEST_P(OutputName, KeepsTheDirectoryAndTakesTheStem) {
+  EXPECT_EQ(tolvane::output_name_for(GetParam().input), GetParam().output) << GetParam().input;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OutputName,
+    testing::Values(NameCase{"rom.txt", "rom.vh"}, NameCase{"rom", "rom.vh"},
+                    NameCase{"a.b.c", "a.vh"}, NameCase{"./rom.txt", "./rom.vh"},
+                    NameCase{"..\\dir\\rom.txt", "..\\dir\\rom.vh"},
+                    NameCase{"dir.1/rom.txt", "dir.1/rom.vh"}, NameCase{"sub/.x.y", "sub/x.vh"},
+                    NameCase{"/abs/..rom", "/abs/rom.vh"}, NameCase{"rom.vh", "rom.vh"},
+                    NameCase{"", std::nullopt}, NameCase{"...", std::nullopt},
+                    NameCase{"dir/", std::nullopt}, NameCase{"dir/..", std::nullopt},
+                    NameCase{"c:\\x\\.", std::nullopt}));
+
+}  // namespace

@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "verilog_hex.hpp"
+
+namespace {
+
+struct NumberCase {
+  std::string text;
+  unsigned base;
+  std::uint32_t value;
+  friend void PrintTo(const NumberCase& c, std::ostream* os) {
+    *os << testing::PrintToString(c.text);
+  }
+};
+
+class UnsignedParse : public testing::TestWithParam<NumberCase> {};
+
+TEST_P(UnsignedParse, GivesTheValue) {
+  EXPECT_EQ(vh::parse_unsigned(GetParam().text, GetParam().base), GetParam().value)
+      << testing::PrintToString(GetParam().text) << " base " << GetParam().base;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UnsignedParse,
+    testing::Values(NumberCase{"  ff", 16, 255}, NumberCase{"0x1G", 16, 1},
+                    NumberCase{"-1", 16, 0xFFFFFFFF}, NumberCase{"123456789", 16, 0xFFFFFFFF},
+                    NumberCase{"-123456789", 16, 0xFFFFFFFF}, NumberCase{"", 16, 0},
+                    NumberCase{"zz", 16, 0}, NumberCase{"+7", 16, 7}, NumberCase{"0X1f", 16, 0x1F},
+                    NumberCase{"0x", 16, 0}, NumberCase{"0", 16, 0},
+                    NumberCase{"-0x10", 16, 0xFFFFFFF0}, NumberCase{"\t\n\v\f\r 12", 16, 0x12},
+                    NumberCase{"- 5", 16, 0}, NumberCase{"00000000ffffffff", 16, 0xFFFFFFFF},
+                    NumberCase{"100000000", 16, 0xFFFFFFFF}, NumberCase{"0x10", 10, 0},
+                    NumberCase{"32", 10, 32}, NumberCase{"4294967295", 10, 0xFFFFFFFF},
+                    NumberCase{"4294967296", 10, 0xFFFFFFFF}, NumberCase{"-8", 10, 0xFFFFFFF8},
+                    NumberCase{"12ab", 10, 12},
+                    NumberCase{std::string("1\0"
+                                           "2",
+                                           3),
+                               16, 1}));
+
+struct WordLineCase {
+  std::string line;
+  std::optional<std::uint32_t> address;  // empty: the line holds no word
+  std::string data;
+  friend void PrintTo(const WordLineCase& c, std::ostream* os) {
+    *os << testing::PrintToString(c.line);
+  }
+};
+
+class WordLineParse : public testing::TestWithParam<WordLineCase> {};
+
+TEST_P(WordLineParse, TakesTheLineApart) {
+  const auto word = vh::parse_word_line(GetParam().line);
+  ASSERT_EQ(word.has_value(), GetParam().address.has_value())
+      << testing::PrintToString(GetParam().line);
+  if (word) {
+    EXPECT_EQ(word->address, *GetParam().address);
+    EXPECT_EQ(word->data, GetParam().data);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WordLineParse,
+    testing::Values(
+        WordLineCase{"@0010\tAB", 0x10, "AB"}, WordLineCase{"@\tAB", 0, "AB"},
+        WordLineCase{"@1f\tab\n", 0x1F, "ab"}, WordLineCase{"\t\t@5\tCD", 5, "CD"},
+        WordLineCase{"hello", std::nullopt, ""}, WordLineCase{"@10\t\n", std::nullopt, ""},
+        WordLineCase{"@10\t", std::nullopt, ""}, WordLineCase{"@10\t\tAB", 0x10, "\tAB"},
+        WordLineCase{"1F\tAB", 0xF, "AB"}, WordLineCase{"X10\tAB", 0x10, "AB"},
+        WordLineCase{"hello\tworld", 0xE, "world"}, WordLineCase{"\t\t\n", std::nullopt, ""},
+        WordLineCase{"", std::nullopt, ""}, WordLineCase{"\n", std::nullopt, ""},
+        WordLineCase{"@ 5\tAB", 0, "AB"}, WordLineCase{"@+5\tAB", 0, "AB"},
+        WordLineCase{"@0x5\tAB", 0, "AB"}, WordLineCase{"@123456789\tAB", 0xFFFFFFFF, "AB"},
+        WordLineCase{"@00000000A\tAB", 0xA, "AB"}, WordLineCase{"@1\t1 2%s\n", 1, "1 2%s"},
+        WordLineCase{std::string("@1\tAB\0CD\n", 9), 1, "AB"},
+        WordLineCase{std::string("@1\0\tAB\n", 7), std::nullopt, ""}));
+
+}  // namespace

@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "verilog_hex.hpp"
+
+namespace {
+
+struct Read {
+  std::string line;  // "<fail>" for a failed read
+  bool at_end;
+  bool operator==(const Read&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Read& read) {
+  return os << testing::PrintToString(read.line) << (read.at_end ? " end" : "");
+}
+
+// Reads until the first failed read, noting the flag after each read.
+std::vector<Read> read_all(vh::TextReader& reader) {
+  std::vector<Read> reads;
+  for (;;) {
+    const auto line = reader.read_line();
+    reads.push_back({line ? std::string(*line) : "<fail>", reader.at_end()});
+    if (!line) return reads;
+  }
+}
+
+std::vector<Read> read_all(const std::string& bytes,
+                           std::size_t capacity = vh::TextReader::kDefaultCapacity) {
+  vh::TextReader reader(vh::ByteSource::from_memory(bytes), capacity);
+  return read_all(reader);
+}
+
+struct ReaderCase {
+  const char* name;
+  std::string input;
+  std::vector<Read> reads;
+  friend void PrintTo(const ReaderCase& c, std::ostream* os) { *os << c.name; }
+};
+
+const std::string k255(255, 'a');
+
+class TextReaderRules : public testing::TestWithParam<ReaderCase> {};
+
+TEST_P(TextReaderRules, HandsOutLinesAndSetsTheFlag) {
+  EXPECT_EQ(read_all(GetParam().input), GetParam().reads);
+  // The smallest buffer makes every line cross refills.
+  EXPECT_EQ(read_all(GetParam().input, 0), GetParam().reads);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TextReaderRules,
+    testing::Values(
+        ReaderCase{"Empty", "", {{"<fail>", true}}},
+        ReaderCase{
+            "FinalLineEnd", "12\n34\n", {{"12\n", false}, {"34\n", false}, {"<fail>", true}}},
+        ReaderCase{"NoFinalLineEnd", "12\n34", {{"12\n", false}, {"34", true}, {"<fail>", true}}},
+        ReaderCase{"CrLf", "12\r\n34\r\n", {{"12\n", false}, {"34\n", false}, {"<fail>", true}}},
+        ReaderCase{"CrAnywhere", "1\r2\r\r\n\r", {{"12\n", false}, {"<fail>", true}}},
+        ReaderCase{"SubEndsInput",
+                   "12\n3\x1a"
+                   "4\n56\n",
+                   {{"12\n", false}, {"3", true}, {"<fail>", true}}},
+        ReaderCase{"SubFirst",
+                   "\x1a"
+                   "12\n",
+                   {{"<fail>", true}}},
+        ReaderCase{"NulIsAByte",
+                   std::string("1\0"
+                               "2\n",
+                               4),
+                   {{std::string("1\0"
+                                 "2\n",
+                                 4),
+                     false},
+                    {"<fail>", true}}},
+        ReaderCase{"LongLineCut",
+                   std::string(300, 'x') + "\n",
+                   {{std::string(255, 'x'), false},
+                    {std::string(45, 'x') + "\n", false},
+                    {"<fail>", true}}},
+        ReaderCase{"CutAtTheEnd", k255, {{k255, false}, {"<fail>", true}}},
+        ReaderCase{"LineOf254WithLf",
+                   std::string(254, 'b') + "\n",
+                   {{std::string(254, 'b') + "\n", false}, {"<fail>", true}}},
+        ReaderCase{
+            "ManyCrsBeforeText", std::string(2000, '\r') + "ab", {{"ab", true}, {"<fail>", true}}},
+        ReaderCase{"EmptyLines", "\n\n", {{"\n", false}, {"\n", false}, {"<fail>", true}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TextReader, SmallBuffersReadLikeLargeOnes) {
+  std::mt19937 random(7);
+  const std::string alphabet = "0123456789abcdef\r\n\n\t @";
+  std::string text;
+  for (int i = 0; i < 200000; ++i) text += alphabet[random() % alphabet.size()];
+  for (int i = 0; i < 20; ++i) text.insert(random() % text.size(), std::string(400, 'z'));
+  const auto expected = read_all(text);
+  for (const std::size_t capacity : {0, 511, 1000, 4096}) {
+    EXPECT_EQ(read_all(text, capacity), expected) << "capacity " << capacity;
+  }
+}
+
+TEST(TextReader, RewindStartsAgainAndClearsTheFlag) {
+  const std::string text = "12\r\n34";
+  for (const std::size_t capacity : {std::size_t{0}, vh::TextReader::kDefaultCapacity}) {
+    vh::TextReader reader(vh::ByteSource::from_memory(text), capacity);
+    const auto first = read_all(reader);
+    EXPECT_TRUE(reader.at_end());
+    ASSERT_TRUE(reader.rewind());
+    EXPECT_FALSE(reader.at_end());
+    EXPECT_EQ(read_all(reader), first);
+    // A rewind in the middle as well.
+    ASSERT_TRUE(reader.rewind());
+    EXPECT_EQ(reader.read_line(), "12\n");
+    ASSERT_TRUE(reader.rewind());
+    EXPECT_EQ(read_all(reader), first);
+  }
+}
+
+TEST(TextReader, RewindAfterSubReadsTheStartAgain) {
+  vh::TextReader reader(
+      vh::ByteSource::from_memory("ab\n\x1a"
+                                  "cd\n"));
+  EXPECT_EQ(read_all(reader).size(), 2u);
+  ASSERT_TRUE(reader.rewind());
+  EXPECT_EQ(reader.read_line(), "ab\n");
+}
+
+TEST(ByteSource, RefusesMissingFilesAndDirectories) {
+  EXPECT_FALSE(vh::ByteSource::open_file("/nonexistent/file.txt"));
+  EXPECT_FALSE(vh::ByteSource::open_file("/tmp"));
+}
+
+}  // namespace

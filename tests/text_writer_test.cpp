@@ -1,0 +1,59 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "verilog_hex.hpp"
+
+namespace {
+
+TEST(TextWriter, StoresEachLfAsCrLfAndNothingElseChanges) {
+  std::string out;
+  {
+    vh::TextWriter writer(vh::ByteSink::to_memory(out));
+    writer.write_text("a\nb\r\n\n%s%d\t\x1a");
+    EXPECT_TRUE(writer.finish());
+  }
+  EXPECT_EQ(out, "a\r\nb\r\r\n\r\n%s%d\t\x1a");
+}
+
+TEST(TextWriter, WritesAddressesAndBytes) {
+  std::string out;
+  vh::TextWriter writer(vh::ByteSink::to_memory(out));
+  for (const std::uint32_t address : {0u, 0xAu, 0x10u, 0xABCDEFu, 0xFFFFFFFFu, 0x10000000u}) {
+    writer.write_address(address);
+  }
+  for (const std::uint8_t value : {0x05, 0x00, 0xFF, 0xA0}) writer.write_byte(value);
+  writer.write_line_end();
+  ASSERT_TRUE(writer.finish());
+  EXPECT_EQ(out, "@0\t@A\t@10\t@ABCDEF\t@FFFFFFFF\t@10000000\t0500FFA0\r\n");
+}
+
+TEST(TextWriter, SmallBufferKeepsTheOrder) {
+  std::string small_out;
+  std::string large_out;
+  vh::TextWriter small(vh::ByteSink::to_memory(small_out), 0);
+  vh::TextWriter large(vh::ByteSink::to_memory(large_out));
+  const std::string long_text(1000, 'q');
+  for (std::uint32_t i = 0; i < 500; ++i) {
+    for (vh::TextWriter* writer : {&small, &large}) {
+      writer->write_address(i * 0x1357);
+      writer->write_byte(static_cast<std::uint8_t>(i));
+      writer->write_text(i % 50 == 0 ? long_text + "\n" + long_text : "x\ny");
+      writer->write_line_end();
+    }
+  }
+  ASSERT_TRUE(small.finish());
+  ASSERT_TRUE(large.finish());
+  EXPECT_EQ(small_out, large_out);
+  EXPECT_GT(small_out.size(), 20000u);
+}
+
+TEST(TextWriter, ReportsAFullDisk) {
+  auto sink = vh::ByteSink::create_file("/dev/full");
+  ASSERT_TRUE(sink);
+  vh::TextWriter writer(std::move(*sink));
+  writer.write_text("ab\n");
+  EXPECT_FALSE(writer.finish());
+}
+
+}  // namespace

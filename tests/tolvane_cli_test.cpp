@@ -1,0 +1,293 @@
+// Runs the built tolvane in a temporary folder and compares everything it prints, its
+// exit status and the files it leaves.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "test_files.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kBanner = "\ntext 2 vh conversion utility.\nversion 1.0.0 (2.09.08) \n\n";
+const std::string kScan = "\narguments processing\n";
+const std::string kCheck = "done\n\ninput files check\n";
+const std::string kDone = "done\n\ninput files processing\ndone\n\nprocessing complete!\n";
+const std::string kHelp =
+    "Converts text byte data 2 VerilogHex format\n"
+    "\nUSAGE: \n"
+    "\ttolvane.exe [option] <input file> [option]\n"
+    "\noptions: \n"
+    "\t-d##\t\tDefines data_width. By default data_width=16 \n\t\t\t(valid values 8, 16, 32)\n"
+    "\t-m\t\tDefines big-endian format (MSB 1st - default)\n"
+    "\t-l\t\tDefines little-endian format (LSB 1st)\n";
+const std::string kRom = "12\n34\nab\ncd";
+
+// What a run prints when the scan prints scan_messages and the check ends with ending.
+std::string printed(const std::string& scan_messages, const std::string& ending) {
+  return kBanner + kScan + scan_messages + kCheck + ending;
+}
+
+struct CliCase {
+  const char* name;
+  std::vector<std::string> args;
+  std::string out;
+  int status;
+  std::vector<std::string> files;  // the folder's files afterwards; rom.txt is there before
+  std::string vh;                  // rom.vh's bytes, when it is among the files
+  friend void PrintTo(const CliCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class TolvaneRun : public testing::TestWithParam<CliCase> {};
+
+TEST_P(TolvaneRun, PrintsExitsAndWritesExactly) {
+  const CliCase& run = GetParam();
+  test::TempDir dir;
+  test::write_file(dir.path() / "rom.txt", kRom);
+  const auto result = test::run_program(TOLVANE_PATH, run.args, dir.path());
+  EXPECT_EQ(result.out, run.out);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.status, run.status);
+  EXPECT_EQ(test::list_files(dir.path()), run.files);
+  if (fs::exists(dir.path() / "rom.vh")) {
+    EXPECT_EQ(test::read_file(dir.path() / "rom.vh"), run.vh);
+  }
+  EXPECT_EQ(test::read_file(dir.path() / "rom.txt"), kRom);
+}
+
+const std::vector<std::string> kInputOnly = {"rom.txt"};
+const std::vector<std::string> kBoth = {"rom.txt", "rom.vh"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TolvaneRun,
+    testing::Values(
+        CliCase{"NoArguments",
+                {},
+                kBanner + "ERR: Invalid parameter string.\nType \"quendle.exe -h\" to get help.\n",
+                0,
+                kInputOnly,
+                ""},
+        CliCase{"Default", {"rom.txt"}, printed("", kDone), 0, kBoth, "@0\t1234\r\n@1\tABCD\r\n"},
+        CliCase{"Width32",
+                {"-d32", "rom.txt"},
+                printed("data_width [1]: 32\n", kDone),
+                0,
+                kBoth,
+                "@0\t1234ABCD\r\n"},
+        CliCase{"Width8Little",
+                {"rom.txt", "-d8", "-l"},
+                printed("data_width [2]: 8\n", kDone),
+                0,
+                kBoth,
+                "@0\t12\r\n@1\t34\r\n@2\tAB\r\n@3\tCD\r\n"},
+        CliCase{"LittleThenBig",
+                {"-l", "-m", "rom.txt"},
+                printed("", kDone),
+                0,
+                kBoth,
+                "@0\t1234\r\n@1\tABCD\r\n"},
+        CliCase{"LsbActsAsL",
+                {"-lsb", "rom.txt"},
+                printed("", kDone),
+                0,
+                kBoth,
+                "@0\t3412\r\n@1\tCDAB\r\n"},
+        CliCase{"LastWidthCounts",
+                {"-d8", "-d32", "rom.txt"},
+                printed("data_width [1]: 8\ndata_width [2]: 32\n", kDone),
+                0,
+                kBoth,
+                "@0\t1234ABCD\r\n"},
+        CliCase{"WidthKeepsLow8Bits",
+                {"-d264", "rom.txt"},
+                printed("data_width [1]: 8\n", kDone),
+                0,
+                kBoth,
+                "@0\t12\r\n@1\t34\r\n@2\tAB\r\n@3\tCD\r\n"},
+        CliCase{"NegativeWidth",
+                {"-d-8", "-d+ 32", "-d 32", "rom.txt"},
+                printed("data_width [1]: 248\ndata_width [2]: 0\ndata_width [3]: 32\n", kDone),
+                0,
+                kBoth,
+                "@0\t1234ABCD\r\n"},
+        CliCase{"UnknownOption",
+                {"rom.txt", "-x"},
+                printed("ERR: Invalid paremeter [2]: \n", kDone),
+                0,
+                kBoth,
+                "@0\t1234\r\n@1\tABCD\r\n"},
+        CliCase{"DashAloneAndUpperCase",
+                {"-", "-D32", "rom.txt"},
+                printed("ERR: Invalid paremeter [1]: \nERR: Invalid paremeter [2]: \n", kDone),
+                0,
+                kBoth,
+                "@0\t1234\r\n@1\tABCD\r\n"},
+        CliCase{"Help",
+                {"-d32", "-h", "rom.txt"},
+                kBanner + kScan + "data_width [1]: 32\n" + kHelp,
+                0,
+                kInputOnly,
+                ""},
+        CliCase{"HelpAfterInput",
+                {"missing.txt", "-hx", "a", "b"},
+                kBanner + kScan + kHelp,
+                0,
+                kInputOnly,
+                ""},
+        CliCase{"SecondInput",
+                {"rom.txt", "-l", "other.txt"},
+                kBanner + kScan + "ERR: Input file already defined [1]: rom.txt\n",
+                2,
+                kInputOnly,
+                ""},
+        CliCase{"NoInput",
+                {"-d32"},
+                printed("data_width [1]: 32\n", "ERR: Input file undefined.\n"),
+                2,
+                kInputOnly,
+                ""},
+        CliCase{
+            "MissingInput", {"missing.txt"}, printed("", "File I/O error.\n"), 2, kInputOnly, ""},
+        CliCase{"WidthBelow8",
+                {"-d4", "rom.txt"},
+                printed("data_width [1]: 4\n", "ERR: Invalid data_width: 4 (at least 8).\n"),
+                2,
+                kInputOnly,
+                ""},
+        CliCase{"Width256",
+                {"-d256", "rom.txt"},
+                printed("data_width [1]: 0\n", "ERR: Invalid data_width: 0 (at least 8).\n"),
+                2,
+                kInputOnly,
+                ""},
+        CliCase{"BareWidth",
+                {"-d", "rom.txt"},
+                printed("data_width [1]: 0\n", "ERR: Invalid data_width: 0 (at least 8).\n"),
+                2,
+                kInputOnly,
+                ""},
+        CliCase{"HexWidth",
+                {"-d0x20", "rom.txt"},
+                printed("data_width [1]: 0\n", "ERR: Invalid data_width: 0 (at least 8).\n"),
+                2,
+                kInputOnly,
+                ""},
+        CliCase{"WidthCheckedBeforeOpen",
+                {"-d7", "missing"},
+                printed("data_width [1]: 7\n", "ERR: Invalid data_width: 7 (at least 8).\n"),
+                2,
+                kInputOnly,
+                ""},
+        CliCase{"NoStem",
+                {"..."},
+                printed("", "ERR: Cannot form output file name from \"...\".\n"),
+                2,
+                kInputOnly,
+                ""},
+        CliCase{"EmptyName",
+                {""},
+                printed("", "ERR: Cannot form output file name from \"\".\n"),
+                2,
+                kInputOnly,
+                ""},
+        CliCase{"DirectoryInput",
+                {"."},
+                printed("", "ERR: Cannot form output file name from \".\".\n"),
+                2,
+                kInputOnly,
+                ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Tolvane, RefusesToReplaceItsInput) {
+  test::TempDir dir;
+  const std::string image = "@0\t1234\r\n";
+  test::write_file(dir.path() / "rom.vh", image);
+  fs::create_directory(dir.path() / "sub");
+  for (const std::string name : {"rom.vh", "./rom.vh", "sub/../rom.vh"}) {
+    const auto result = test::run_program(TOLVANE_PATH, {name}, dir.path());
+    EXPECT_EQ(result.out,
+              printed("", "ERR: Output file would replace the input file: " + name + "\n"));
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(test::read_file(dir.path() / "rom.vh"), image);
+  }
+  // The same file under a second name, through a link.
+  fs::create_symlink("rom.vh", dir.path() / "link.txt");
+  fs::create_symlink("rom.vh", dir.path() / "link.vh");
+  const auto result = test::run_program(TOLVANE_PATH, {"link.txt"}, dir.path());
+  EXPECT_EQ(result.out, printed("", "ERR: Output file would replace the input file: link.vh\n"));
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(test::read_file(dir.path() / "rom.vh"), image);
+}
+
+TEST(Tolvane, WritesNextToTheInput) {
+  struct Case {
+    std::string input;
+    std::string output;
+  };
+  for (const Case& c :
+       {Case{"./rom.txt", "rom.vh"}, Case{"sub/.x.y", "sub/x.vh"},
+        Case{"dir.1/rom.txt", "dir.1/rom.vh"}, Case{"a.b.c", "a.vh"}, Case{"rom", "rom.vh"}}) {
+    test::TempDir dir;
+    fs::create_directory(dir.path() / "sub");
+    fs::create_directory(dir.path() / "dir.1");
+    test::write_file(dir.path() / c.input, "ff\n");
+    const auto result = test::run_program(TOLVANE_PATH, {"-d8", c.input}, dir.path());
+    EXPECT_EQ(result.out, printed("data_width [1]: 8\n", kDone)) << c.input;
+    EXPECT_EQ(test::read_file(dir.path() / c.output), "@0\tFF\r\n") << c.input;
+  }
+}
+
+TEST(Tolvane, EmptyInputGivesAnEmptyImage) {
+  test::TempDir dir;
+  test::write_file(dir.path() / "e.txt", "");
+  // A last argument that reads as a byte must not reach the output.
+  const auto result = test::run_program(TOLVANE_PATH, {"e.txt", "-mff"}, dir.path());
+  EXPECT_EQ(result.out, printed("", kDone));
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(test::read_file(dir.path() / "e.vh"), "");
+}
+
+TEST(Tolvane, RefusesADirectoryAsInput) {
+  test::TempDir dir;
+  fs::create_directory(dir.path() / "data.txt");
+  const auto result = test::run_program(TOLVANE_PATH, {"data.txt"}, dir.path());
+  EXPECT_EQ(result.out, printed("", "File I/O error.\n"));
+  EXPECT_EQ(result.status, 2);
+  EXPECT_FALSE(fs::exists(dir.path() / "data.vh"));
+}
+
+TEST(Tolvane, ReportsAFullDiskInsteadOfDone) {
+  test::TempDir dir;
+  test::write_file(dir.path() / "rom.txt", kRom);
+  fs::create_symlink("/dev/full", dir.path() / "rom.vh");
+  const auto result = test::run_program(TOLVANE_PATH, {"rom.txt"}, dir.path());
+  EXPECT_EQ(result.out, printed("", "done\n\ninput files processing\nFile I/O error.\n"));
+  EXPECT_EQ(result.status, 2);
+}
+
+TEST(Tolvane, ExaminesLongArgumentsWholeAtAnyPosition) {
+  test::TempDir dir;
+  const std::string folder(200, 'd');
+  const std::string long_name = folder + "/" + std::string(100, 'n') + ".txt";
+  fs::create_directory(dir.path() / folder);
+  test::write_file(dir.path() / long_name, "1\n");
+  std::vector<std::string> args(299, "-m");
+  args.push_back(long_name);
+  args.push_back("-x");
+  args.push_back("-d" + std::string(400, ' ') + "8");
+  auto result = test::run_program(TOLVANE_PATH, args, dir.path());
+  EXPECT_EQ(result.out, printed("ERR: Invalid paremeter [301]: \ndata_width [302]: 8\n", kDone));
+  EXPECT_EQ(test::read_file(dir.path() / folder / (std::string(100, 'n') + ".vh")), "@0\t01\r\n");
+
+  args.push_back("second");
+  result = test::run_program(TOLVANE_PATH, args, dir.path());
+  EXPECT_EQ(result.out, kBanner + kScan + "ERR: Invalid paremeter [301]: \ndata_width [302]: 8\n" +
+                            "ERR: Input file already defined [300]: " + long_name + "\n");
+  EXPECT_EQ(result.status, 2);
+}
+
+}  // namespace
