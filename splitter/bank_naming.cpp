@@ -1,0 +1,44 @@
+#include "bank_naming.hpp"
+
+#include <cstdio>
+
+#include "verilog_hex.hpp"
+
+namespace marisk {
+
+std::optional<std::string> form_base_name(std::string_view input_name, std::int32_t bank_count) {
+  const std::size_t slash = input_name.find_last_of("/\\");
+  const std::size_t file_start = slash == std::string_view::npos ? 0 : slash + 1;
+  const std::string_view file = input_name.substr(file_start);
+
+  const std::size_t token1_start = file.find_first_not_of('0');
+  if (token1_start == std::string_view::npos) return std::nullopt;
+  const std::size_t token1_end = file.find('0', token1_start);
+  if (token1_end == std::string_view::npos) return std::nullopt;
+  std::string_view token2 = file.substr(token1_end + 1);
+  token2.remove_prefix(std::min(token2.find_first_not_of('.'), token2.size()));
+  token2 = token2.substr(0, token2.find('.'));
+  if (token2.empty()) return std::nullopt;
+
+  std::string number_text("0");
+  number_text += token2;
+  const std::uint32_t number = vh::parse_unsigned(number_text, 16);
+  const std::uint32_t scaled = number * static_cast<std::uint32_t>(bank_count);
+  char digits[16];
+  std::snprintf(digits, sizeof digits, "%x", static_cast<unsigned>(scaled));
+  std::string base(input_name.substr(0, file_start));
+  base += file.substr(token1_start, token1_end - token1_start);
+  base += "0x";
+  base += digits;
+  return base;
+}
+
+std::string bank_file_name(std::string_view base_name, std::int32_t bank) {
+  std::string name(base_name);
+  name += '_';
+  name += std::to_string(bank);
+  name += ".vh";
+  return name;
+}
+
+}  // namespace marisk
