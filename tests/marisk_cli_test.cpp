@@ -1,0 +1,355 @@
+// Runs the built marisk in a temporary folder and compares everything it prints, its
+// exit status and the files it leaves.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "test_files.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Files = std::map<std::string, std::string>;
+
+const std::string kBanner = "\nmarisk utility.\nversion 1.0 (31.03.08) \n\n";
+const std::string kChecked = "\ninput files check\t-\tdone\n";
+const std::string kNamed = "\nform file name\t\t-\tdone\n";
+const std::string kSplit = "\ndata processing\t\t-\tdone\n";
+const std::string kHelp =
+    "Splits *.vh file to bank defined *.vh files. \n"
+    "\nUSAGE: \n"
+    "\tmarisk.exe [option] <input file> [option]\n"
+    "\noptions: \n"
+    "\t-d##\t\tDefines memory width *.vh. By default =16 \n\t\t\t(valid values 16, 32)\n\n"
+    "\t-s##\t\tDefines bank width. By default =16 \n\t\t\t(valid values 8, 16, 32, 64)\n\n"
+    "\t-e##\t\tDefines endiannes MSB or LSB. By default BigEndian (MSB)\n\n";
+
+const std::string kInput = "rom_0x100.vh";
+const std::string kImage = "@1F\t12AB34CD\r\n\r\n@020\tab\r\n";
+
+// What a run prints when the scan prints scan_messages and all phases finish.
+std::string split(const std::string& scan_messages) {
+  return kBanner + scan_messages + kChecked + kNamed + kSplit;
+}
+std::string naming_fails(const std::string& scan_messages, const std::string& error) {
+  return kBanner + scan_messages + kChecked + "\nform file name\t\t-\t" + error;
+}
+
+Files with_input(Files banks) {
+  banks[kInput] = kImage;
+  return banks;
+}
+
+const Files kByteBanksBig = with_input({{"rom_0x400_3.vh", "@1F\t12\r\n@20\tab\r\n"},
+                                        {"rom_0x400_2.vh", "@1F\tAB\r\n@20\t\r\n"},
+                                        {"rom_0x400_1.vh", "@1F\t34\r\n@20\t\r\n"},
+                                        {"rom_0x400_0.vh", "@1F\tCD\r\n@20\t\r\n"}});
+const Files kByteBanksLittle = with_input({{"rom_0x400_0.vh", "@1F\t12\r\n@20\tab\r\n"},
+                                           {"rom_0x400_1.vh", "@1F\tAB\r\n@20\t\r\n"},
+                                           {"rom_0x400_2.vh", "@1F\t34\r\n@20\t\r\n"},
+                                           {"rom_0x400_3.vh", "@1F\tCD\r\n@20\t\r\n"}});
+const Files kInputOnly = with_input({});
+
+struct CliCase {
+  const char* name;
+  std::vector<std::string> args;
+  std::string out;
+  int status;
+  Files files;
+  std::string err = "";
+  friend void PrintTo(const CliCase& c, std::ostream* os) { *os << c.name; }
+};
+
+Files folder_files(const fs::path& dir) {
+  Files files;
+  for (const std::string& name : test::list_files(dir)) files[name] = test::read_file(dir / name);
+  return files;
+}
+
+class MariskRun : public testing::TestWithParam<CliCase> {};
+
+TEST_P(MariskRun, PrintsExitsAndWritesExactly) {
+  const CliCase& run = GetParam();
+  test::TempDir dir;
+  test::write_file(dir.path() / kInput, kImage);
+  const auto result = test::run_program(MARISK_PATH, run.args, dir.path());
+  EXPECT_EQ(result.out, run.out);
+  EXPECT_EQ(result.err, run.err);
+  EXPECT_EQ(result.status, run.status);
+  EXPECT_EQ(folder_files(dir.path()), run.files);
+}
+
+const std::string kSplitWidth0 = "ERR: Invalid split_width: 0 (at least 8).\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MariskRun,
+    testing::Values(
+        CliCase{"NoArguments",
+                {},
+                kBanner + "ERR: Invalid parameter string.\nType \"ostraly.exe -h\" to get help.\n",
+                1,
+                kInputOnly,
+                "Command line error [1].\n"},
+        CliCase{"Defaults", {kInput}, split(""), 0, kByteBanksBig},
+        CliCase{"LittleEndian",
+                {"-eL", kInput},
+                split("LittleEndian word format[1]\n"),
+                0,
+                kByteBanksLittle},
+        CliCase{"LongEndianWords",
+                {kInput, "-eLSB", "-eMSB"},
+                split("LittleEndian word format[2]\nBigEndian word format[3]\n"),
+                0,
+                kByteBanksBig},
+        CliCase{"UpperCaseLetters",
+                {"-D32", "-S8", "-EL", kInput},
+                split("data_width [1]: 32\nsplit_width[2]: 8\nLittleEndian word format[3]\n"),
+                0,
+                kByteBanksLittle},
+        CliCase{"LowerCaseOrderRefused",
+                {"-el", "-em", "-e", kInput},
+                split("ERR: Invalid paremeter [1]. \nERR: Invalid paremeter [2]. \nERR: Invalid "
+                      "paremeter [3]. \n"),
+                0,
+                kByteBanksBig},
+        CliCase{
+            "UnknownOptions",
+            {"-", "-x", kInput, "-dd"},
+            naming_fails(
+                "ERR: Invalid paremeter [1]. \nERR: Invalid paremeter [2]. \ndata_width [4]: 0\n",
+                kSplitWidth0),
+            2,
+            kInputOnly},
+        CliCase{"HalfWords",
+                {"-s16", kInput},
+                split("split_width[1]: 16\n"),
+                0,
+                with_input({{"rom_0x200_1.vh", "@1F\t12AB\r\n@20\tab\r\n"},
+                            {"rom_0x200_0.vh", "@1F\t34CD\r\n@20\t\r\n"}})},
+        CliCase{"SplitLoweredToData",
+                {"-d16", "-s32", kInput},
+                split("data_width [1]: 16\nsplit_width[2]: 32\n"),
+                0,
+                with_input({{"rom_0x100_0.vh", "@1F\t12AB\r\n@20\tab\r\n"}})},
+        CliCase{"Width12",
+                {"-s12", "-d24", kInput},
+                split("split_width[1]: 12\ndata_width [2]: 24\n"),
+                0,
+                with_input({{"rom_0x200_1.vh", "@1F\t12\r\n@20\tab\r\n"},
+                            {"rom_0x200_0.vh", "@1F\tAB\r\n@20\t\r\n"}})},
+        CliCase{"Help",
+                {kInput, "-d16", "-Hx", "a", "b"},
+                kBanner + "data_width [2]: 16\n" + kHelp,
+                0,
+                kInputOnly},
+        CliCase{"SecondInput",
+                {kInput, "-s16", "other_0x1.vh"},
+                kBanner + "split_width[2]: 16\nERR: Input file already defined.\n",
+                2,
+                kInputOnly},
+        CliCase{
+            "NoInput",
+            {"-s16"},
+            kBanner + "split_width[1]: 16\n\ninput files check\t-\tERR: Input file undefined.\n",
+            2,
+            kInputOnly},
+        CliCase{"MissingInput",
+                {"in_0x10.vh"},
+                kBanner + "\ninput files check\t-\tFile I/O error.\n",
+                2,
+                kInputOnly},
+        CliCase{"DirectoryInput",
+                {"."},
+                kBanner + "\ninput files check\t-\tFile I/O error.\n",
+                2,
+                kInputOnly},
+        CliCase{"SplitWidthZero",
+                {"-s0", kInput},
+                naming_fails("split_width[1]: 0\n", kSplitWidth0),
+                2,
+                kInputOnly},
+        CliCase{"SplitWidthFour",
+                {"-s4", kInput},
+                naming_fails("split_width[1]: 4\n", "ERR: Invalid split_width: 4 (at least 8).\n"),
+                2,
+                kInputOnly},
+        CliCase{"DataWidthFour",
+                {"-d4", kInput},
+                naming_fails("data_width [1]: 4\n", "ERR: Invalid split_width: 4 (at least 8).\n"),
+                2,
+                kInputOnly},
+        CliCase{"DataWidthZero",
+                {"-d0", kInput},
+                naming_fails("data_width [1]: 0\n", kSplitWidth0),
+                2,
+                kInputOnly},
+        CliCase{"DataWidthNoNumber",
+                {"-dx", kInput},
+                naming_fails("data_width [1]: 0\n", kSplitWidth0),
+                2,
+                kInputOnly},
+        CliCase{"DataWidthBare",
+                {"-d", kInput},
+                naming_fails("data_width [1]: 0\n", kSplitWidth0),
+                2,
+                kInputOnly},
+        CliCase{
+            "NegativeSplit",
+            {"-s-16", kInput},
+            naming_fails("split_width[1]: -16\n", "ERR: Invalid split_width: -16 (at least 8).\n"),
+            2,
+            kInputOnly},
+        CliCase{
+            "NegativeData",
+            {"-d-8", kInput},
+            naming_fails("data_width [1]: -8\n", "ERR: Invalid split_width: -8 (at least 8).\n"),
+            2,
+            kInputOnly},
+        CliCase{
+            "HugeWidth",
+            {"-d4294967296", kInput},
+            naming_fails("data_width [1]: -1\n", "ERR: Invalid split_width: -1 (at least 8).\n"),
+            2,
+            kInputOnly},
+        CliCase{"TooManyBanks",
+                {"-d1024", "-s8", kInput},
+                naming_fails("data_width [1]: 1024\nsplit_width[2]: 8\n",
+                             "ERR: Too many banks: 128 (at most 127).\n"),
+                2,
+                kInputOnly},
+        CliCase{"MostBanks",
+                {"-d1016", kInput},
+                split("data_width [1]: 1016\n"),
+                0,
+                [] {
+                  Files files = kInputOnly;
+                  for (int bank = 0; bank < 127; ++bank) {
+                    const std::string slice = bank == 126   ? "12"
+                                              : bank == 125 ? "AB"
+                                              : bank == 124 ? "34"
+                                              : bank == 123 ? "CD"
+                                                            : "";
+                    files["rom_0x7f00_" + std::to_string(bank) + ".vh"] =
+                        "@1F\t" + slice + "\r\n@20\t" + (bank == 126 ? "ab" : "") + "\r\n";
+                  }
+                  return files;
+                }()}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The input is written under other names and the run looks at the named files only.
+struct NamedCase {
+  std::string input;
+  std::vector<std::string> options;
+  std::string error;  // empty: the split succeeds
+  std::vector<std::string> banks;
+};
+
+TEST(Marisk, NamesBankFilesFromTheInputName) {
+  for (const NamedCase& c : {
+           NamedCase{"rom.vh", {}, "ERR: Cannot form bank file names from \"rom.vh\".\n", {}},
+           NamedCase{"0abc.vh", {}, "ERR: Cannot form bank file names from \"0abc.vh\".\n", {}},
+           NamedCase{"000", {}, "ERR: Cannot form bank file names from \"000\".\n", {}},
+           NamedCase{"rom_0", {}, "ERR: Cannot form bank file names from \"rom_0\".\n", {}},
+           NamedCase{"rom_0...", {}, "ERR: Cannot form bank file names from \"rom_0...\".\n", {}},
+           NamedCase{"rom_0x0_1.vh",
+                     {"-d16", "-s8"},
+                     "ERR: Bank file would replace the input file: rom_0x0_1.vh\n",
+                     {}},
+           NamedCase{"rom_0x100_0.vh",
+                     {"-s32"},
+                     "ERR: Bank file would replace the input file: rom_0x100_0.vh\n",
+                     {}},
+           NamedCase{"./rom_0x100_0.vh",
+                     {"-s32"},
+                     "ERR: Bank file would replace the input file: ./rom_0x100_0.vh\n",
+                     {}},
+           NamedCase{"ram_0x1F0.vh", {"-s16"}, "", {"ram_0x3e0_0.vh", "ram_0x3e0_1.vh"}},
+           NamedCase{"mem01_0x100.vh",
+                     {},
+                     "",
+                     {"mem0x4_0.vh", "mem0x4_1.vh", "mem0x4_2.vh", "mem0x4_3.vh"}},
+           NamedCase{"0rom_0X10.vh", {"-d16"}, "", {"rom_0x20_0.vh", "rom_0x20_1.vh"}},
+           NamedCase{
+               "r_0x80000000.vh", {}, "", {"r_0x0_0.vh", "r_0x0_1.vh", "r_0x0_2.vh", "r_0x0_3.vh"}},
+           NamedCase{"d0/rom_0x10.vh", {"-d16"}, "", {"d0/rom_0x20_0.vh", "d0/rom_0x20_1.vh"}},
+           NamedCase{
+               "dir.1/rom_0x10.vh", {"-d16"}, "", {"dir.1/rom_0x20_0.vh", "dir.1/rom_0x20_1.vh"}},
+           NamedCase{"x/0rom_0x10.vh", {"-d16"}, "", {"x/rom_0x20_0.vh", "x/rom_0x20_1.vh"}},
+       }) {
+    test::TempDir dir;
+    for (const char* sub : {"d0", "dir.1", "x"}) fs::create_directory(dir.path() / sub);
+    test::write_file(dir.path() / c.input, kImage);
+    std::vector<std::string> args = c.options;
+    args.push_back(c.input);
+    const auto result = test::run_program(MARISK_PATH, args, dir.path());
+    std::string scan;
+    for (std::size_t i = 0; i < c.options.size(); ++i) {
+      scan += (c.options[i][1] == 'd' ? "data_width [" : "split_width[") + std::to_string(i + 1) +
+              "]: " + c.options[i].substr(2) + "\n";
+    }
+    EXPECT_EQ(result.out, c.error.empty() ? split(scan) : naming_fails(scan, c.error)) << c.input;
+    EXPECT_EQ(result.status, c.error.empty() ? 0 : 2) << c.input;
+    EXPECT_EQ(test::read_file(dir.path() / c.input), kImage) << c.input;
+    std::size_t files = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(dir.path())) {
+      files += entry.is_regular_file();
+    }
+    EXPECT_EQ(files, 1 + c.banks.size()) << c.input;
+    for (const std::string& bank : c.banks) EXPECT_TRUE(fs::exists(dir.path() / bank)) << bank;
+  }
+}
+
+TEST(Marisk, EmptyInputGivesEmptyBankFiles) {
+  test::TempDir dir;
+  test::write_file(dir.path() / "e_0x1.vh", "");
+  const auto result = test::run_program(MARISK_PATH, {"-s16", "e_0x1.vh"}, dir.path());
+  EXPECT_EQ(result.out, split("split_width[1]: 16\n"));
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(folder_files(dir.path()),
+            (Files{{"e_0x1.vh", ""}, {"e_0x2_0.vh", ""}, {"e_0x2_1.vh", ""}}));
+}
+
+TEST(Marisk, ReportsAFullDiskAndKeepsFinishedBanks) {
+  test::TempDir dir;
+  test::write_file(dir.path() / kInput, kImage);
+  fs::create_symlink("/dev/full", dir.path() / "rom_0x400_1.vh");
+  const auto result = test::run_program(MARISK_PATH, {kInput}, dir.path());
+  EXPECT_EQ(result.out, kBanner + kChecked + kNamed + "\ndata processing\t\t-\tFile I/O error.\n");
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(test::read_file(dir.path() / "rom_0x400_3.vh"), "@1F\t12\r\n@20\tab\r\n");
+  EXPECT_EQ(test::read_file(dir.path() / "rom_0x400_2.vh"), "@1F\tAB\r\n@20\t\r\n");
+  EXPECT_FALSE(fs::exists(dir.path() / "rom_0x400_0.vh"));
+}
+
+TEST(Marisk, ReportsABankFileThatCannotBeOpened) {
+  test::TempDir dir;
+  test::write_file(dir.path() / kInput, kImage);
+  fs::create_directory(dir.path() / "rom_0x400_2.vh");
+  const auto result = test::run_program(MARISK_PATH, {kInput}, dir.path());
+  EXPECT_EQ(result.out, kBanner + kChecked + kNamed + "\ndata processing\t\t-\tFile I/O error.\n");
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(test::read_file(dir.path() / "rom_0x400_3.vh"), "@1F\t12\r\n@20\tab\r\n");
+}
+
+TEST(Marisk, ExaminesLongArgumentsWholeAtAnyPosition) {
+  test::TempDir dir;
+  const std::string folder(200, 'd');
+  fs::create_directory(dir.path() / folder);
+  const std::string input = folder + "/" + std::string(100, 'n') + "_0x1.vh";
+  test::write_file(dir.path() / input, "@0\tABCD\n");
+  std::vector<std::string> args(299, "-eM");
+  args.push_back(input);
+  args.push_back("-s" + std::string(300, ' ') + "16");
+  const auto result = test::run_program(MARISK_PATH, args, dir.path());
+  std::string scan;
+  for (int i = 1; i <= 299; ++i) scan += "BigEndian word format[" + std::to_string(i) + "]\n";
+  EXPECT_EQ(result.out, split(scan + "split_width[301]: 16\n"));
+  EXPECT_EQ(test::read_file(dir.path() / folder / (std::string(100, 'n') + "_0x2_1.vh")),
+            "@0\tABCD\r\n");
+}
+
+}  // namespace

@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "bank_extraction.hpp"
+#include "bank_naming.hpp"
+#include "verilog_hex.hpp"
+
+namespace {
+
+struct NamingCase {
+  std::string input;
+  std::int32_t bank_count;
+  std::optional<std::string> base;
+  friend void PrintTo(const NamingCase& c, std::ostream* os) { *os << c.input; }
+};
+
+class BaseName : public testing::TestWithParam<NamingCase> {};
+
+TEST_P(BaseName, ScalesTheNameNumber) {
+  EXPECT_EQ(marisk::form_base_name(GetParam().input, GetParam().bank_count), GetParam().base)
+      << GetParam().input;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BaseName,
+    testing::Values(
+        NamingCase{"rom_0x2000.vh", 4, "rom_0x8000"}, NamingCase{"ram_0x1F0.vh", 4, "ram_0x7c0"},
+        NamingCase{"img_0x100.vh", 2, "img_0x200"}, NamingCase{"img_0x100.vh", 1, "img_0x100"},
+        NamingCase{"mem01_0x100.vh", 4, "mem0x4"},
+        NamingCase{"dir.1/rom_0x10.vh", 4, "dir.1/rom_0x40"},
+        NamingCase{"rom_0x0.vh", 4, "rom_0x0"}, NamingCase{"rom_0X2000.vh", 4, "rom_0x8000"},
+        NamingCase{"rom_01000.vh", 4, "rom_0x4000"}, NamingCase{"0rom_0x10.vh", 4, "rom_0x40"},
+        NamingCase{"r_0x80000000.vh", 4, "r_0x0"}, NamingCase{"r_0xFFFFFFFF.vh", 2, "r_0xfffffffe"},
+        NamingCase{"r_0x123456789.vh", 1, "r_0xffffffff"},
+        NamingCase{"rom_0..x10.vh", 4, "rom_0x40"}, NamingCase{"rom_0_x.vh", 4, "rom_0x0"},
+        NamingCase{"d0/rom_0x10.vh", 4, "d0/rom_0x40"},
+        NamingCase{"x/0rom_0x10.vh", 4, "x/rom_0x40"},
+        NamingCase{"..\\a0\\rom_0x10.vh", 2, "..\\a0\\rom_0x20"},
+        NamingCase{"rom.vh", 4, std::nullopt}, NamingCase{"0abc.vh", 4, std::nullopt},
+        NamingCase{"000", 4, std::nullopt}, NamingCase{"rom_0", 4, std::nullopt},
+        NamingCase{"rom_0...", 4, std::nullopt}, NamingCase{"", 4, std::nullopt},
+        NamingCase{"dir_0x1/", 4, std::nullopt}, NamingCase{"d0/rom.vh", 4, std::nullopt}));
+
+TEST(BankNames, NumberTheBanksInBothOrders) {
+  EXPECT_EQ(marisk::bank_file_name("rom_0x8000", 3), "rom_0x8000_3.vh");
+  EXPECT_EQ(marisk::bank_file_name("d/r0x0", 12), "d/r0x0_12.vh");
+  const std::vector<std::int32_t> big = {3, 2, 1, 0};
+  const std::vector<std::int32_t> little = {0, 1, 2, 3};
+  for (std::int32_t j = 0; j < 4; ++j) {
+    EXPECT_EQ(marisk::bank_number(j, 4, true), big[static_cast<std::size_t>(j)]);
+    EXPECT_EQ(marisk::bank_number(j, 4, false), little[static_cast<std::size_t>(j)]);
+  }
+}
+
+struct SliceCase {
+  const char* name;
+  std::string input;
+  std::int32_t split_width;
+  std::vector<std::string> slices;  // what slice 0, 1, ... write
+  friend void PrintTo(const SliceCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class Extraction : public testing::TestWithParam<SliceCase> {};
+
+TEST_P(Extraction, WritesEachWordsSlice) {
+  const SliceCase& c = GetParam();
+  vh::TextReader input(vh::ByteSource::from_memory(c.input), 0);
+  const std::int32_t digits = 2 * (c.split_width / 8);
+  for (std::size_t j = 0; j < c.slices.size(); ++j) {
+    std::string out;
+    vh::TextWriter bank(vh::ByteSink::to_memory(out));
+    ASSERT_TRUE(marisk::write_slice(input, bank, static_cast<std::int32_t>(j), digits));
+    ASSERT_TRUE(bank.finish());
+    EXPECT_EQ(out, c.slices[j]) << "slice " << j;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Extraction,
+    testing::Values(
+        SliceCase{"Bytes",
+                  "@1F\t12AB34CD",
+                  8,
+                  {"@1F\t12\r\n", "@1F\tAB\r\n", "@1F\t34\r\n", "@1F\tCD\r\n"}},
+        SliceCase{"HalfWords", "@1F\t12AB34CD\n", 16, {"@1F\t12AB\r\n", "@1F\t34CD\r\n"}},
+        SliceCase{"OneBank", "@1F\t12AB34CD\r\n", 16, {"@1F\t12AB\r\n"}},
+        SliceCase{"Width12", "@0\t123456", 12, {"@0\t12\r\n", "@0\t34\r\n"}},
+        SliceCase{
+            "Width64", "@0\t0123456789abcdefAA\n", 64, {"@0\t0123456789abcdef\r\n", "@0\tAA\r\n"}},
+        SliceCase{
+            "ShortData", "@0\t1234\n", 8, {"@0\t12\r\n", "@0\t34\r\n", "@0\t\r\n", "@0\t\r\n"}},
+        SliceCase{"CaseKeptAddressRewritten", "@00A\tff00\n", 8, {"@A\tff\r\n", "@A\t00\r\n"}},
+        SliceCase{
+            "NoWordLinesSkipped", "\n@1\t\nhello\n\t\n@2\tabcd\n", 8, {"@2\tab\r\n", "@2\tcd\r\n"}},
+        SliceCase{"OddCharactersCopied",
+                  "@3\t%s 1\t%d\n",
+                  8,
+                  {"@3\t%s\r\n", "@3\t 1\r\n", "@3\t\t%\r\n", "@3\td\r\n"}},
+        SliceCase{"Empty", "", 8, {"", ""}},
+        SliceCase{"SubEndsTheImage", "@0\tAB\n\x1a@1\tCD\n", 8, {"@0\tAB\r\n"}},
+        SliceCase{
+            "ManyLines",
+            "@0\t1122\n@1\t3344\n@FFFFFFFF\t5566",
+            8,
+            {"@0\t11\r\n@1\t33\r\n@FFFFFFFF\t55\r\n", "@0\t22\r\n@1\t44\r\n@FFFFFFFF\t66\r\n"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Extraction, SlicesOfTheDataText) {
+  EXPECT_EQ(marisk::data_slice("12AB34CD", 0, 2), "12");
+  EXPECT_EQ(marisk::data_slice("12AB34CD", 3, 2), "CD");
+  EXPECT_EQ(marisk::data_slice("12AB34CD", 4, 2), "");
+  EXPECT_EQ(marisk::data_slice("12AB3", 2, 2), "3");
+  EXPECT_EQ(marisk::data_slice("12AB3", 1, 8), "");
+}
+
+}  // namespace
