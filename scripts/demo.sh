@@ -19,3 +19,13 @@ echo "\$ tolvane -d32 rom.txt"
 echo
 echo "\$ cat rom.vh"
 cat rom.vh
+
+cp ../../examples/img_0x100.vh .
+echo
+echo "\$ marisk img_0x100.vh"
+../tools/marisk img_0x100.vh
+for bank in 3 2 1 0; do
+  echo
+  echo "\$ cat img_0x400_$bank.vh"
+  cat "img_0x400_$bank.vh"
+done
