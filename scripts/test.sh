@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-ensure_packages cmake make g++ libgtest-dev
+ensure_packages cmake make g++ libgtest-dev iverilog
 
 jobs=$(nproc 2>/dev/null || echo 2)
 for preset in release debug; do

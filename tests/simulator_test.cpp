@@ -1,0 +1,153 @@
+// Loads the tools' images with $readmemh in Icarus Verilog and compares every word with
+// the words computed here from the bytes.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "test_files.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class Simulator : public testing::Test {
+ protected:
+  // The compiled testbenches live for the whole suite, one per width.
+  static void SetUpTestSuite() { work_.emplace(); }
+  static void TearDownTestSuite() {
+    compiled_.clear();
+    work_.reset();
+  }
+
+  void SetUp() override {
+    ASSERT_FALSE(std::string(IVERILOG_PATH).empty())
+        << "iverilog was not found when the build was configured: install the iverilog package";
+  }
+
+  // The words $readmemh loads from the image, in lower-case hex; the entry after the
+  // last must be unset, so it is checked here and not returned.
+  static std::vector<std::string> load(int width, const fs::path& image, std::size_t words) {
+    std::string& program = compiled_[width];
+    if (program.empty()) {
+      program = (work_->path() / ("tb" + std::to_string(width) + ".vvp")).string();
+      const auto compiled = test::run_program(
+          IVERILOG_PATH, {"-P", "readmem_tb.W=" + std::to_string(width), "-o", program, TESTBENCH},
+          work_->path());
+      EXPECT_EQ(compiled.status, 0) << compiled.out << compiled.err;
+    }
+    const auto run = test::run_program(
+        VVP_PATH, {"-n", program, "+file=" + image.string(), "+words=" + std::to_string(words)},
+        image.parent_path());
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::vector<std::string> loaded;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind("W ", 0) == 0) loaded.push_back(line.substr(2));
+    }
+    EXPECT_EQ(loaded.size(), words + 1) << run.out;
+    if (loaded.size() != words + 1) return {};
+    EXPECT_EQ(loaded.back(), std::string(static_cast<std::size_t>(width / 4), 'x'))
+        << "a word beyond the image";
+    loaded.pop_back();
+    return loaded;
+  }
+
+  static inline std::optional<test::TempDir> work_;
+  static inline std::map<int, std::string> compiled_;
+};
+
+std::vector<unsigned> random_bytes(std::size_t count, unsigned seed) {
+  std::mt19937 random(seed);
+  std::vector<unsigned> bytes(count);
+  for (unsigned& byte : bytes) byte = random() & 0xFF;
+  return bytes;
+}
+
+std::string byte_list(const std::vector<unsigned>& bytes) {
+  std::string text;
+  char line[8];
+  for (const unsigned byte : bytes) {
+    std::snprintf(line, sizeof line, "%02x\n", byte);
+    text += line;
+  }
+  return text;
+}
+
+// The words of the given width the bytes make, padded with zero bytes, in lower-case hex.
+std::vector<std::string> expected_words(std::vector<unsigned> bytes, int width, bool big_endian) {
+  const std::size_t per_word = static_cast<std::size_t>(width / 8);
+  bytes.resize((bytes.size() + per_word - 1) / per_word * per_word, 0);
+  std::vector<std::string> words;
+  char digits[4];
+  for (std::size_t start = 0; start < bytes.size(); start += per_word) {
+    std::string word;
+    for (std::size_t k = 0; k < per_word; ++k) {
+      std::snprintf(digits, sizeof digits, "%02x",
+                    bytes[start + (big_endian ? k : per_word - 1 - k)]);
+      word += digits;
+    }
+    words.push_back(word);
+  }
+  return words;
+}
+
+TEST_F(Simulator, LoadsConvertedImagesWordForWord) {
+  test::TempDir dir;
+  for (const int width : {8, 16, 32, 64}) {
+    for (const std::size_t count : {std::size_t{3000}, std::size_t{3001}, std::size_t{3003}}) {
+      const auto bytes = random_bytes(count, static_cast<unsigned>(count + width));
+      test::write_file(dir.path() / "bytes.txt", byte_list(bytes));
+      for (const bool big_endian : {true, false}) {
+        SCOPED_TRACE("width " + std::to_string(width) + ", " + std::to_string(count) + " bytes, " +
+                     (big_endian ? "-m" : "-l"));
+        const auto run = test::run_program(
+            TOLVANE_PATH, {"-d" + std::to_string(width), big_endian ? "-m" : "-l", "bytes.txt"},
+            dir.path());
+        ASSERT_EQ(run.status, 0) << run.out;
+        const auto expected = expected_words(bytes, width, big_endian);
+        EXPECT_EQ(load(width, dir.path() / "bytes.vh", expected.size()), expected);
+      }
+    }
+  }
+}
+
+TEST_F(Simulator, LoadsSplitBanksThatPutBackTheWords) {
+  test::TempDir dir;
+  const auto bytes = random_bytes(4002, 11);
+  test::write_file(dir.path() / "bytes.txt", byte_list(bytes));
+  ASSERT_EQ(test::run_program(TOLVANE_PATH, {"-d32", "bytes.txt"}, dir.path()).status, 0);
+  fs::rename(dir.path() / "bytes.vh", dir.path() / "img_0x100.vh");
+  const auto words = expected_words(bytes, 32, true);
+
+  for (const int bank_width : {8, 16}) {
+    for (const bool big_endian : {true, false}) {
+      SCOPED_TRACE(std::to_string(bank_width) + "-bit banks, " + (big_endian ? "-eM" : "-eL"));
+      const auto run = test::run_program(
+          MARISK_PATH,
+          {"-s" + std::to_string(bank_width), big_endian ? "-eM" : "-eL", "img_0x100.vh"},
+          dir.path());
+      ASSERT_EQ(run.status, 0) << run.out;
+      const int banks = 32 / bank_width;
+      const std::string base = "img_0x" + std::string(banks == 4 ? "400" : "200");
+      std::vector<std::string> rebuilt(words.size());
+      for (int slice = 0; slice < banks; ++slice) {
+        const int bank = big_endian ? banks - 1 - slice : slice;
+        const auto loaded = load(
+            bank_width, dir.path() / (base + "_" + std::to_string(bank) + ".vh"), words.size());
+        ASSERT_EQ(loaded.size(), words.size());
+        for (std::size_t i = 0; i < words.size(); ++i) rebuilt[i] += loaded[i];
+      }
+      EXPECT_EQ(rebuilt, words);
+    }
+  }
+}
+
+}  // namespace
