@@ -1,5 +1,7 @@
 #include "number_parse.hpp"
 
+#include <optional>
+
 namespace vh {
 namespace {
 
@@ -14,17 +16,22 @@ unsigned digit_value(char c) {
 
 bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
-}  // namespace
-
-std::uint32_t parse_digits(std::string_view text, unsigned base) {
+// The digits' value, or nothing when it does not fit in 32 bits.
+std::optional<std::uint32_t> accumulate(std::string_view text, unsigned base) {
   std::uint64_t value = 0;
   for (const char c : text) {
     const unsigned digit = digit_value(c);
     if (digit >= base) break;
     value = value * base + digit;
-    if (value > kOverflow) return kOverflow;
+    if (value > kOverflow) return std::nullopt;
   }
   return static_cast<std::uint32_t>(value);
+}
+
+}  // namespace
+
+std::uint32_t parse_digits(std::string_view text, unsigned base) {
+  return accumulate(text, base).value_or(kOverflow);
 }
 
 std::uint32_t parse_unsigned(std::string_view text, unsigned base) {
@@ -35,9 +42,9 @@ std::uint32_t parse_unsigned(std::string_view text, unsigned base) {
   if (base == 16 && i + 1 < text.size() && text[i] == '0' && (text[i + 1] | 0x20) == 'x') {
     i += 2;
   }
-  const std::uint32_t value = parse_digits(text.substr(i), base);
-  if (value == kOverflow) return kOverflow;
-  return negative ? 0u - value : value;
+  const auto value = accumulate(text.substr(i), base);
+  if (!value) return kOverflow;
+  return negative ? 0u - *value : *value;
 }
 
 }  // namespace vh

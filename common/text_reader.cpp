@@ -7,7 +7,7 @@ namespace vh {
 
 TextReader::TextReader(ByteSource source, std::size_t capacity)
     : source_(std::move(source)),
-      buffer_(std::make_unique<char[]>(std::max(capacity, kMinCapacity))),
+      buffer_(std::make_unique_for_overwrite<char[]>(std::max(capacity, kMinCapacity))),
       capacity_(std::max(capacity, kMinCapacity)) {}
 
 bool TextReader::rewind() {

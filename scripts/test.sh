@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Builds and runs the whole test suite: the optimised build, then the debug build with
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# Builds and runs the whole test suite: the optimised build, the debug build with
+# AddressSanitizer and UndefinedBehaviorSanitizer (both include the Icarus Verilog
+# loads), then every fuzz target for FUZZ_SECONDS seconds (default 30).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-ensure_packages cmake make g++ libgtest-dev iverilog
+ensure_packages cmake make g++ libgtest-dev iverilog clang-14 libclang-rt-14-dev
 
 jobs=$(nproc 2>/dev/null || echo 2)
 for preset in release debug; do
@@ -13,3 +14,8 @@ for preset in release debug; do
   cmake --build --preset "$preset" -j "$jobs" >/dev/null
   ctest --preset "$preset" -j "$jobs"
 done
+
+echo "== fuzzing, ${FUZZ_SECONDS:-30} s a target"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$jobs" >/dev/null
+tests/fuzz/run.sh "${FUZZ_SECONDS:-30}"

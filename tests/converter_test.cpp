@@ -31,7 +31,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ByteCase{"\n", 0}, ByteCase{"   \n", 0}, ByteCase{"; note\n", 0},
                     ByteCase{"xyz\n", 0}, ByteCase{"cafe\n", 0xFE}, ByteCase{"0\n", 0},
                     ByteCase{"3g\n", 3}, ByteCase{"g3\n", 0}, ByteCase{"12", 0x12},
-                    ByteCase{"1\n", 1}, ByteCase{"ab\t", 0xAB}, ByteCase{"0x\n", 0}));
+                    ByteCase{"1\n", 1}, ByteCase{"ab\t", 0xAB}, ByteCase{"0x\n", 0}, ByteCase{"-ffffffff\n", 1}));
 
 struct ConvertCase {
   const char* name;

@@ -35,6 +35,7 @@ INSTANTIATE_TEST_SUITE_P(
                     NumberCase{"100000000", 16, 0xFFFFFFFF}, NumberCase{"0x10", 10, 0},
                     NumberCase{"32", 10, 32}, NumberCase{"4294967295", 10, 0xFFFFFFFF},
                     NumberCase{"4294967296", 10, 0xFFFFFFFF}, NumberCase{"-8", 10, 0xFFFFFFF8},
+                    NumberCase{"-4294967295", 10, 1}, NumberCase{"-0xFFFFFFFF", 16, 1},
                     NumberCase{"12ab", 10, 12},
                     NumberCase{std::string("1\0"
                                            "2",

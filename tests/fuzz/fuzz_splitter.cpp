@@ -1,0 +1,49 @@
+// Bank naming never fails on any name, and the extraction writes one well-formed line
+// per word line of any input, in every bank.
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "bank_extraction.hpp"
+#include "bank_naming.hpp"
+#include "verilog_hex.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 2) return 0;
+  const std::int32_t bank_count = 1 + data[0] % 127;
+  const std::int32_t digits = 2 * (1 + data[1] % 8);
+  const std::string_view rest(reinterpret_cast<const char*>(data + 2), size - 2);
+  const std::size_t name_end = rest.find('\n');
+  const std::string_view name = rest.substr(0, name_end);
+  const std::string_view image =
+      name_end == std::string_view::npos ? "" : rest.substr(name_end + 1);
+
+  if (const auto base = marisk::form_base_name(name, bank_count)) {
+    const std::size_t slash = name.find_last_of("/\\");
+    const std::size_t dir = slash == std::string_view::npos ? 0 : slash + 1;
+    if (base->compare(0, dir, name.substr(0, dir)) != 0) std::abort();
+    if (base->find("0x", dir) == std::string::npos) std::abort();
+    const std::string bank = marisk::bank_file_name(*base, bank_count - 1);
+    if (bank.size() < 4 || bank.compare(bank.size() - 3, 3, ".vh") != 0) std::abort();
+  }
+
+  std::size_t words = 0;
+  vh::TextReader counter(vh::ByteSource::from_memory(image), 4096);
+  while (const auto line = counter.read_line()) words += vh::parse_word_line(*line).has_value();
+
+  vh::TextReader input(vh::ByteSource::from_memory(image), data[1]);
+  for (std::int32_t slice = 0; slice < bank_count && slice < 4; ++slice) {
+    std::string bank;
+    vh::TextWriter output(vh::ByteSink::to_memory(bank), data[0]);
+    if (!marisk::write_slice(input, output, slice, digits) || !output.finish()) std::abort();
+    std::size_t lines = 0;
+    vh::TextReader check(vh::ByteSource::from_memory(bank), 4096);
+    while (const auto line = check.read_line()) {
+      ++lines;
+      if (line->back() != '\n') std::abort();
+    }
+    if (lines != words) std::abort();
+  }
+  return 0;
+}

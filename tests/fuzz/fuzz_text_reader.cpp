@@ -1,0 +1,45 @@
+// The reader hands out the input's text, CR dropped and cut at 0x1A, in lines of at most
+// 255 characters, the same whatever its buffer size, and again after a rewind.
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "verilog_hex.hpp"
+
+namespace {
+
+std::vector<std::string> read_lines(vh::TextReader& reader) {
+  std::vector<std::string> lines;
+  while (const auto line = reader.read_line()) {
+    if (line->size() > vh::TextReader::kMaxLine) std::abort();
+    const std::size_t lf = line->find('\n');
+    if (lf != std::string_view::npos && lf + 1 != line->size()) std::abort();
+    lines.emplace_back(*line);
+  }
+  if (!reader.at_end() || reader.failed()) std::abort();
+  return lines;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  const std::size_t small = size > 0 ? data[0] * 4u : 0;
+
+  vh::TextReader large(vh::ByteSource::from_memory(bytes), size + vh::TextReader::kMaxLine);
+  vh::TextReader tiny(vh::ByteSource::from_memory(bytes), small);
+  const auto lines = read_lines(large);
+  if (read_lines(tiny) != lines) std::abort();
+  if (!tiny.rewind() || read_lines(tiny) != lines) std::abort();
+
+  std::string expected;
+  for (const char c : bytes.substr(0, bytes.find('\x1a'))) {
+    if (c != '\r') expected += c;
+  }
+  std::string joined;
+  for (const auto& line : lines) joined += line;
+  if (joined != expected) std::abort();
+  return 0;
+}
