@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "carriage_returns.hpp"
+
 namespace vh {
 
 TextReader::TextReader(ByteSource source, std::size_t capacity)
@@ -47,14 +49,7 @@ std::size_t TextReader::clean(char* bytes, std::size_t count) {
     count = static_cast<std::size_t>(static_cast<const char*>(stop) - bytes);
     source_done_ = true;
   }
-  char* const end = bytes + count;
-  char* out = static_cast<char*>(std::memchr(bytes, '\r', count));
-  if (out == nullptr) return count;
-  for (const char* in = out; in != end; ++in) {
-    *out = *in;
-    out += *in != '\r';
-  }
-  return static_cast<std::size_t>(out - bytes);
+  return drop_carriage_returns(bytes, count);
 }
 
 }  // namespace vh

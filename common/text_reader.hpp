@@ -43,6 +43,17 @@ class TextReader {
     return std::string_view(start, length);
   }
 
+  // The buffered text from the next line on, for callers that take runs of short lines
+  // without a call per line: unless the input is used up, it holds at least one whole
+  // line. Such a caller may take only lines that end in LF and are at most kMaxLine
+  // long with it, exactly as read_line() would give them, and passes their total length
+  // to consume(). Anything else it leaves to read_line().
+  std::string_view buffered() {
+    if (end_ - begin_ < kMaxLine && !source_done_) refill();
+    return {buffer_.get() + begin_, end_ - begin_};
+  }
+  void consume(std::size_t count) { begin_ += count; }
+
   // The end-of-input flag: set by the read that meets the end, cleared by rewind().
   bool at_end() const { return at_end_; }
   // True once reading the underlying file has failed.

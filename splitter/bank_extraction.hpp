@@ -8,7 +8,11 @@
 namespace marisk {
 
 // Slice j of a data text: the digits from offset j * digits, at most that many.
-std::string_view data_slice(std::string_view data, std::int32_t slice, std::int32_t digits);
+inline std::string_view data_slice(std::string_view data, std::int32_t slice, std::int32_t digits) {
+  const auto offset = static_cast<std::size_t>(slice) * static_cast<std::size_t>(digits);
+  if (offset >= data.size()) return {};
+  return data.substr(offset, static_cast<std::size_t>(digits));
+}
 
 // Reads the input from its start and writes, for every word line, its address and slice
 // j of its data text. Lines that hold no word are skipped. False when the input cannot

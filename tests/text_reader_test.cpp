@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "carriage_returns.hpp"
 #include "verilog_hex.hpp"
 
 namespace {
@@ -100,6 +101,25 @@ TEST(TextReader, SmallBuffersReadLikeLargeOnes) {
   const auto expected = read_all(text);
   for (const std::size_t capacity : {0, 511, 1000, 4096}) {
     EXPECT_EQ(read_all(text, capacity), expected) << "capacity " << capacity;
+  }
+}
+
+// The block-wise removal must agree with the plain rule at every length, offset and
+// density of CR bytes, including runs of CRs and blocks with none.
+TEST(CarriageReturns, DropsEveryCrAndKeepsTheRestInOrder) {
+  std::mt19937 random(11);
+  for (const unsigned per_hundred : {0u, 3u, 25u, 50u, 97u, 100u}) {
+    for (std::size_t length = 0; length < 300; ++length) {
+      std::string text(length, '\0');
+      for (char& c : text) {
+        c = random() % 100 < per_hundred ? '\r' : static_cast<char>(random() % 256);
+      }
+      std::string expected = text;
+      std::erase(expected, '\r');
+      std::string buffer = "!" + text;  // an odd start, as within the reader's buffer
+      const std::size_t kept = vh::drop_carriage_returns(buffer.data() + 1, length);
+      ASSERT_EQ(buffer.substr(1, kept), expected) << per_hundred << "% CR, length " << length;
+    }
   }
 }
 

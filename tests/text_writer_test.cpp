@@ -16,16 +16,17 @@ TEST(TextWriter, StoresEachLfAsCrLfAndNothingElseChanges) {
   EXPECT_EQ(out, "a\r\nb\r\r\n\r\n%s%d\t\x1a");
 }
 
-TEST(TextWriter, WritesAddressesAndBytes) {
+TEST(TextWriter, WritesWordLines) {
   std::string out;
   vh::TextWriter writer(vh::ByteSink::to_memory(out));
   for (const std::uint32_t address : {0u, 0xAu, 0x10u, 0xABCDEFu, 0xFFFFFFFFu, 0x10000000u}) {
-    writer.write_address(address);
+    writer.write_word_line(address, "0a%s");
   }
-  for (const std::uint8_t value : {0x05, 0x00, 0xFF, 0xA0}) writer.write_byte(value);
-  writer.write_line_end();
+  writer.write_word_line(1, "");
   ASSERT_TRUE(writer.finish());
-  EXPECT_EQ(out, "@0\t@A\t@10\t@ABCDEF\t@FFFFFFFF\t@10000000\t0500FFA0\r\n");
+  EXPECT_EQ(out,
+            "@0\t0a%s\r\n@A\t0a%s\r\n@10\t0a%s\r\n@ABCDEF\t0a%s\r\n@FFFFFFFF\t0a%s\r\n"
+            "@10000000\t0a%s\r\n@1\t\r\n");
 }
 
 TEST(TextWriter, SmallBufferKeepsTheOrder) {
@@ -36,10 +37,8 @@ TEST(TextWriter, SmallBufferKeepsTheOrder) {
   const std::string long_text(1000, 'q');
   for (std::uint32_t i = 0; i < 500; ++i) {
     for (vh::TextWriter* writer : {&small, &large}) {
-      writer->write_address(i * 0x1357);
-      writer->write_byte(static_cast<std::uint8_t>(i));
-      writer->write_text(i % 50 == 0 ? long_text + "\n" + long_text : "x\ny");
-      writer->write_line_end();
+      writer->write_word_line(i * 0x1357, i % 50 == 0 ? long_text : "x");
+      writer->write_text(i % 50 == 0 ? long_text + "\n" + long_text : "x\ny\n");
     }
   }
   ASSERT_TRUE(small.finish());

@@ -14,12 +14,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::string written;
   vh::TextWriter writer(vh::ByteSink::to_memory(written), 4096);
-  writer.write_address(word->address);
-  writer.write_text(word->data);
-  if (!writer.finish()) std::abort();
-  const auto again = vh::parse_word_line(written);
-  if (!again || again->address != word->address) std::abort();
-  // LF inside the data text comes back as CR LF; nothing else changes.
-  if (word->data.find('\n') == std::string_view::npos && again->data != word->data) std::abort();
+  // A line from the reader holds no LF before its end.
+  if (word->data.find('\n') != std::string_view::npos) return 0;
+  writer.write_word_line(word->address, word->data);
+  if (!writer.finish() || !written.ends_with("\r\n")) std::abort();
+  const auto again = vh::parse_word_line(std::string_view(written).substr(0, written.size() - 2));
+  if (!again || again->address != word->address || again->data != word->data) std::abort();
   return 0;
 }

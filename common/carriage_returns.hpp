@@ -1,0 +1,11 @@
+#pragma once
+
+#include <cstddef>
+
+namespace vh {
+
+// Removes every CR byte from the bytes in place, keeping the order of the rest; gives
+// how many remain.
+std::size_t drop_carriage_returns(char* bytes, std::size_t count);
+
+}  // namespace vh
