@@ -1,6 +1,12 @@
 #include "byte_conversion.hpp"
 
 #include <array>
+#include <bit>
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace tolvane {
 namespace {
@@ -8,39 +14,83 @@ namespace {
 constexpr char kUpperHex[] = "0123456789ABCDEF";
 constexpr unsigned kMaxBytesPerWord = 32;
 
-// The upper-case form of a hexadecimal digit, by byte; 0 for every other byte.
-constexpr std::array<char, 256> make_upper_digits() {
-  std::array<char, 256> digits{};
-  for (int c = 0; c < 256; ++c) {
-    const int value = vh::kHexDigitValue[static_cast<std::size_t>(c)];
-    digits[static_cast<std::size_t>(c)] = value < 0 ? '\0' : kUpperHex[value];
-  }
-  return digits;
-}
-constexpr std::array<char, 256> kUpperDigit = make_upper_digits();
-
-char upper_digit(char c) { return kUpperDigit[static_cast<unsigned char>(c)]; }
-
 // Where byte k of a word goes in its data text, in digits.
 unsigned digit_offset(unsigned k, unsigned bytes_per_word, bool big_endian) {
   return 2 * (big_endian ? k : bytes_per_word - 1 - k);
 }
 
-// Takes one word straight from the reader's buffer when its lines are all the common
-// "HH" LF; false, taking nothing, otherwise.
-bool take_simple_word(std::string_view text, unsigned bytes_per_word, bool big_endian,
-                      char* digits) {
-  if (text.size() < 3 * bytes_per_word) return false;
-  const char* line = text.data();
-  for (unsigned k = 0; k < bytes_per_word; ++k, line += 3) {
-    const char high = upper_digit(line[0]);
-    const char low = upper_digit(line[1]);
-    if (high == '\0' || low == '\0' || line[2] != '\n') return false;
-    char* out = digits + digit_offset(k, bytes_per_word, big_endian);
-    out[0] = high;
-    out[1] = low;
+bool is_byte_line(const char* line) {
+  return vh::hex_digit_value(line[0]) >= 0 && vh::hex_digit_value(line[1]) >= 0 && line[2] == '\n';
+}
+
+#ifdef __SSE2__
+// Per byte: all ones where the byte is a hexadecimal digit of either case.
+__m128i hex_digits(__m128i bytes) {
+  // Signed compares: bytes of 0x80 and above count as negative and match nothing.
+  const __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('0' - 1)),
+                                      _mm_cmplt_epi8(bytes, _mm_set1_epi8('9' + 1)));
+  const __m128i lower = _mm_or_si128(bytes, _mm_set1_epi8(0x20));
+  const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(lower, _mm_set1_epi8('a' - 1)),
+                                       _mm_cmplt_epi8(lower, _mm_set1_epi8('f' + 1)));
+  return _mm_or_si128(digit, letter);
+}
+#endif
+
+// How many of the text's first lines are the common "HH" LF, taking sixteen lines (48
+// bytes) a step where the machine allows.
+std::size_t count_byte_lines(std::string_view text) {
+  const char* p = text.data();
+  std::size_t lines = 0;
+#ifdef __SSE2__
+  // Bit i: byte i of a 48-byte block is where a line's LF belongs.
+  constexpr std::uint64_t kLineEnds = 0x924924924924;
+  constexpr std::uint64_t kAll = (std::uint64_t{1} << 48) - 1;
+  const __m128i lf = _mm_set1_epi8('\n');
+  for (; text.size() - 3 * lines >= 48; p += 48, lines += 16) {
+    std::uint64_t right = 0;  // bit i: byte i is what its place needs
+    for (int part = 0; part < 3; ++part) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * part));
+      const auto ends = static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lf)));
+      const auto digits = static_cast<std::uint64_t>(_mm_movemask_epi8(hex_digits(bytes)));
+      const std::uint64_t places = kLineEnds >> (16 * part) & 0xFFFF;
+      right |= ((ends & places) | (digits & ~places & 0xFFFF)) << (16 * part);
+    }
+    if (right != kAll) return lines + static_cast<std::size_t>(std::countr_one(right)) / 3;
   }
-  return true;
+#endif
+  for (; text.size() - 3 * lines >= 3 && is_byte_line(p); p += 3) ++lines;
+  return lines;
+}
+
+// Hexadecimal digits in upper case, eight at a time: the lower-case letters alone have
+// bit 6 set, and lose bit 5. The count is rounded up to whole steps.
+void make_upper(char* digits, std::size_t count) {
+  for (std::size_t i = 0; i < count; i += 8) {
+    std::uint64_t eight;
+    std::memcpy(&eight, digits + i, 8);
+    eight &= ~((eight & 0x4040404040404040) >> 1);
+    std::memcpy(digits + i, &eight, 8);
+  }
+}
+
+// Writes the given number of words of common lines that start the text, addressed from
+// address on, and gives the next address. kFixedBytes, when not 0, is the word's size
+// known at compile time, so that the usual widths get a loop without a loop inside.
+template <unsigned kFixedBytes>
+std::uint32_t write_simple_words(const char* line, std::size_t words, unsigned bytes_per_word,
+                                 bool big_endian, std::uint32_t address, vh::TextWriter& output) {
+  const unsigned size = kFixedBytes != 0 ? kFixedBytes : bytes_per_word;
+  std::array<char, 2 * kMaxBytesPerWord + 8> digits{};  // room for whole steps
+  const std::string_view word(digits.data(), 2 * size);
+  const std::ptrdiff_t step = big_endian ? 2 : -2;
+  char* const first_digits = digits.data() + digit_offset(0, size, big_endian);
+  for (std::size_t w = 0; w < words; ++w) {
+    char* out = first_digits;
+    for (unsigned k = 0; k < size; ++k, line += 3, out += step) std::memcpy(out, line, 2);
+    make_upper(digits.data(), word.size());
+    output.write_word_line(address++, word);
+  }
+  return address;
 }
 
 }  // namespace
@@ -59,17 +109,18 @@ ConvertStatus convert_bytes(vh::TextReader& input, vh::TextWriter& output, std::
                             bool big_endian) {
   const unsigned bytes_per_word = data_width / 8u;
   const std::size_t word_size = 3 * bytes_per_word;
+  const auto write_simple = bytes_per_word == 4   ? write_simple_words<4>
+                            : bytes_per_word == 2 ? write_simple_words<2>
+                            : bytes_per_word == 1 ? write_simple_words<1>
+                                                  : write_simple_words<0>;
   std::array<char, 2 * kMaxBytesPerWord> digits{};
   const std::string_view word(digits.data(), 2 * bytes_per_word);
   for (std::uint32_t address = 0;; ++address) {
     // The common lines go straight from the buffer, a whole buffer at a time.
     const std::string_view text = input.buffered();
-    std::size_t taken = 0;
-    while (take_simple_word(text.substr(taken), bytes_per_word, big_endian, digits.data())) {
-      output.write_word_line(address++, word);
-      taken += word_size;
-    }
-    input.consume(taken);
+    const std::size_t words = count_byte_lines(text) / bytes_per_word;
+    address = write_simple(text.data(), words, bytes_per_word, big_endian, address, output);
+    input.consume(words * word_size);
 
     // Any other word, line by line; a word is begun only once its first line is read.
     const auto first = input.read_line();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "byte_conversion.hpp"
 #include "output_name.hpp"
@@ -31,7 +32,8 @@ INSTANTIATE_TEST_SUITE_P(
                     ByteCase{"\n", 0}, ByteCase{"   \n", 0}, ByteCase{"; note\n", 0},
                     ByteCase{"xyz\n", 0}, ByteCase{"cafe\n", 0xFE}, ByteCase{"0\n", 0},
                     ByteCase{"3g\n", 3}, ByteCase{"g3\n", 0}, ByteCase{"12", 0x12},
-                    ByteCase{"1\n", 1}, ByteCase{"ab\t", 0xAB}, ByteCase{"0x\n", 0}, ByteCase{"-ffffffff\n", 1}));
+                    ByteCase{"1\n", 1}, ByteCase{"ab\t", 0xAB}, ByteCase{"0x\n", 0},
+                    ByteCase{"-ffffffff\n", 1}));
 
 struct ConvertCase {
   const char* name;
@@ -99,6 +101,54 @@ TEST(Conversion, AddressesCountWordsInUpperCaseHex) {
   ASSERT_EQ(tolvane::convert_bytes(reader, writer, 16, false), tolvane::ConvertStatus::ok);
   ASSERT_TRUE(writer.finish());
   EXPECT_EQ(out, expected);
+}
+
+// The image by the general rules alone: each line's byte, grouped and padded.
+std::string image_of(const std::vector<std::string>& lines, unsigned bytes_per_word,
+                     bool big_endian) {
+  std::string image;
+  for (std::size_t first = 0; first < lines.size(); first += bytes_per_word) {
+    char text[24];
+    std::snprintf(text, sizeof text, "@%zX\t", first / bytes_per_word);
+    image += text;
+    for (std::size_t k = 0; k < bytes_per_word; ++k) {
+      const std::size_t at = first + (big_endian ? k : bytes_per_word - 1 - k);
+      std::snprintf(text, sizeof text, "%02X",
+                    at < lines.size() ? tolvane::parse_byte_line(lines[at]) : 0);
+      image += text;
+    }
+    image += "\r\n";
+  }
+  return image;
+}
+
+// Runs of common lines are taken in blocks; a line of any other kind, wherever it falls
+// in a block or a word, must still be read by the general rules.
+TEST(Conversion, AnOddLineAnywhereInARunIsReadByTheGeneralRules) {
+  for (const std::string odd : {"5\n", "A5 \n", "g5\n", "\xa5\x35\n", "\n", "0x7\n", "a5"}) {
+    for (std::size_t at = 0; at < 60; ++at) {
+      std::vector<std::string> lines(60, "a5\n");
+      for (std::size_t i = 0; i < lines.size(); ++i) lines[i][1] = "0123456789abcdef"[i % 16];
+      lines[at] = odd;
+      if (odd.back() != '\n') lines.resize(at + 1);  // a line without LF ends the input
+      std::string input;
+      for (const std::string& line : lines) input += line;
+      for (const unsigned bytes_per_word : {1u, 2u, 4u, 5u}) {
+        for (const bool big_endian : {true, false}) {
+          std::string out;
+          vh::TextReader reader(vh::ByteSource::from_memory(input));
+          vh::TextWriter writer(vh::ByteSink::to_memory(out));
+          ASSERT_EQ(tolvane::convert_bytes(
+                        reader, writer, static_cast<std::uint8_t>(8 * bytes_per_word), big_endian),
+                    tolvane::ConvertStatus::ok);
+          ASSERT_TRUE(writer.finish());
+          ASSERT_EQ(out, image_of(lines, bytes_per_word, big_endian))
+              << testing::PrintToString(odd) << " at line " << at << ", " << bytes_per_word
+              << " bytes a word, " << (big_endian ? "big" : "little") << " end first";
+        }
+      }
+    }
+  }
 }
 
 struct NameCase {
