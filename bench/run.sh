@@ -47,25 +47,28 @@ paste img_0x400_3.vh img_0x400_2.vh img_0x400_1.vh img_0x400_0.vh | tr -d '\r' |
   fail "marisk's banks do not put the image back together"
 rm -f rebuilt.vh img_0x400_*.vh
 
-median() {  # name runs command...
-  local name=$1 count=$2
-  shift 2
-  hyperfine --style none --warmup 1 --runs "$count" --export-csv "$name.csv" -n "$name" "$@" \
-    >/dev/null
+# Each timed run starts without the previous run's outputs, so that no run pays for
+# the page cache writing back and truncating the last one's files.
+median() {  # name runs outputs-to-remove command
+  local name=$1 count=$2 outputs=$3 command=$4 shell=()
+  [[ $command == *[\;\&\$]* ]] || shell=(-N)
+  hyperfine "${shell[@]}" --style none --warmup 1 --runs "$count" --export-csv "$name.csv" \
+    --prepare "rm -f $outputs" -n "$name" "$command" >/dev/null 2>&1
   awk -F, 'NR == 2 { print $4 }' "$name.csv"
 }
 
 echo "Timing (warm cache, medians of $runs runs, $peer_runs for the other pipelines) ..."
-t_wc=$(median wc "$runs" "wc -l bytes.txt")
-t_tolvane=$(median tolvane "$runs" "$tolvane -d32 bytes.txt")
-t_srec=$(median srec "$peer_runs" \
+banks="img_0x400_0.vh img_0x400_1.vh img_0x400_2.vh img_0x400_3.vh"
+t_wc=$(median wc "$runs" "" "wc -l bytes.txt")
+t_tolvane=$(median tolvane "$runs" bytes.vh "$tolvane -d32 bytes.txt")
+t_srec=$(median srec "$peer_runs" "p1.bin p1.vmem" \
   "xxd -r -p bytes.txt p1.bin && srec_cat p1.bin -binary -o p1.vmem -VMem 32")
-t_objcopy=$(median objcopy "$peer_runs" \
+t_objcopy=$(median objcopy "$peer_runs" "p2.bin p2.v" \
   "xxd -r -p bytes.txt p2.bin && objcopy -I binary -O verilog --verilog-data-width=4 p2.bin p2.v")
-t_wc4=$(median wc4 "$runs" \
+t_wc4=$(median wc4 "$runs" "" \
   "wc -l img_0x100.vh; wc -l img_0x100.vh; wc -l img_0x100.vh; wc -l img_0x100.vh")
-t_marisk=$(median marisk "$runs" "$marisk img_0x100.vh")
-t_split=$(median split "$peer_runs" \
+t_marisk=$(median marisk "$runs" "$banks" "$marisk img_0x100.vh")
+t_split=$(median split "$peer_runs" "s0.vmem s1.vmem s2.vmem s3.vmem" \
   "for n in 0 1 2 3; do srec_cat img_0x100.vh -VMem -split 4 \$n 1 -o s\$n.vmem -VMem 8; done")
 
 # The timed runs wrote the same outputs again: check them once more.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace vh {
 
@@ -53,7 +54,11 @@ void TextWriter::append(std::string_view bytes) {
 // After a failure the buffered bytes are dropped: the output is lost anyway and
 // finish() reports it.
 void TextWriter::flush() {
-  if (used_ > 0 && !failed_ && !sink_.write({buffer_.get(), used_})) failed_ = true;
+  if (used_ > 0 && !failed_) {
+    if (!spare_) spare_ = std::make_unique_for_overwrite<char[]>(capacity_);
+    if (!sink_.start({buffer_.get(), used_})) failed_ = true;
+    std::swap(buffer_, spare_);
+  }
   used_ = 0;
 }
 

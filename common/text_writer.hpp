@@ -7,12 +7,14 @@
 #include <memory>
 #include <string_view>
 
+#include "background_writer.hpp"
 #include "byte_stream.hpp"
 
 namespace vh {
 
 // Writes text with every line end stored as CR LF, the same bytes on every platform.
-// Write errors are remembered and reported by finish().
+// Write errors are remembered and reported by finish(). A full buffer is written in the
+// background while the next one fills.
 class TextWriter {
  public:
   static constexpr std::size_t kMaxAddressField = 10;  // "@FFFFFFFF" TAB
@@ -112,8 +114,9 @@ class TextWriter {
   void write_long_line(std::string_view head, std::string_view text);
   void flush();
 
-  ByteSink sink_;
+  BackgroundWriter sink_;
   std::unique_ptr<char[]> buffer_;
+  std::unique_ptr<char[]> spare_;  // the buffer being written, once there is one
   std::size_t capacity_;
   std::size_t used_ = 0;
   bool failed_ = false;

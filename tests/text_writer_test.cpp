@@ -47,12 +47,17 @@ TEST(TextWriter, SmallBufferKeepsTheOrder) {
   EXPECT_GT(small_out.size(), 20000u);
 }
 
+// Full buffers are written while the next one fills: a failure of any of them, the first
+// or one in the middle of many, must still reach finish().
 TEST(TextWriter, ReportsAFullDisk) {
-  auto sink = vh::ByteSink::create_file("/dev/full");
-  ASSERT_TRUE(sink);
-  vh::TextWriter writer(std::move(*sink));
-  writer.write_text("ab\n");
-  EXPECT_FALSE(writer.finish());
+  for (const std::size_t lines : {1, 100000}) {
+    auto sink = vh::ByteSink::create_file("/dev/full");
+    ASSERT_TRUE(sink);
+    vh::TextWriter writer(std::move(*sink), 4096);
+    for (std::size_t i = 0; i < lines; ++i) writer.write_text("ab\n");
+    EXPECT_FALSE(writer.finish()) << lines << " lines";
+    EXPECT_FALSE(writer.finish()) << "asked again";
+  }
 }
 
 }  // namespace
