@@ -23,7 +23,7 @@ bool BackgroundWriter::start(std::string_view bytes) {
   return true;
 }
 
-bool BackgroundWriter::close() {
+bool BackgroundWriter::close(std::string_view last) {
   if (closed_) return !failed_;
   closed_ = true;
   {
@@ -33,6 +33,7 @@ bool BackgroundWriter::close() {
     changed_.notify_all();
   }
   if (thread_.joinable()) thread_.join();
+  if (!last.empty() && !failed_ && !sink_.write(last)) failed_ = true;
   if (!sink_.close()) failed_ = true;
   return !failed_;
 }

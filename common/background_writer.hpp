@@ -21,9 +21,10 @@ class BackgroundWriter {
   // Waits for the previous buffer, then writes these bytes, which must stay as they are
   // until the next start() or close(). False once any write has failed.
   bool start(std::string_view bytes);
-  // Waits for the last buffer and releases the sink; false when any write or the close
-  // failed.
-  bool close();
+  // Waits for the buffer being written, writes the last bytes in the caller's time (no
+  // thread is started for a small output) and releases the sink; false when any write or
+  // the close failed.
+  bool close(std::string_view last = {});
 
  private:
   void wait(std::unique_lock<std::mutex>& lock);

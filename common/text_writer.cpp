@@ -65,8 +65,10 @@ void TextWriter::flush() {
 bool TextWriter::finish() {
   if (finished_) return !failed_;
   finished_ = true;
-  flush();
-  if (!sink_.close()) failed_ = true;
+  if (!sink_.close(failed_ ? std::string_view() : std::string_view(buffer_.get(), used_))) {
+    failed_ = true;
+  }
+  used_ = 0;
   return !failed_;
 }
 
