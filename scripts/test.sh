@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite: the optimised build, the debug build with
 # AddressSanitizer and UndefinedBehaviorSanitizer (both include the Icarus Verilog
-# loads), then every fuzz target for FUZZ_SECONDS seconds (default 30).
+# loads, the manual pages and the Debian package), every fuzz target for FUZZ_SECONDS
+# seconds (default 30), then the Windows programs under Wine against the Linux ones.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-ensure_packages cmake make g++ libgtest-dev iverilog clang-14 libclang-rt-14-dev
+ensure_packages cmake make g++ libgtest-dev iverilog clang-14 libclang-rt-14-dev man-db
 
 jobs=$(nproc 2>/dev/null || echo 2)
 for preset in release debug; do
@@ -19,3 +20,6 @@ echo "== fuzzing, ${FUZZ_SECONDS:-30} s a target"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$jobs" >/dev/null
 tests/fuzz/run.sh "${FUZZ_SECONDS:-30}"
+
+echo "== Windows programs under Wine"
+./scripts/windows_check.sh

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Runs a representative set of command lines with the Windows programs under Wine and
+# with the Linux programs, each in a folder of its own holding the same inputs, and
+# checks that what they print, their exit statuses and every file they leave are byte
+# for byte the same.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+source scripts/packages.sh
+ensure_packages cmake make g++ g++-mingw-w64-x86-64-posix wine64
+wine=/usr/lib/wine/wine64
+
+jobs=$(nproc 2>/dev/null || echo 2)
+cmake -S . -B build/tools -DCMAKE_BUILD_TYPE=Release -DVH_BUILD_TESTS=OFF >/dev/null
+cmake --build build/tools -j "$jobs" >/dev/null
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j "$jobs" >/dev/null
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export WINEPREFIX="$work/wine" WINEDEBUG=-all
+"$wine" wineboot -i >/dev/null 2>&1  # the first start sets up the prefix and talks about it
+
+# A byte list large enough to fill many output buffers, in mixed case with CR LF.
+awk 'BEGIN { for (i = 0; i < 400000; i++) printf "%02x\r\n", (i * 7919 + int(i / 256)) % 256 }' \
+  >"$work/big.txt"
+(cd "$work" && "$root/build/tools/tolvane" -d32 big.txt >/dev/null && mv big.vh big_0x10.vh)
+failures=0
+check() {  # name program arguments...
+  local name=$1 program=$2
+  shift 2
+  local side
+  for side in linux windows; do
+    local dir="$work/$name/$side"
+    mkdir -p "$dir/files"
+    cp examples/rom.txt examples/img_0x100.vh "$work/big.txt" "$work/big_0x10.vh" "$dir/files/"
+    local status=0
+    if [ "$side" = linux ]; then
+      (cd "$dir/files" && "$root/build/tools/$program" "$@") >"$dir/stdout" 2>"$dir/stderr" ||
+        status=$?
+    else
+      (cd "$dir/files" && "$wine" "$root/build/windows/$program.exe" "$@") \
+        >"$dir/stdout" 2>"$dir/stderr" || status=$?
+    fi
+    echo "$status" >"$dir/status"
+  done
+  if diff -r "$work/$name/linux" "$work/$name/windows" >"$work/$name.diff"; then
+    echo "same: $program $* (status $(cat "$work/$name/linux/status"), $(ls "$work/$name/linux/files" | wc -l) files)"
+  else
+    echo "DIFFERENT: $program $*"
+    cat "$work/$name.diff"
+    failures=$((failures + 1))
+  fi
+}
+
+check convert-big tolvane -d32 rom.txt
+check convert-little tolvane -d32 -l rom.txt
+check convert-default tolvane rom.txt
+check split-big marisk img_0x100.vh
+check split-little marisk -eL img_0x100.vh
+check split-halves marisk -s16 img_0x100.vh
+check convert-large tolvane -d32 -l big.txt
+check split-large marisk -eL -s16 big_0x10.vh
+check refused-width-tolvane tolvane -d4 rom.txt
+check refused-width-marisk marisk -s4 img_0x100.vh
+check missing-input-tolvane tolvane missing.txt
+check missing-input-marisk marisk missing_0x10.vh
+check no-arguments marisk
+check help tolvane -h
+
+# CR LF on disk on both sides, not only equal files.
+grep -q $'\r$' "$work/convert-big/windows/files/rom.vh"
+grep -q $'\r$' "$work/split-big/windows/files/img_0x400_0.vh"
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures command lines differ between Linux and Windows" >&2
+  exit 1
+fi
+echo "Windows and Linux programs agree byte for byte."
