@@ -20,7 +20,8 @@ class ManPage : public testing::TestWithParam<Page> {};
 TEST_P(ManPage, RendersWithoutWarnings) {
   test::TempDir dir;
   const auto result = test::run_program(
-      "/bin/sh", {"-c", std::string("MANWIDTH=80 man --warnings -l '") + GetParam().page + "'"},
+      "/bin/sh",
+      {"-c", std::string("LC_ALL=C MANWIDTH=80 man --warnings -l '") + GetParam().page + "'"},
       dir.path());
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.err, "");
