@@ -60,8 +60,6 @@ class TextWriter {
   bool finish();
 
  private:
-  static constexpr char kUpperHex[] = "0123456789ABCDEF";
-
   // All eight digits are formed at once and stored in one go; the store may run past the
   // digits kept, into room that the TAB and the data then take.
   static char* put_address(char* out, std::uint32_t address) {
