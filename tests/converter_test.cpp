@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "byte_conversion.hpp"
+#include "general_rules_image.hpp"
 #include "output_name.hpp"
 #include "verilog_hex.hpp"
 
@@ -103,25 +104,6 @@ TEST(Conversion, AddressesCountWordsInUpperCaseHex) {
   EXPECT_EQ(out, expected);
 }
 
-// The image by the general rules alone: each line's byte, grouped and padded.
-std::string image_of(const std::vector<std::string>& lines, unsigned bytes_per_word,
-                     bool big_endian) {
-  std::string image;
-  for (std::size_t first = 0; first < lines.size(); first += bytes_per_word) {
-    char text[24];
-    std::snprintf(text, sizeof text, "@%zX\t", first / bytes_per_word);
-    image += text;
-    for (std::size_t k = 0; k < bytes_per_word; ++k) {
-      const std::size_t at = first + (big_endian ? k : bytes_per_word - 1 - k);
-      std::snprintf(text, sizeof text, "%02X",
-                    at < lines.size() ? tolvane::parse_byte_line(lines[at]) : 0);
-      image += text;
-    }
-    image += "\r\n";
-  }
-  return image;
-}
-
 // Runs of common lines are taken in blocks; a line of any other kind, wherever it falls
 // in a block or a word, must still be read by the general rules.
 TEST(Conversion, AnOddLineAnywhereInARunIsReadByTheGeneralRules) {
@@ -142,7 +124,7 @@ TEST(Conversion, AnOddLineAnywhereInARunIsReadByTheGeneralRules) {
                         reader, writer, static_cast<std::uint8_t>(8 * bytes_per_word), big_endian),
                     tolvane::ConvertStatus::ok);
           ASSERT_TRUE(writer.finish());
-          ASSERT_EQ(out, image_of(lines, bytes_per_word, big_endian))
+          ASSERT_EQ(out, test::image_by_general_rules(input, bytes_per_word, big_endian))
               << testing::PrintToString(odd) << " at line " << at << ", " << bytes_per_word
               << " bytes a word, " << (big_endian ? "big" : "little") << " end first";
         }

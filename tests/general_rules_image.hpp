@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "byte_conversion.hpp"
+#include "verilog_hex.hpp"
+
+namespace test {
+
+// The image of a byte list by the general rules alone, read line by line: each line's
+// byte, grouped into words and padded with zero bytes. What the converter's fast paths
+// must agree with.
+inline std::string image_by_general_rules(std::string_view byte_list, unsigned bytes_per_word,
+                                          bool big_endian) {
+  std::string bytes;
+  vh::TextReader lines(vh::ByteSource::from_memory(byte_list), 4096);
+  while (const auto line = lines.read_line()) {
+    bytes += static_cast<char>(tolvane::parse_byte_line(*line));
+  }
+  std::string image;
+  for (std::size_t first = 0; first < bytes.size(); first += bytes_per_word) {
+    char text[24];
+    std::snprintf(text, sizeof text, "@%zX\t", first / bytes_per_word);
+    image += text;
+    for (std::size_t k = 0; k < bytes_per_word; ++k) {
+      const std::size_t at = first + (big_endian ? k : bytes_per_word - 1 - k);
+      std::snprintf(text, sizeof text, "%02X",
+                    at < bytes.size() ? static_cast<std::uint8_t>(bytes[at]) : 0);
+      image += text;
+    }
+    image += "\r\n";
+  }
+  return image;
+}
+
+}  // namespace test
