@@ -13,7 +13,7 @@ bool BackgroundWriter::start(std::string_view bytes) {
       thread_ = std::thread(&BackgroundWriter::run, this);
     } catch (const std::system_error&) {
       // No thread to be had: write in the caller's time instead.
-      failed_ = !sink_.write(bytes);
+      failed_ = !sink_->write(bytes);
       return !failed_;
     }
   }
@@ -33,8 +33,8 @@ bool BackgroundWriter::close(std::string_view last) {
     changed_.notify_all();
   }
   if (thread_.joinable()) thread_.join();
-  if (!last.empty() && !failed_ && !sink_.write(last)) failed_ = true;
-  if (!sink_.close()) failed_ = true;
+  if (!last.empty() && !failed_ && !sink_->write(last)) failed_ = true;
+  if (!sink_->close()) failed_ = true;
   return !failed_;
 }
 
@@ -49,7 +49,7 @@ void BackgroundWriter::run() {
     if (!busy_) return;
     const std::string_view bytes = job_;
     lock.unlock();
-    const bool written = sink_.write(bytes);
+    const bool written = sink_->write(bytes);
     lock.lock();
     if (!written) failed_ = true;
     busy_ = false;

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <thread>
 
-#include "byte_stream.hpp"
+#include "file_system.hpp"
 
 namespace vh {
 
@@ -13,7 +13,7 @@ namespace vh {
 // the next buffer while the system copies the last one. Without a thread it writes at once.
 class BackgroundWriter {
  public:
-  explicit BackgroundWriter(ByteSink sink) : sink_(std::move(sink)) {}
+  explicit BackgroundWriter(std::unique_ptr<OutputFile> sink) : sink_(std::move(sink)) {}
   BackgroundWriter(const BackgroundWriter&) = delete;
   BackgroundWriter& operator=(const BackgroundWriter&) = delete;
   ~BackgroundWriter() { close(); }
@@ -30,7 +30,7 @@ class BackgroundWriter {
   void wait(std::unique_lock<std::mutex>& lock);
   void run();
 
-  ByteSink sink_;
+  std::unique_ptr<OutputFile> sink_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::string_view job_;

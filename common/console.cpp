@@ -1,26 +1,52 @@
 #include "console.hpp"
 
 #include <cstdarg>
+#include <cstdio>
+#include <string>
 
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
 #endif
 
-namespace console {
+namespace vh {
+namespace {
 
-void init() {
+class StandardStreams final : public Console {
+ public:
+  StandardStreams() {
+    // Each message leaves at once, so that a run ended by a signal has shown all it printed.
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
 #ifdef _WIN32
-  _setmode(_fileno(stdout), _O_BINARY);
-  _setmode(_fileno(stderr), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
 #endif
-}
+  }
+  void out(std::string_view text) override { std::fwrite(text.data(), 1, text.size(), stdout); }
+  void err(std::string_view text) override { std::fwrite(text.data(), 1, text.size(), stderr); }
+};
 
-void printf(const char* format, ...) {
+}  // namespace
+
+void Console::printf(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  std::vfprintf(stdout, format, args);
+  va_list again;
+  va_copy(again, args);
+  const int length = std::vsnprintf(nullptr, 0, format, args);
   va_end(args);
+  if (length > 0) {
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    std::vsnprintf(text.data(), text.size(), format, again);
+    text.pop_back();
+    out(text);
+  }
+  va_end(again);
 }
 
-}  // namespace console
+Console& real_console() {
+  static StandardStreams console;
+  return console;
+}
+
+}  // namespace vh

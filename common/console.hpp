@@ -1,22 +1,27 @@
 #pragma once
 
-#include <cstdio>
+#include <string_view>
 
-// Console messages. Standard output and standard error carry their bytes unchanged, so
-// the messages are the same on every platform, whatever the console does with them.
-namespace console {
+namespace vh {
 
-void init();
+// Where a tool's messages go: standard output and standard error, or memory in tests.
+// The bytes pass unchanged, so the messages are the same on every platform.
+class Console {
+ public:
+  virtual ~Console() = default;
+  virtual void out(std::string_view text) = 0;
+  virtual void err(std::string_view text) = 0;
 
-inline void print(const char* text) { std::fputs(text, stdout); }
-
+  // Formats like printf and writes to out().
 #ifdef __MINGW32__
-// The toolchain selects mingw's own C99 printf family, which knows "%zu".
-void printf(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
+  // The toolchain selects mingw's own C99 printf family, which knows "%zu".
+  void printf(const char* format, ...) __attribute__((format(gnu_printf, 2, 3)));
 #else
-void printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+  void printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
 #endif
+};
 
-inline void error(const char* text) { std::fputs(text, stderr); }
+// Standard output and standard error of the process.
+Console& real_console();
 
-}  // namespace console
+}  // namespace vh

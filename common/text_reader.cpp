@@ -7,17 +7,10 @@
 
 namespace vh {
 
-TextReader::TextReader(ByteSource source, std::size_t capacity)
+TextReader::TextReader(std::unique_ptr<InputFile> source, std::size_t capacity)
     : source_(std::move(source)),
       buffer_(std::make_unique_for_overwrite<char[]>(std::max(capacity, kMinCapacity))),
       capacity_(std::max(capacity, kMinCapacity)) {}
-
-bool TextReader::rewind() {
-  begin_ = end_ = 0;
-  source_done_ = at_end_ = false;
-  failed_ = !source_.rewind();
-  return !failed_;
-}
 
 // Keeps at least one whole line's worth of cleaned bytes buffered, so that a line is
 // always contiguous.
@@ -29,7 +22,7 @@ bool TextReader::refill() {
       end_ -= begin_;
       begin_ = 0;
     }
-    const std::ptrdiff_t count = source_.read({buffer_.get() + end_, capacity_ - end_});
+    const std::ptrdiff_t count = source_->read({buffer_.get() + end_, capacity_ - end_});
     if (count < 0) {
       failed_ = true;
       return false;

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "byte_stream.hpp"
+#include "file_system.hpp"
 
 namespace vh {
 
@@ -19,10 +19,10 @@ class TextReader {
   static constexpr std::size_t kDefaultCapacity = 256 * 1024;
   static constexpr std::size_t kMinCapacity = 2 * kMaxLine;
 
-  explicit TextReader(ByteSource source, std::size_t capacity = kDefaultCapacity);
+  explicit TextReader(std::unique_ptr<InputFile> source, std::size_t capacity = kDefaultCapacity);
 
   // The next line, with its LF unless it was cut or is the last one; valid until the
-  // next read or rewind. Empty at the end of the input (which then sets the flag) and
+  // next read. Empty at the end of the input (which then sets the flag) and
   // after a read error.
   std::optional<std::string_view> read_line() {
     if (end_ - begin_ < kMaxLine && !source_done_ && !refill()) return std::nullopt;
@@ -54,18 +54,16 @@ class TextReader {
   }
   void consume(std::size_t count) { begin_ += count; }
 
-  // The end-of-input flag: set by the read that meets the end, cleared by rewind().
+  // The end-of-input flag: set by the read that meets the end.
   bool at_end() const { return at_end_; }
   // True once reading the underlying file has failed.
   bool failed() const { return failed_; }
-  // Starts again at the first byte; false when the file cannot be rewound.
-  bool rewind();
 
  private:
   bool refill();
   std::size_t clean(char* bytes, std::size_t count);
 
-  ByteSource source_;
+  std::unique_ptr<InputFile> source_;
   std::unique_ptr<char[]> buffer_;
   std::size_t capacity_;
   std::size_t begin_ = 0;

@@ -6,7 +6,7 @@
 
 namespace vh {
 
-TextWriter::TextWriter(ByteSink sink, std::size_t capacity)
+TextWriter::TextWriter(std::unique_ptr<OutputFile> sink, std::size_t capacity)
     : sink_(std::move(sink)),
       buffer_(std::make_unique_for_overwrite<char[]>(std::max(capacity, kMinCapacity))),
       capacity_(std::max(capacity, kMinCapacity)) {}

@@ -8,7 +8,6 @@
 #include <string_view>
 
 #include "background_writer.hpp"
-#include "byte_stream.hpp"
 
 namespace vh {
 
@@ -21,7 +20,7 @@ class TextWriter {
   static constexpr std::size_t kDefaultCapacity = 256 * 1024;
   static constexpr std::size_t kMinCapacity = kMaxAddressField + 2;
 
-  explicit TextWriter(ByteSink sink, std::size_t capacity = kDefaultCapacity);
+  explicit TextWriter(std::unique_ptr<OutputFile> sink, std::size_t capacity = kDefaultCapacity);
   TextWriter(const TextWriter&) = delete;
   TextWriter& operator=(const TextWriter&) = delete;
   ~TextWriter();

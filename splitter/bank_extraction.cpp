@@ -4,7 +4,9 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "bank_naming.hpp"
 
@@ -40,12 +42,12 @@ constexpr std::array<bool, 256> make_upper_hex_digits() {
 }
 constexpr std::array<bool, 256> kUpperHexDigit = make_upper_hex_digits();
 
-// Writes the slice of each common word line at the start of the text, up to the first
-// other line, and gives how many bytes those lines hold. A common line is "@", at most
+// Writes the slices of each common word line at the start of the text to their banks, up
+// to the first other line, and gives how many bytes those lines hold. A common line is "@", at most
 // eight hexadecimal digits, TAB, a data text without NUL and LF, within a line's length;
 // the general parse reads all others. An address field already in the form the bank
 // needs ("@", upper-case digits without leading zeros, TAB) goes over as it stands.
-std::size_t write_simple_word_lines(std::string_view text, vh::TextWriter& bank, std::int32_t slice,
+std::size_t write_simple_word_lines(std::string_view text, std::span<vh::TextWriter* const> banks,
                                     std::int32_t digits) {
   const char* next = text.data();
   const char* const end = next + text.size();
@@ -68,12 +70,16 @@ std::size_t write_simple_word_lines(std::string_view text, vh::TextWriter& bank,
     const char* const data = p + 1;
     const char* const stop = find_line_stop(data, limit);
     if (stop == data || stop == limit || *stop != '\n') break;
-    const std::string_view bank_data =
-        data_slice({data, static_cast<std::size_t>(stop - data)}, slice, digits);
-    if (as_written) {
-      bank.write_line({line, static_cast<std::size_t>(data - line)}, bank_data);
-    } else {
-      bank.write_word_line(address, bank_data);
+    const std::string_view word_data(data, static_cast<std::size_t>(stop - data));
+    const std::string_view head(line, static_cast<std::size_t>(data - line));
+    for (std::size_t slice = 0; slice < banks.size(); ++slice) {
+      const std::string_view bank_data =
+          data_slice(word_data, static_cast<std::int32_t>(slice), digits);
+      if (as_written) {
+        banks[slice]->write_line(head, bank_data);
+      } else {
+        banks[slice]->write_word_line(address, bank_data);
+      }
     }
     next = stop + 1;
   }
@@ -82,12 +88,11 @@ std::size_t write_simple_word_lines(std::string_view text, vh::TextWriter& bank,
 
 }  // namespace
 
-bool write_slice(vh::TextReader& input, vh::TextWriter& bank, std::int32_t slice,
+bool split_words(vh::TextReader& input, std::span<vh::TextWriter* const> banks,
                  std::int32_t digits) {
-  if (!input.rewind()) return false;
   while (!input.at_end()) {
     // The common lines go straight from the buffer, a whole buffer at a time.
-    input.consume(write_simple_word_lines(input.buffered(), bank, slice, digits));
+    input.consume(write_simple_word_lines(input.buffered(), banks, digits));
 
     const auto line = input.read_line();
     if (!line) {
@@ -96,23 +101,33 @@ bool write_slice(vh::TextReader& input, vh::TextWriter& bank, std::int32_t slice
     }
     const auto word = vh::parse_word_line(*line);
     if (!word) continue;
-    bank.write_word_line(word->address, data_slice(word->data, slice, digits));
+    for (std::size_t slice = 0; slice < banks.size(); ++slice) {
+      banks[slice]->write_word_line(
+          word->address, data_slice(word->data, static_cast<std::int32_t>(slice), digits));
+    }
   }
   return true;
 }
 
-SplitStatus write_banks(vh::TextReader& input, std::string_view base_name, std::int32_t bank_count,
-                        std::int32_t split_width, bool big_endian) {
-  const std::int32_t digits = 2 * (split_width / 8);
+SplitStatus write_banks(vh::TextReader& input, vh::FileSystem& files, std::string_view base_name,
+                        std::int32_t bank_count, std::int32_t split_width, bool big_endian) {
+  vh::OutputBatch outputs(files);
+  // Declared after the batch, so that they are closed before it removes what is left.
+  std::vector<std::unique_ptr<vh::TextWriter>> writers;
+  std::vector<vh::TextWriter*> banks;
+  const std::size_t capacity =
+      std::min(vh::TextWriter::kDefaultCapacity, kOutputBudget / (2 * bank_count));
   for (std::int32_t slice = 0; slice < bank_count; ++slice) {
     const std::string name = bank_file_name(base_name, bank_number(slice, bank_count, big_endian));
-    auto sink = vh::ByteSink::create_file(name);
+    auto sink = outputs.open(name);
     if (!sink) return SplitStatus::io_failed;
-    vh::TextWriter bank(std::move(*sink));
-    const bool read = write_slice(input, bank, slice, digits);
-    if (!bank.finish() || !read) return SplitStatus::io_failed;
+    writers.push_back(std::make_unique<vh::TextWriter>(std::move(sink), capacity));
+    banks.push_back(writers.back().get());
   }
-  return SplitStatus::ok;
+  bool written = split_words(input, banks, 2 * (split_width / 8));
+  for (const auto& writer : writers) written = writer->finish() && written;
+  // The banks get their names together, and only when every one is whole.
+  return written && outputs.commit() ? SplitStatus::ok : SplitStatus::io_failed;
 }
 
 }  // namespace marisk

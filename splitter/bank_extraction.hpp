@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "verilog_hex.hpp"
@@ -14,18 +16,22 @@ inline std::string_view data_slice(std::string_view data, std::int32_t slice, st
   return data.substr(offset, static_cast<std::size_t>(digits));
 }
 
-// Reads the input from its start and writes, for every word line, its address and slice
-// j of its data text. Lines that hold no word are skipped. False when the input cannot
-// be read.
-bool write_slice(vh::TextReader& input, vh::TextWriter& bank, std::int32_t slice,
+// Reads the input to its end and writes, for every word line, its address and slice j
+// of its data text to bank j (slice 0 is the leftmost). Lines that hold no word are
+// skipped. False when the input cannot be read.
+bool split_words(vh::TextReader& input, std::span<vh::TextWriter* const> banks,
                  std::int32_t digits);
 
 enum class SplitStatus { ok, io_failed };
 
-// Writes every bank file, one pass over the input each, in slice order. A bank file
-// that cannot be opened or written ends the work; the banks finished so far stay.
-// split_width must be at least 8 and bank_count at least 1.
-SplitStatus write_banks(vh::TextReader& input, std::string_view base_name, std::int32_t bank_count,
-                        std::int32_t split_width, bool big_endian);
+// The output buffers of all banks together take at most this many bytes.
+inline constexpr std::size_t kOutputBudget = 4 << 20;
+
+// Writes every bank file in one pass over the input. They get their names together once
+// all are written; a bank file that cannot be opened or written, or an input that
+// cannot be read, leaves every file as it was. split_width must be at least 8 and
+// bank_count at least 1.
+SplitStatus write_banks(vh::TextReader& input, vh::FileSystem& files, std::string_view base_name,
+                        std::int32_t bank_count, std::int32_t split_width, bool big_endian);
 
 }  // namespace marisk

@@ -51,8 +51,8 @@ TEST_P(Conversion, WritesOneWordLinePerWord) {
   const ConvertCase& c = GetParam();
   for (const std::size_t capacity : {std::size_t{0}, vh::TextReader::kDefaultCapacity}) {
     std::string out;
-    vh::TextReader input(vh::ByteSource::from_memory(c.input), capacity);
-    vh::TextWriter output(vh::ByteSink::to_memory(out), capacity);
+    vh::TextReader input(vh::memory_input(c.input), capacity);
+    vh::TextWriter output(vh::memory_output(out), capacity);
     EXPECT_EQ(tolvane::convert_bytes(input, output, c.data_width, c.big_endian),
               tolvane::ConvertStatus::ok);
     ASSERT_TRUE(output.finish());
@@ -97,8 +97,8 @@ TEST(Conversion, AddressesCountWordsInUpperCaseHex) {
     expected += line;
   }
   std::string out;
-  vh::TextReader reader(vh::ByteSource::from_memory(input));
-  vh::TextWriter writer(vh::ByteSink::to_memory(out));
+  vh::TextReader reader(vh::memory_input(input));
+  vh::TextWriter writer(vh::memory_output(out));
   ASSERT_EQ(tolvane::convert_bytes(reader, writer, 16, false), tolvane::ConvertStatus::ok);
   ASSERT_TRUE(writer.finish());
   EXPECT_EQ(out, expected);
@@ -118,8 +118,8 @@ TEST(Conversion, AnOddLineAnywhereInARunIsReadByTheGeneralRules) {
       for (const unsigned bytes_per_word : {1u, 2u, 4u, 5u}) {
         for (const bool big_endian : {true, false}) {
           std::string out;
-          vh::TextReader reader(vh::ByteSource::from_memory(input));
-          vh::TextWriter writer(vh::ByteSink::to_memory(out));
+          vh::TextReader reader(vh::memory_input(input));
+          vh::TextWriter writer(vh::memory_output(out));
           ASSERT_EQ(tolvane::convert_bytes(
                         reader, writer, static_cast<std::uint8_t>(8 * bytes_per_word), big_endian),
                     tolvane::ConvertStatus::ok);

@@ -16,7 +16,7 @@ namespace test {
 inline std::string image_by_general_rules(std::string_view byte_list, unsigned bytes_per_word,
                                           bool big_endian) {
   std::string bytes;
-  vh::TextReader lines(vh::ByteSource::from_memory(byte_list), 4096);
+  vh::TextReader lines(vh::memory_input(byte_list), 4096);
   while (const auto line = lines.read_line()) {
     bytes += static_cast<char>(tolvane::parse_byte_line(*line));
   }

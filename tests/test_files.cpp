@@ -45,19 +45,17 @@ std::vector<std::string> list_files(const std::filesystem::path& dir) {
   return names;
 }
 
-ProgramResult run_program(const std::string& program, const std::vector<std::string>& args,
-                          const std::filesystem::path& dir) {
-  // The captures stand outside the working folder, so they never show among its files.
-  TempDir capture;
-  const std::string out_path = (capture.path() / "stdout").string();
-  const std::string err_path = (capture.path() / "stderr").string();
+StartedProgram::StartedProgram(const std::string& program, const std::vector<std::string>& args,
+                               const std::filesystem::path& dir) {
+  const std::string out_path = (capture_.path() / "stdout").string();
+  const std::string err_path = (capture_.path() / "stderr").string();
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(program.c_str()));
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
 
-  const pid_t child = fork();
-  if (child == 0) {
+  pid_ = fork();
+  if (pid_ == 0) {
     const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int in = open("/dev/null", O_RDONLY);
@@ -68,14 +66,23 @@ ProgramResult run_program(const std::string& program, const std::vector<std::str
     execv(program.c_str(), argv.data());
     _exit(127);
   }
+}
+
+ProgramResult StartedProgram::finish() {
   ProgramResult result;
   int status = 0;
-  if (child > 0 && waitpid(child, &status, 0) == child) {
+  if (pid_ > 0 && waitpid(pid_, &status, 0) == pid_) {
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
-  result.out = read_file(out_path);
-  result.err = read_file(err_path);
+  pid_ = -1;
+  result.out = read_file(capture_.path() / "stdout");
+  result.err = read_file(capture_.path() / "stderr");
   return result;
+}
+
+ProgramResult run_program(const std::string& program, const std::vector<std::string>& args,
+                          const std::filesystem::path& dir) {
+  return StartedProgram(program, args, dir).finish();
 }
 
 }  // namespace test

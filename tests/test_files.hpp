@@ -31,6 +31,20 @@ struct ProgramResult {
   int status = -1;
 };
 
+// A program started and not yet waited for.
+class StartedProgram {
+ public:
+  StartedProgram(const std::string& program, const std::vector<std::string>& args,
+                 const std::filesystem::path& dir);
+  int pid() const { return pid_; }
+  // Waits for it to end; a program ended by signal S gets status 128 + S.
+  ProgramResult finish();
+
+ private:
+  TempDir capture_;  // outside the working folder, so it never shows among its files
+  int pid_ = -1;
+};
+
 // Runs a program with the given arguments in the folder and captures what it prints.
 ProgramResult run_program(const std::string& program, const std::vector<std::string>& args,
                           const std::filesystem::path& dir);

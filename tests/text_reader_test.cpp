@@ -31,7 +31,7 @@ std::vector<Read> read_all(vh::TextReader& reader) {
 
 std::vector<Read> read_all(const std::string& bytes,
                            std::size_t capacity = vh::TextReader::kDefaultCapacity) {
-  vh::TextReader reader(vh::ByteSource::from_memory(bytes), capacity);
+  vh::TextReader reader(vh::memory_input(bytes), capacity);
   return read_all(reader);
 }
 
@@ -123,35 +123,16 @@ TEST(CarriageReturns, DropsEveryCrAndKeepsTheRestInOrder) {
   }
 }
 
-TEST(TextReader, RewindStartsAgainAndClearsTheFlag) {
-  const std::string text = "12\r\n34";
-  for (const std::size_t capacity : {std::size_t{0}, vh::TextReader::kDefaultCapacity}) {
-    vh::TextReader reader(vh::ByteSource::from_memory(text), capacity);
-    const auto first = read_all(reader);
-    EXPECT_TRUE(reader.at_end());
-    ASSERT_TRUE(reader.rewind());
-    EXPECT_FALSE(reader.at_end());
-    EXPECT_EQ(read_all(reader), first);
-    // A rewind in the middle as well.
-    ASSERT_TRUE(reader.rewind());
-    EXPECT_EQ(reader.read_line(), "12\n");
-    ASSERT_TRUE(reader.rewind());
-    EXPECT_EQ(read_all(reader), first);
-  }
-}
-
-TEST(TextReader, RewindAfterSubReadsTheStartAgain) {
+TEST(TextReader, AByteAfterSubIsNeverRead) {
   vh::TextReader reader(
-      vh::ByteSource::from_memory("ab\n\x1a"
-                                  "cd\n"));
-  EXPECT_EQ(read_all(reader).size(), 2u);
-  ASSERT_TRUE(reader.rewind());
-  EXPECT_EQ(reader.read_line(), "ab\n");
+      vh::memory_input("ab\n\x1a"
+                       "cd\n"));
+  EXPECT_EQ(read_all(reader), (std::vector<Read>{{"ab\n", false}, {"<fail>", true}}));
 }
 
-TEST(ByteSource, RefusesMissingFilesAndDirectories) {
-  EXPECT_FALSE(vh::ByteSource::open_file("/nonexistent/file.txt"));
-  EXPECT_FALSE(vh::ByteSource::open_file("/tmp"));
+TEST(RealFileSystem, RefusesMissingInputsAndDirectories) {
+  EXPECT_FALSE(vh::real_file_system().open_input("/nonexistent/file.txt"));
+  EXPECT_FALSE(vh::real_file_system().open_input("/tmp"));
 }
 
 }  // namespace

@@ -9,7 +9,7 @@ namespace {
 TEST(TextWriter, StoresEachLfAsCrLfAndNothingElseChanges) {
   std::string out;
   {
-    vh::TextWriter writer(vh::ByteSink::to_memory(out));
+    vh::TextWriter writer(vh::memory_output(out));
     writer.write_text("a\nb\r\n\n%s%d\t\x1a");
     EXPECT_TRUE(writer.finish());
   }
@@ -18,7 +18,7 @@ TEST(TextWriter, StoresEachLfAsCrLfAndNothingElseChanges) {
 
 TEST(TextWriter, WritesWordLines) {
   std::string out;
-  vh::TextWriter writer(vh::ByteSink::to_memory(out));
+  vh::TextWriter writer(vh::memory_output(out));
   for (const std::uint32_t address : {0u, 0xAu, 0x10u, 0xABCDEFu, 0xFFFFFFFFu, 0x10000000u}) {
     writer.write_word_line(address, "0a%s");
   }
@@ -32,8 +32,8 @@ TEST(TextWriter, WritesWordLines) {
 TEST(TextWriter, SmallBufferKeepsTheOrder) {
   std::string small_out;
   std::string large_out;
-  vh::TextWriter small(vh::ByteSink::to_memory(small_out), 0);
-  vh::TextWriter large(vh::ByteSink::to_memory(large_out));
+  vh::TextWriter small(vh::memory_output(small_out), 0);
+  vh::TextWriter large(vh::memory_output(large_out));
   const std::string long_text(1000, 'q');
   for (std::uint32_t i = 0; i < 500; ++i) {
     for (vh::TextWriter* writer : {&small, &large}) {
@@ -51,9 +51,9 @@ TEST(TextWriter, SmallBufferKeepsTheOrder) {
 // or one in the middle of many, must still reach finish().
 TEST(TextWriter, ReportsAFullDisk) {
   for (const std::size_t lines : {1, 100000}) {
-    auto sink = vh::ByteSink::create_file("/dev/full");
+    auto sink = vh::real_file_system().open_existing("/dev/full");
     ASSERT_TRUE(sink);
-    vh::TextWriter writer(std::move(*sink), 4096);
+    vh::TextWriter writer(std::move(sink), 4096);
     for (std::size_t i = 0; i < lines; ++i) writer.write_text("ab\n");
     EXPECT_FALSE(writer.finish()) << lines << " lines";
     EXPECT_FALSE(writer.finish()) << "asked again";

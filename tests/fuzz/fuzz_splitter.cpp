@@ -1,10 +1,13 @@
 // Bank naming never fails on any name, and the extraction of any input writes exactly
 // what the general line-by-line rules give, in every bank.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "bank_extraction.hpp"
 #include "bank_naming.hpp"
@@ -29,14 +32,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (bank.size() < 4 || bank.compare(bank.size() - 3, 3, ".vh") != 0) std::abort();
   }
 
-  vh::TextReader input(vh::ByteSource::from_memory(image), data[1]);
-  for (std::int32_t slice = 0; slice < bank_count && slice < 4; ++slice) {
-    std::string bank;
-    vh::TextWriter output(vh::ByteSink::to_memory(bank), data[0]);
-    if (!marisk::write_slice(input, output, slice, digits) || !output.finish()) std::abort();
+  vh::TextReader input(vh::memory_input(image), data[1]);
+  const std::int32_t checked = std::min(bank_count, std::int32_t{4});
+  std::vector<std::string> written(static_cast<std::size_t>(checked));
+  std::vector<std::unique_ptr<vh::TextWriter>> writers;
+  std::vector<vh::TextWriter*> banks;
+  for (std::string& text : written) {
+    writers.push_back(std::make_unique<vh::TextWriter>(vh::memory_output(text), data[0]));
+    banks.push_back(writers.back().get());
+  }
+  if (!marisk::split_words(input, banks, digits)) std::abort();
+  for (std::int32_t slice = 0; slice < checked; ++slice) {
+    if (!writers[static_cast<std::size_t>(slice)]->finish()) std::abort();
+    const std::string& bank = written[static_cast<std::size_t>(slice)];
     // The same bank by the general rules alone, line by line.
     std::string expected;
-    vh::TextReader lines(vh::ByteSource::from_memory(image), 4096);
+    vh::TextReader lines(vh::memory_input(image), 4096);
     while (const auto line = lines.read_line()) {
       const auto word = vh::parse_word_line(*line);
       if (!word) continue;

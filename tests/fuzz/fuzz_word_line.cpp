@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (word->data.empty() || word->data.find('\0') != std::string_view::npos) std::abort();
 
   std::string written;
-  vh::TextWriter writer(vh::ByteSink::to_memory(written), 4096);
+  vh::TextWriter writer(vh::memory_output(written), 4096);
   // A line from the reader holds no LF before its end.
   if (word->data.find('\n') != std::string_view::npos) return 0;
   writer.write_word_line(word->address, word->data);

@@ -1,0 +1,46 @@
+#include <algorithm>
+#include <cstring>
+
+#include "file_system.hpp"
+
+namespace vh {
+namespace {
+
+class MemoryInput final : public InputFile {
+ public:
+  explicit MemoryInput(std::string_view bytes) : bytes_(bytes) {}
+  std::ptrdiff_t read(std::span<char> into) override {
+    const std::size_t count = std::min(into.size(), bytes_.size());
+    std::memcpy(into.data(), bytes_.data(), count);
+    bytes_.remove_prefix(count);
+    return static_cast<std::ptrdiff_t>(count);
+  }
+
+ private:
+  std::string_view bytes_;
+};
+
+class MemoryOutput final : public OutputFile {
+ public:
+  explicit MemoryOutput(std::string& target) : target_(target) {}
+  bool write(std::string_view bytes) override {
+    target_.append(bytes);
+    return true;
+  }
+  bool close() override { return true; }
+
+ private:
+  std::string& target_;
+};
+
+}  // namespace
+
+std::unique_ptr<InputFile> memory_input(std::string_view bytes) {
+  return std::make_unique<MemoryInput>(bytes);
+}
+
+std::unique_ptr<OutputFile> memory_output(std::string& target) {
+  return std::make_unique<MemoryOutput>(target);
+}
+
+}  // namespace vh

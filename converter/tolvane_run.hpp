@@ -1,0 +1,15 @@
+#pragma once
+
+#include <span>
+#include <string_view>
+
+#include "verilog_hex.hpp"
+
+namespace tolvane {
+
+// The whole run of tolvane on its arguments (the program name not among them): every
+// message goes to the console and every file through the file system. Gives the exit
+// status.
+int run(std::span<const std::string_view> args, vh::Console& console, vh::FileSystem& files);
+
+}  // namespace tolvane

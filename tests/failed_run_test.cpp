@@ -1,0 +1,203 @@
+// Whole runs of both tools on an in-memory file system: a failure at any step leaves
+// every file as it was, and an output that cannot be opened is refused where it always was.
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "marisk_run.hpp"
+#include "memory_file_system.hpp"
+#include "tolvane_run.hpp"
+
+namespace {
+
+using Files = std::map<std::string, test::MemoryFile>;
+using Run = int (*)(std::span<const std::string_view>, vh::Console&, vh::FileSystem&);
+
+const std::string kRom = "00\r\n11\r\n22\r\n33\r\nde\r\nad\r\nbe\r\nef\r\nca\r\nfe\r\n";
+const std::string kImage = "@0\t00112233\r\n@1\tDEADBEEF\r\n@2\tCAFE0000\r\n";
+const std::string kOld = "@0\told\r\n";
+
+const std::string kTolvaneOpened =
+    "\ntext 2 vh conversion utility.\nversion 1.0.0 (2.09.08) \n\n\narguments processing\n"
+    "data_width [1]: 32\ndone\n\ninput files check\n";
+const std::string kTolvaneDone =
+    kTolvaneOpened + "done\n\ninput files processing\ndone\n\nprocessing complete!\n";
+const std::string kTolvaneFailed =
+    kTolvaneOpened + "done\n\ninput files processing\nFile I/O error.\n";
+const std::string kMariskOpened =
+    "\nmarisk utility.\nversion 1.0 (31.03.08) \n\n\ninput files check\t-\tdone\n"
+    "\nform file name\t\t-\tdone\n\ndata processing\t\t-\t";
+const std::string kMariskDone = kMariskOpened + "done\n";
+const std::string kMariskFailed = kMariskOpened + "File I/O error.\n";
+
+const Files kBanks = {{"img_0x400_3.vh", {"@0\t00\r\n@1\tDE\r\n@2\tCA\r\n", 0644}},
+                      {"img_0x400_2.vh", {"@0\t11\r\n@1\tAD\r\n@2\tFE\r\n", 0644}},
+                      {"img_0x400_1.vh", {"@0\t22\r\n@1\tBE\r\n@2\t00\r\n", 0644}},
+                      {"img_0x400_0.vh", {"@0\t33\r\n@1\tEF\r\n@2\t00\r\n", 0644}}};
+
+Files with(Files files, const Files& more) {
+  for (const auto& [name, file] : more) files[name] = file;
+  return files;
+}
+
+struct RunCase {
+  const char* name;
+  Run run;
+  std::vector<std::string_view> args;
+  Files before;
+  std::string done;    // what a whole run prints
+  Files after;         // and leaves
+  std::string failed;  // what a run that fails after opening its outputs prints
+  friend void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class FailedRun : public testing::TestWithParam<RunCase> {};
+
+TEST_P(FailedRun, LeavesEveryFileAsItWas) {
+  const RunCase& c = GetParam();
+  test::MemoryFileSystem clean;
+  clean.files = c.before;
+  test::MemoryConsole console;
+  ASSERT_EQ(c.run(c.args, console, clean), 0);
+  EXPECT_EQ(console.out_text, c.done);
+  EXPECT_EQ(clean.files, c.after);
+
+  for (const test::Step step : test::kSteps) {
+    for (int k = 1; k <= clean.count(step); ++k) {
+      SCOPED_TRACE(testing::Message() << test::step_name(step) << " " << k << " fails");
+      test::MemoryFileSystem files;
+      files.files = c.before;
+      files.fail(step, k);
+      test::MemoryConsole failing;
+      EXPECT_EQ(c.run(c.args, failing, files), 2);
+      EXPECT_EQ(failing.out_text, c.failed);
+      EXPECT_EQ(failing.err_text, "");
+      EXPECT_EQ(files.files, c.before);  // old outputs byte for byte, no temporary file
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FailedRun,
+    testing::Values(RunCase{"TolvaneNewOutput",
+                            tolvane::run,
+                            {"-d32", "rom.txt"},
+                            {{"rom.txt", {kRom}}},
+                            kTolvaneDone,
+                            {{"rom.txt", {kRom}}, {"rom.vh", {kImage}}},
+                            kTolvaneFailed},
+                    RunCase{"TolvaneReplacesAndKeepsPermissions",
+                            tolvane::run,
+                            {"-d32", "rom.txt"},
+                            {{"rom.txt", {kRom}}, {"rom.vh", {kOld, 0640}}},
+                            kTolvaneDone,
+                            {{"rom.txt", {kRom}}, {"rom.vh", {kImage, 0640}}},
+                            kTolvaneFailed},
+                    RunCase{"MariskNewBanks",
+                            marisk::run,
+                            {"img_0x100.vh"},
+                            {{"img_0x100.vh", {kImage}}},
+                            kMariskDone,
+                            with(kBanks, {{"img_0x100.vh", {kImage}}}),
+                            kMariskFailed},
+                    // Two banks replaced and two new: a failed rename puts back both kinds.
+                    RunCase{"MariskSomeBanksReplaced",
+                            marisk::run,
+                            {"img_0x100.vh"},
+                            {{"img_0x100.vh", {kImage}},
+                             {"img_0x400_3.vh", {kOld}},
+                             {"img_0x400_1.vh", {kOld, 0600}}},
+                            kMariskDone,
+                            with(kBanks,
+                                 {{"img_0x100.vh", {kImage}},
+                                  {"img_0x400_1.vh", {"@0\t22\r\n@1\tBE\r\n@2\t00\r\n", 0600}}}),
+                            kMariskFailed}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct OpenCase {
+  const char* name;
+  Run run;
+  std::vector<std::string_view> args;
+  void (*prepare)(test::MemoryFileSystem&);
+  std::string out;
+  int status;
+  Files after;
+};
+
+TEST(OutputOpen, RefusesWhereItAlwaysDidAndWritesDirectlyWhereItMust) {
+  const Files rom = {{"rom.txt", {kRom}}, {"rom.vh", {kOld, 0600}}};
+  const Files image = {{"img_0x100.vh", {kImage}}, {"img_0x400_3.vh", {kOld}}};
+  for (const OpenCase& c : {
+           OpenCase{"a directory in the way",
+                    tolvane::run,
+                    {"-d32", "rom.txt"},
+                    [](auto& files) {
+                      files.files.erase("rom.vh");
+                      files.directories.insert("rom.vh");
+                    },
+                    kTolvaneOpened + "File I/O error.\n",
+                    2,
+                    {{"rom.txt", {kRom}}}},
+           OpenCase{"a read-only output",
+                    tolvane::run,
+                    {"-d32", "rom.txt"},
+                    [](auto& files) { files.read_only.insert("rom.vh"); },
+                    kTolvaneOpened + "File I/O error.\n",
+                    2,
+                    rom},
+           OpenCase{"no new file can be made, and none is there",
+                    tolvane::run,
+                    {"-d32", "rom.txt"},
+                    [](auto& files) {
+                      files.files.erase("rom.vh");
+                      files.refuse_new_files = true;
+                    },
+                    kTolvaneOpened + "File I/O error.\n",
+                    2,
+                    {{"rom.txt", {kRom}}}},
+           OpenCase{"no new file can be made, but the old one is writable",
+                    tolvane::run,
+                    {"-d32", "rom.txt"},
+                    [](auto& files) { files.refuse_new_files = true; },
+                    kTolvaneDone,
+                    0,
+                    {{"rom.txt", {kRom}}, {"rom.vh", {kImage, 0600}}}},
+           OpenCase{"a device",
+                    tolvane::run,
+                    {"-d32", "rom.txt"},
+                    [](auto& files) {
+                      files.files.erase("rom.vh");
+                      files.devices.insert("rom.vh");
+                    },
+                    kTolvaneDone,
+                    0,
+                    {{"rom.txt", {kRom}}}},
+           OpenCase{"a bank directory in the way",
+                    marisk::run,
+                    {"img_0x100.vh"},
+                    [](auto& files) { files.directories.insert("img_0x400_1.vh"); },
+                    kMariskFailed,
+                    2,
+                    image},
+           OpenCase{"a read-only bank",
+                    marisk::run,
+                    {"img_0x100.vh"},
+                    [](auto& files) { files.read_only.insert("img_0x400_3.vh"); },
+                    kMariskFailed,
+                    2,
+                    image},
+       }) {
+    test::MemoryFileSystem files;
+    files.files = c.run == tolvane::run ? rom : image;
+    c.prepare(files);
+    test::MemoryConsole console;
+    EXPECT_EQ(c.run(c.args, console, files), c.status) << c.name;
+    EXPECT_EQ(console.out_text, c.out) << c.name;
+    EXPECT_EQ(files.files, c.after) << c.name;
+  }
+}
+
+}  // namespace
