@@ -1,60 +1,95 @@
 #include "background_writer.hpp"
 
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <system_error>
+#include <thread>
 
 namespace vh {
 
-bool BackgroundWriter::start(std::string_view bytes) {
-  std::unique_lock lock(mutex_);
-  wait(lock);
-  if (failed_) return false;
-  if (!thread_.joinable()) {
-    try {
-      thread_ = std::thread(&BackgroundWriter::run, this);
-    } catch (const std::system_error&) {
-      // No thread to be had: write in the caller's time instead.
-      failed_ = !sink_->write(bytes);
-      return !failed_;
+// The one thread that writes handed-over buffers, started with the first of them.
+class WriterThread {
+ public:
+  static WriterThread& instance() {
+    static WriterThread writer;
+    return writer;
+  }
+  ~WriterThread() {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    changed_.notify_all();
+    if (thread_.joinable()) thread_.join();
+  }
+
+  // Waits until the output has no buffer being written.
+  void wait(std::unique_lock<std::mutex>& lock, const BackgroundWriter& output) {
+    changed_.wait(lock, [&] { return !output.busy_; });
+  }
+  std::mutex& mutex() { return mutex_; }
+
+  // Queues the output's job; false when no thread can be had.
+  bool queue(BackgroundWriter& output) {
+    if (!thread_.joinable()) {
+      try {
+        thread_ = std::thread(&WriterThread::run, this);
+      } catch (const std::system_error&) {
+        return false;
+      }
+    }
+    output.busy_ = true;
+    jobs_.push_back(&output);
+    changed_.notify_all();
+    return true;
+  }
+
+ private:
+  void run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return !jobs_.empty() || stopping_; });
+      if (jobs_.empty()) return;
+      BackgroundWriter& output = *jobs_.front();
+      jobs_.pop_front();
+      lock.unlock();
+      const bool written = output.sink_->write(output.job_);
+      lock.lock();
+      if (!written) output.failed_ = true;
+      output.busy_ = false;
+      changed_.notify_all();
     }
   }
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<BackgroundWriter*> jobs_;
+  bool stopping_ = false;
+  std::thread thread_;
+};
+
+bool BackgroundWriter::start(std::string_view bytes) {
+  WriterThread& writer = WriterThread::instance();
+  std::unique_lock lock(writer.mutex());
+  writer.wait(lock, *this);
+  if (failed_) return false;
   job_ = bytes;
-  busy_ = true;
-  changed_.notify_all();
-  return true;
+  if (!writer.queue(*this)) failed_ = !sink_->write(bytes);  // in the caller's time instead
+  return !failed_;
 }
 
 bool BackgroundWriter::close(std::string_view last) {
   if (closed_) return !failed_;
   closed_ = true;
   {
-    std::unique_lock lock(mutex_);
-    wait(lock);
-    stopping_ = true;
-    changed_.notify_all();
+    WriterThread& writer = WriterThread::instance();
+    std::unique_lock lock(writer.mutex());
+    writer.wait(lock, *this);
   }
-  if (thread_.joinable()) thread_.join();
   if (!last.empty() && !failed_ && !sink_->write(last)) failed_ = true;
   if (!sink_->close()) failed_ = true;
   return !failed_;
-}
-
-void BackgroundWriter::wait(std::unique_lock<std::mutex>& lock) {
-  changed_.wait(lock, [this] { return !busy_; });
-}
-
-void BackgroundWriter::run() {
-  std::unique_lock lock(mutex_);
-  for (;;) {
-    changed_.wait(lock, [this] { return busy_ || stopping_; });
-    if (!busy_) return;
-    const std::string_view bytes = job_;
-    lock.unlock();
-    const bool written = sink_->write(bytes);
-    lock.lock();
-    if (!written) failed_ = true;
-    busy_ = false;
-    changed_.notify_all();
-  }
 }
 
 }  // namespace vh

@@ -1,16 +1,16 @@
 #pragma once
 
-#include <condition_variable>
-#include <mutex>
+#include <memory>
 #include <string_view>
-#include <thread>
 
 #include "file_system.hpp"
 
 namespace vh {
 
-// Writes one buffer at a time to a sink on a thread of its own, so that the caller fills
-// the next buffer while the system copies the last one. Without a thread it writes at once.
+// Writes one buffer at a time to a file on the process's writer thread, so that the
+// caller fills the next buffer while the system copies the last one. One thread serves
+// every output, in the order their buffers were handed over; without a thread the
+// bytes are written at once.
 class BackgroundWriter {
  public:
   explicit BackgroundWriter(std::unique_ptr<OutputFile> sink) : sink_(std::move(sink)) {}
@@ -18,27 +18,22 @@ class BackgroundWriter {
   BackgroundWriter& operator=(const BackgroundWriter&) = delete;
   ~BackgroundWriter() { close(); }
 
-  // Waits for the previous buffer, then writes these bytes, which must stay as they are
-  // until the next start() or close(). False once any write has failed.
+  // Waits for this output's previous buffer, then hands these bytes over; they must stay
+  // as they are until the next start() or close(). False once any write has failed.
   bool start(std::string_view bytes);
   // Waits for the buffer being written, writes the last bytes in the caller's time (no
-  // thread is started for a small output) and releases the sink; false when any write or
+  // thread is started for a small output) and closes the file; false when any write or
   // the close failed.
   bool close(std::string_view last = {});
 
  private:
-  void wait(std::unique_lock<std::mutex>& lock);
-  void run();
+  friend class WriterThread;
 
   std::unique_ptr<OutputFile> sink_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::string_view job_;
+  std::string_view job_;  // guarded by the writer thread's lock, like the two below
   bool busy_ = false;
-  bool stopping_ = false;
   bool failed_ = false;
   bool closed_ = false;
-  std::thread thread_;
 };
 
 }  // namespace vh
