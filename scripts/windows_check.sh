@@ -34,6 +34,7 @@ check() {  # name program arguments...
     local dir="$work/$name/$side"
     mkdir -p "$dir/files"
     cp examples/rom.txt examples/img_0x100.vh "$work/big.txt" "$work/big_0x10.vh" "$dir/files/"
+    (cd "$dir/files" && eval "${PREPARE:-}")
     local status=0
     if [ "$side" = linux ]; then
       (cd "$dir/files" && "$root/build/tools/$program" "$@") >"$dir/stdout" 2>"$dir/stderr" ||
@@ -44,7 +45,7 @@ check() {  # name program arguments...
     fi
     echo "$status" >"$dir/status"
   done
-  if diff -r "$work/$name/linux" "$work/$name/windows" >"$work/$name.diff"; then
+  if diff -r --no-dereference "$work/$name/linux" "$work/$name/windows" >"$work/$name.diff"; then
     echo "same: $program $* (status $(cat "$work/$name/linux/status"), $(ls "$work/$name/linux/files" | wc -l) files)"
   else
     echo "DIFFERENT: $program $*"
@@ -67,6 +68,11 @@ check missing-input-tolvane tolvane missing.txt
 check missing-input-marisk marisk missing_0x10.vh
 check no-arguments marisk
 check help tolvane -h
+# An old output is replaced whole; a write that fails leaves the old files as they were.
+PREPARE='printf "@0\told\r\n" >rom.vh' check replaced-output tolvane -d32 rom.txt
+PREPARE='printf "@0\told\r\n" >rom.vh; ln -s /dev/full big.vh' check failing-write tolvane big.txt
+PREPARE='printf "@0\told\r\n" >img_0x400_3.vh; ln -s /dev/full img_0x400_1.vh' \
+  check failing-bank marisk img_0x100.vh
 
 # CR LF on disk on both sides, not only equal files.
 grep -q $'\r$' "$work/convert-big/windows/files/rom.vh"
