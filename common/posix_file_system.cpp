@@ -23,7 +23,8 @@ constexpr std::size_t kMaxPending = 512;
 std::array<std::atomic<const char*>, kMaxPending> pending_files{};
 std::deque<std::string> pending_names;
 
-constexpr std::array kInterrupts = {SIGINT, SIGTERM, SIGHUP};
+// SIGPIPE too: a closed pipe on standard output ends the run like an interrupt.
+constexpr std::array kInterrupts = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
 extern "C" void remove_pending_files_and_end(int signal_number) {
   for (auto& slot : pending_files) {

@@ -69,7 +69,7 @@ TEST(WholeOutput, AFileSizeLimitIsAWriteFailure) {
 
 // The input is a FIFO, so the run is surely in the middle of its work when the signal comes.
 TEST(WholeOutput, AnInterruptedRunRemovesItsTemporaryFile) {
-  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
     test::TempDir dir;
     ASSERT_EQ(mkfifo((dir.path() / "big.txt").c_str(), 0644), 0);
     test::write_file(dir.path() / "big.vh", kOld);
