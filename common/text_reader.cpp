@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "carriage_returns.hpp"
 
@@ -33,7 +34,17 @@ bool TextReader::refill() {
     }
     end_ += clean(buffer_.get() + end_, static_cast<std::size_t>(count));
   }
+  if (!started_) look_at_start();
   return true;
+}
+
+// Windows editors often begin UTF-8 text with a byte-order mark; it is no part of the
+// first line.
+void TextReader::look_at_start() {
+  started_ = true;
+  const std::string_view start(buffer_.get() + begin_, std::min<std::size_t>(end_ - begin_, 3));
+  utf16_ = start.starts_with("\xFF\xFE") || start.starts_with("\xFE\xFF");
+  if (start == "\xEF\xBB\xBF") begin_ += 3;
 }
 
 // Cuts the fresh bytes at 0x1A and drops their CR bytes in place; returns how many remain.

@@ -11,8 +11,9 @@
 namespace vh {
 
 // Reads text line by line with the rules both tools rely on, whatever the platform:
-// every CR byte is dropped, the byte 0x1A ends the input, and a line is at most
-// 255 characters (a longer one comes out in pieces).
+// a UTF-8 byte-order mark at the very start is skipped, every CR byte is dropped, the
+// byte 0x1A ends the input, and a line is at most 255 characters (a longer one comes
+// out in pieces).
 class TextReader {
  public:
   static constexpr std::size_t kMaxLine = 255;
@@ -54,6 +55,13 @@ class TextReader {
   }
   void consume(std::size_t count) { begin_ += count; }
 
+  // True when the input starts with a UTF-16 byte-order mark (FF FE or FE FF): text
+  // that these rules would read as a wrong list of lines.
+  bool starts_as_utf16() {
+    if (!started_) refill();
+    return utf16_;
+  }
+
   // The end-of-input flag: set by the read that meets the end.
   bool at_end() const { return at_end_; }
   // True once reading the underlying file has failed.
@@ -61,6 +69,7 @@ class TextReader {
 
  private:
   bool refill();
+  void look_at_start();
   std::size_t clean(char* bytes, std::size_t count);
 
   std::unique_ptr<InputFile> source_;
@@ -69,6 +78,8 @@ class TextReader {
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
   bool source_done_ = false;
+  bool started_ = false;  // the first bytes have been looked at
+  bool utf16_ = false;
   bool at_end_ = false;
   bool failed_ = false;
 };

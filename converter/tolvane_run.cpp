@@ -113,6 +113,12 @@ int run(std::span<const std::string_view> args, vh::Console& console, vh::FileSy
     console.out("File I/O error.\n");
     return kFailure;
   }
+  vh::TextReader input(std::move(source));
+  if (input.starts_as_utf16()) {
+    console.printf("ERR: Input file is UTF-16 text; save it as ASCII or UTF-8: %s\n",
+                   input_name.c_str());
+    return kFailure;
+  }
   if (*output_name == input_name || files.same_file(*output_name, input_name)) {
     console.printf("ERR: Output file would replace the input file: %s\n", output_name->c_str());
     return kFailure;
@@ -126,7 +132,6 @@ int run(std::span<const std::string_view> args, vh::Console& console, vh::FileSy
   console.out("done\n");
 
   console.out("\ninput files processing\n");
-  vh::TextReader input(std::move(source));
   vh::TextWriter output(std::move(sink));
   const ConvertStatus converted =
       convert_bytes(input, output, settings.data_width, settings.big_endian);

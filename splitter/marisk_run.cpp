@@ -107,6 +107,12 @@ int run(std::span<const std::string_view> args, vh::Console& console, vh::FileSy
     console.out("File I/O error.\n");
     return kFailure;
   }
+  vh::TextReader input(std::move(source));
+  if (input.starts_as_utf16()) {
+    console.printf("ERR: Input file is UTF-16 text; save it as ASCII or UTF-8: %s\n",
+                   input_name.c_str());
+    return kFailure;
+  }
   console.out("done\n");
 
   console.out("\nform file name\t\t-\t");
@@ -135,7 +141,6 @@ int run(std::span<const std::string_view> args, vh::Console& console, vh::FileSy
   console.out("done\n");
 
   console.out("\ndata processing\t\t-\t");
-  vh::TextReader input(std::move(source));
   if (write_banks(input, files, *base_name, bank_count, settings.split_width,
                   settings.big_endian) != SplitStatus::ok) {
     console.out("File I/O error.\n");

@@ -70,6 +70,16 @@ INSTANTIATE_TEST_SUITE_P(
         ConvertCase{"Width32", kFourBytes, 32, true, "@0\t1234ABCD\r\n"},
         ConvertCase{"Width8", kFourBytes, 8, true, "@0\t12\r\n@1\t34\r\n@2\tAB\r\n@3\tCD\r\n"},
         ConvertCase{"Width12IsOneByte", "1\n2\n", 12, true, "@0\t01\r\n@1\t02\r\n"},
+        // A UTF-8 byte-order mark counts only at the very start.
+        ConvertCase{"MarkThenBytes",
+                    "\xEF\xBB\xBF"
+                    "3f\r\n4e",
+                    16, true, "@0\t3F4E\r\n"},
+        ConvertCase{"MarkAlone", "\xEF\xBB\xBF", 16, true, ""},
+        ConvertCase{"MarkOnSecondLine",
+                    "3f\n\xEF\xBB\xBF"
+                    "4e\n",
+                    16, true, "@0\t3F00\r\n"},
         ConvertCase{"Width64", "1\n2\n3\n4\n5\n6\n7\n8\n", 64, false, "@0\t0807060504030201\r\n"},
         ConvertCase{"Width248", "ff\n", 248, true, "@0\tFF" + std::string(60, '0') + "\r\n"},
         ConvertCase{"FinalLineEndBeginsNoWord", "12\n34\n", 16, true, "@0\t1234\r\n"},

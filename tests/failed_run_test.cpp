@@ -27,9 +27,19 @@ const std::string kTolvaneDone =
     kTolvaneOpened + "done\n\ninput files processing\ndone\n\nprocessing complete!\n";
 const std::string kTolvaneFailed =
     kTolvaneOpened + "done\n\ninput files processing\nFile I/O error.\n";
+const std::string kMariskBanner =
+    "\nmarisk utility.\nversion 1.0 (31.03.08) \n\n\ninput files check\t-\t";
 const std::string kMariskOpened =
-    "\nmarisk utility.\nversion 1.0 (31.03.08) \n\n\ninput files check\t-\tdone\n"
-    "\nform file name\t\t-\tdone\n\ndata processing\t\t-\t";
+    kMariskBanner + "done\n\nform file name\t\t-\tdone\n\ndata processing\t\t-\t";
+const std::string kUtf16 = "ERR: Input file is UTF-16 text; save it as ASCII or UTF-8: ";
+const std::string kUtf16Le(
+    "\xFF\xFE"
+    "3\0f\0\r\0\n\0",
+    10);
+const std::string kUtf16Be(
+    "\xFE\xFF\0"
+    "3\0f\0\r\0\n",
+    10);
 const std::string kMariskDone = kMariskOpened + "done\n";
 const std::string kMariskFailed = kMariskOpened + "File I/O error.\n";
 
@@ -127,7 +137,7 @@ struct OpenCase {
   Files after;
 };
 
-TEST(OutputOpen, RefusesWhereItAlwaysDidAndWritesDirectlyWhereItMust) {
+TEST(InMemoryRun, RefusesWhereItMustAndWritesDirectlyWhereItMust) {
   const Files rom = {{"rom.txt", {kRom}}, {"rom.vh", {kOld, 0600}}};
   const Files image = {{"img_0x100.vh", {kImage}}, {"img_0x400_3.vh", {kOld}}};
   for (const OpenCase& c : {
@@ -189,6 +199,34 @@ TEST(OutputOpen, RefusesWhereItAlwaysDidAndWritesDirectlyWhereItMust) {
                     kMariskFailed,
                     2,
                     image},
+           OpenCase{"UTF-16 LE byte list",
+                    tolvane::run,
+                    {"-d32", "rom.txt"},
+                    [](auto& files) { files.files["rom.txt"].bytes = kUtf16Le; },
+                    kTolvaneOpened + kUtf16 + "rom.txt\n",
+                    2,
+                    {{"rom.txt", {kUtf16Le}}, {"rom.vh", {kOld, 0600}}}},
+           OpenCase{"UTF-16 BE byte list",
+                    tolvane::run,
+                    {"-d32", "rom.txt"},
+                    [](auto& files) { files.files["rom.txt"].bytes = kUtf16Be; },
+                    kTolvaneOpened + kUtf16 + "rom.txt\n",
+                    2,
+                    {{"rom.txt", {kUtf16Be}}, {"rom.vh", {kOld, 0600}}}},
+           OpenCase{"UTF-16 LE image",
+                    marisk::run,
+                    {"img_0x100.vh"},
+                    [](auto& files) { files.files["img_0x100.vh"].bytes = kUtf16Le; },
+                    kMariskBanner + kUtf16 + "img_0x100.vh\n",
+                    2,
+                    {{"img_0x100.vh", {kUtf16Le}}, {"img_0x400_3.vh", {kOld}}}},
+           OpenCase{"UTF-16 BE image",
+                    marisk::run,
+                    {"img_0x100.vh"},
+                    [](auto& files) { files.files["img_0x100.vh"].bytes = kUtf16Be; },
+                    kMariskBanner + kUtf16 + "img_0x100.vh\n",
+                    2,
+                    {{"img_0x100.vh", {kUtf16Be}}, {"img_0x400_3.vh", {kOld}}}},
        }) {
     test::MemoryFileSystem files;
     files.files = c.run == tolvane::run ? rom : image;

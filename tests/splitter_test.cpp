@@ -92,6 +92,8 @@ INSTANTIATE_TEST_SUITE_P(
                   8,
                   {"@1F\t12\r\n", "@1F\tAB\r\n", "@1F\t34\r\n", "@1F\tCD\r\n"}},
         SliceCase{"HalfWords", "@1F\t12AB34CD\n", 16, {"@1F\t12AB\r\n", "@1F\t34CD\r\n"}},
+        SliceCase{
+            "MarkBeforeAddress", "\xEF\xBB\xBF@10\t12AB\r\n", 8, {"@10\t12\r\n", "@10\tAB\r\n"}},
         SliceCase{"OneBank", "@1F\t12AB34CD\r\n", 16, {"@1F\t12AB\r\n"}},
         SliceCase{"Width12", "@0\t123456", 12, {"@0\t12\r\n", "@0\t34\r\n"}},
         SliceCase{

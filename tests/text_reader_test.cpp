@@ -89,7 +89,16 @@ INSTANTIATE_TEST_SUITE_P(
                    {{std::string(254, 'b') + "\n", false}, {"<fail>", true}}},
         ReaderCase{
             "ManyCrsBeforeText", std::string(2000, '\r') + "ab", {{"ab", true}, {"<fail>", true}}},
-        ReaderCase{"EmptyLines", "\n\n", {{"\n", false}, {"\n", false}, {"<fail>", true}}}),
+        ReaderCase{"EmptyLines", "\n\n", {{"\n", false}, {"\n", false}, {"<fail>", true}}},
+        ReaderCase{"MarkSkipped",
+                   "\xEF\xBB\xBF"
+                   "ab\n",
+                   {{"ab\n", false}, {"<fail>", true}}},
+        ReaderCase{"MarkAlone", "\xEF\xBB\xBF", {{"<fail>", true}}},
+        ReaderCase{"MarkLaterKept",
+                   "a\n\xEF\xBB\xBF",
+                   {{"a\n", false}, {"\xEF\xBB\xBF", true}, {"<fail>", true}}},
+        ReaderCase{"HalfAMark", "\xEF\xBB", {{"\xEF\xBB", true}, {"<fail>", true}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TextReader, SmallBuffersReadLikeLargeOnes) {
