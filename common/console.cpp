@@ -5,8 +5,12 @@
 #include <string>
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 #endif
 
 namespace vh {
@@ -22,8 +26,29 @@ class StandardStreams final : public Console {
     _setmode(_fileno(stderr), _O_BINARY);
 #endif
   }
-  void out(std::string_view text) override { std::fwrite(text.data(), 1, text.size(), stdout); }
-  void err(std::string_view text) override { std::fwrite(text.data(), 1, text.size(), stderr); }
+  void out(std::string_view text) override { write(stdout, text); }
+  void err(std::string_view text) override { write(stderr, text); }
+
+ private:
+  static void write(std::FILE* stream, std::string_view text) {
+#ifdef _WIN32
+    // Redirected, the messages are the UTF-8 bytes as on every platform; in a console
+    // window they are handed over as UTF-16, so that names show as written whatever the
+    // console's code page.
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    DWORD mode = 0;
+    if (!text.empty() && GetConsoleMode(handle, &mode)) {
+      const int size = static_cast<int>(text.size());
+      const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+      std::wstring wide(static_cast<std::size_t>(length), L'\0');
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
+      DWORD written = 0;
+      WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+      return;
+    }
+#endif
+    std::fwrite(text.data(), 1, text.size(), stream);
+  }
 };
 
 }  // namespace

@@ -18,7 +18,8 @@ cmake --build --preset windows -j "$jobs" >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-export WINEPREFIX="$work/wine" WINEDEBUG=-all
+# A UTF-8 locale, so that Wine hands names outside ASCII to the programs as written.
+export WINEPREFIX="$work/wine" WINEDEBUG=-all LC_ALL=C.UTF-8
 "$wine" wineboot -i >/dev/null 2>&1  # the first start sets up the prefix and talks about it
 
 # A byte list large enough to fill many output buffers, in mixed case with CR LF.
@@ -40,7 +41,9 @@ check() {  # name program arguments...
       (cd "$dir/files" && "$root/build/tools/$program" "$@") >"$dir/stdout" 2>"$dir/stderr" ||
         status=$?
     else
-      (cd "$dir/files" && "$wine" "$root/build/windows/$program.exe" "$@") \
+      local args=("$@")
+      [ -n "${BACKSLASHES:-}" ] && args=("${args[@]//\//\\}")
+      (cd "$dir/files" && "$wine" "$root/build/windows/$program.exe" "${args[@]}") \
         >"$dir/stdout" 2>"$dir/stderr" || status=$?
     fi
     echo "$status" >"$dir/status"
@@ -77,6 +80,18 @@ PREPARE='printf "@0\told\r\n" >img_0x400_3.vh; ln -s /dev/full img_0x400_1.vh' \
 # CR LF on disk on both sides, not only equal files.
 grep -q $'\r$' "$work/convert-big/windows/files/rom.vh"
 grep -q $'\r$' "$work/split-big/windows/files/img_0x400_0.vh"
+# Names outside ASCII, in a folder whose name is not ASCII, given with back slashes on
+# Windows; a UTF-8 byte-order mark is skipped, UTF-16 text refused with its name.
+BACKSLASHES=1 PREPARE='mkdir данные && cp rom.txt данные/ж.txt' \
+  check cyrillic tolvane -d32 данные/ж.txt
+BACKSLASHES=1 PREPARE='mkdir データ && cp img_0x100.vh データ/画像_0x100.vh' \
+  check cjk marisk -eL データ/画像_0x100.vh
+BACKSLASHES=1 PREPARE='mkdir "Zoë 📁" && cp rom.txt "Zoë 📁/🎉.txt"' \
+  check emoji tolvane -l "Zoë 📁/🎉.txt"
+PREPARE='printf "\357\273\2773f\r\n4e" >mark.txt' check mark tolvane mark.txt
+PREPARE='printf "\357\273\277@10\tABCD\r\n" >m_0x1.vh' check mark-image marisk -d16 m_0x1.vh
+PREPARE='printf "\377\3763\000f\000" >ж.txt' check utf16-list tolvane ж.txt
+PREPARE='printf "\376\377\000@" >画像_0x1.vh' check utf16-image marisk 画像_0x1.vh
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures command lines differ between Linux and Windows" >&2
