@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite: the optimised build, the debug build with
 # AddressSanitizer and UndefinedBehaviorSanitizer (both include the Icarus Verilog
-# loads, the manual pages and the Debian package), every fuzz target for FUZZ_SECONDS
+# loads and the manual pages; the optimised one the Debian package and the RPM), every fuzz target for FUZZ_SECONDS
 # seconds (default 30), then the Windows programs under Wine against the Linux ones.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-ensure_packages cmake make g++ libgtest-dev iverilog clang-14 libclang-rt-14-dev man-db
+ensure_packages cmake make g++ libgtest-dev iverilog clang-14 libclang-rt-14-dev man-db \
+  dpkg-dev file lintian rpm cpio
 
 jobs=$(nproc 2>/dev/null || echo 2)
 for preset in release debug; do

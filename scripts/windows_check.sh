@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 source scripts/packages.sh
-ensure_packages cmake make g++ g++-mingw-w64-x86-64-posix wine64
+ensure_packages cmake make g++ g++-mingw-w64-x86-64-posix wine64 groff-base unzip
 wine=/usr/lib/wine/wine64
 
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -92,6 +92,36 @@ PREPARE='printf "\357\273\2773f\r\n4e" >mark.txt' check mark tolvane mark.txt
 PREPARE='printf "\357\273\277@10\tABCD\r\n" >m_0x1.vh' check mark-image marisk -d16 m_0x1.vh
 PREPARE='printf "\377\3763\000f\000" >ж.txt' check utf16-list tolvane ж.txt
 PREPARE='printf "\376\377\000@" >画像_0x1.vh' check utf16-image marisk 画像_0x1.vh
+
+# The Windows zip: exactly the programs, the README, the licence and both manual pages
+# as text with CR LF line ends; its tolvane.exe converts the example under Wine.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/windows/CMakeCache.txt)
+(cd build/windows && cpack -G ZIP -B "$work/zip" >/dev/null)
+zip="$work/zip/verilog-hex-tools-$version-win64.zip"
+top="verilog-hex-tools-$version-win64"
+listed=$(unzip -Z1 "$zip" | sort)
+expected=$(printf '%s\n' "$top/LICENSE" "$top/README.md" "$top/marisk.exe" "$top/marisk.txt" \
+  "$top/tolvane.exe" "$top/tolvane.txt")
+if [ "$listed" != "$expected" ]; then
+  printf 'the zip holds:\n%s\n' "$listed"
+  failures=$((failures + 1))
+fi
+unzip -q "$zip" -d "$work/zip"
+for page in tolvane marisk; do
+  if grep -qv $'\r$' "$work/zip/$top/$page.txt" || ! grep -q 'SYNOPSIS' "$work/zip/$top/$page.txt"; then
+    echo "the zip's $page.txt is no CR LF text of the manual page"
+    failures=$((failures + 1))
+  fi
+done
+mkdir "$work/zip/run"
+cp examples/rom.txt "$work/zip/run/"
+(cd "$work/zip/run" && "$wine" "$work/zip/$top/tolvane.exe" -d32 rom.txt >/dev/null)
+if [ "$(cat "$work/zip/run/rom.vh"; echo .)" != $'@0\t00112233\r\n@1\tDEADBEEF\r\n@2\tCAFE0000\r\n.' ]; then
+  echo "the zip's tolvane.exe converts rom.txt wrongly"
+  failures=$((failures + 1))
+else
+  echo "zip: $(basename "$zip") holds $(echo "$listed" | sed "s|$top/||" | tr '\n' ' ')and converts"
+fi
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures command lines differ between Linux and Windows" >&2
