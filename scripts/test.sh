@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite: the optimised build, the debug build with
 # AddressSanitizer and UndefinedBehaviorSanitizer (both include the Icarus Verilog
-# loads and the manual pages; the optimised one the Debian package and the RPM), every fuzz target for FUZZ_SECONDS
-# seconds (default 30), then the Windows programs under Wine against the Linux ones.
+# loads and the manual pages; the optimised one also the Debian package and the RPM),
+# every fuzz target for FUZZ_SECONDS seconds (default 30), then the Windows programs
+# and zip under Wine against the Linux ones.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
