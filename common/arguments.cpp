@@ -1,11 +1,8 @@
 #include "arguments.hpp"
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-// windows.h first
+#include "windows_api.hpp"
+// After the API it needs.
 #include <shellapi.h>
 #endif
 

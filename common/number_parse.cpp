@@ -2,17 +2,12 @@
 
 #include <optional>
 
+#include "hex_digits.hpp"
+
 namespace vh {
 namespace {
 
 constexpr std::uint32_t kOverflow = 0xFFFFFFFF;
-
-unsigned digit_value(char c) {
-  if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
-  if (c >= 'a' && c <= 'z') return static_cast<unsigned>(c - 'a') + 10;
-  if (c >= 'A' && c <= 'Z') return static_cast<unsigned>(c - 'A') + 10;
-  return 36;
-}
 
 bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
@@ -20,8 +15,9 @@ bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 std::optional<std::uint32_t> accumulate(std::string_view text, unsigned base) {
   std::uint64_t value = 0;
   for (const char c : text) {
-    const unsigned digit = digit_value(c);
-    if (digit >= base) break;
+    // In base 10 or 16 a letter beyond F ends the number as surely as one beyond 9.
+    const int digit = hex_digit_value(c);
+    if (digit < 0 || static_cast<unsigned>(digit) >= base) break;
     value = value * base + digit;
     if (value > kOverflow) return std::nullopt;
   }

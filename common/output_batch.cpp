@@ -2,14 +2,15 @@
 
 #include <optional>
 
+#include "file_name.hpp"
+
 namespace vh {
 
 std::string OutputBatch::temporary_name(const std::string& target) {
-  const std::size_t slash = target.find_last_of("/\\");
-  const std::size_t file_start = slash == std::string::npos ? 0 : slash + 1;
+  const auto [folder, file] = split_file_name(target);
   // Hidden, and short enough to fit where the target's own name fits.
-  return target.substr(0, file_start) + "." + target.substr(file_start, 200) + "." +
-         files_.run_tag() + "-" + std::to_string(names_made_++) + ".tmp";
+  return std::string(folder) + "." + std::string(file.substr(0, 200)) + "." + files_.run_tag() +
+         "-" + std::to_string(names_made_++) + ".tmp";
 }
 
 std::unique_ptr<OutputFile> OutputBatch::open(const std::string& name) {

@@ -28,19 +28,6 @@ void TextWriter::write_text(std::string_view text) {
   }
 }
 
-// A data text longer than the buffer goes out in pieces.
-void TextWriter::write_long_word_line(std::uint32_t address, std::string_view data) {
-  commit(put_address(reserve(kMaxAddressField), address));
-  append(data);
-  append("\r\n");
-}
-
-void TextWriter::write_long_line(std::string_view head, std::string_view text) {
-  append(head);
-  append(text);
-  append("\r\n");
-}
-
 void TextWriter::append(std::string_view bytes) {
   while (!bytes.empty()) {
     if (used_ == capacity_) flush();

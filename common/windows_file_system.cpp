@@ -1,10 +1,7 @@
 // The file system of Windows. Names are UTF-8 inside the tools and UTF-16 at the system
 // calls, so that any name the file system holds can be used.
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "windows_api.hpp"
 
 #include <mutex>
 #include <string>

@@ -4,9 +4,7 @@
 #include <bit>
 #include <cstring>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
+#include "hex_digits.hpp"
 
 namespace tolvane {
 namespace {
@@ -23,19 +21,6 @@ bool is_byte_line(const char* line) {
   return vh::hex_digit_value(line[0]) >= 0 && vh::hex_digit_value(line[1]) >= 0 && line[2] == '\n';
 }
 
-#ifdef __SSE2__
-// Per byte: all ones where the byte is a hexadecimal digit of either case.
-__m128i hex_digits(__m128i bytes) {
-  // Signed compares: bytes of 0x80 and above count as negative and match nothing.
-  const __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('0' - 1)),
-                                      _mm_cmplt_epi8(bytes, _mm_set1_epi8('9' + 1)));
-  const __m128i lower = _mm_or_si128(bytes, _mm_set1_epi8(0x20));
-  const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(lower, _mm_set1_epi8('a' - 1)),
-                                       _mm_cmplt_epi8(lower, _mm_set1_epi8('f' + 1)));
-  return _mm_or_si128(digit, letter);
-}
-#endif
-
 // How many of the text's first lines are the common "HH" LF, taking sixteen lines (48
 // bytes) a step where the machine allows.
 std::size_t count_byte_lines(std::string_view text) {
@@ -51,7 +36,7 @@ std::size_t count_byte_lines(std::string_view text) {
     for (int part = 0; part < 3; ++part) {
       const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * part));
       const auto ends = static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lf)));
-      const auto digits = static_cast<std::uint64_t>(_mm_movemask_epi8(hex_digits(bytes)));
+      const auto digits = static_cast<std::uint64_t>(_mm_movemask_epi8(vh::hex_digit_mask(bytes)));
       const std::uint64_t places = kLineEnds >> (16 * part) & 0xFFFF;
       right |= ((ends & places) | (digits & ~places & 0xFFFF)) << (16 * part);
     }
@@ -62,23 +47,12 @@ std::size_t count_byte_lines(std::string_view text) {
   return lines;
 }
 
-// Hexadecimal digits in upper case, eight at a time: the lower-case letters alone have
-// bit 6 set, and lose bit 5. The count is rounded up to whole steps.
-void make_upper(char* digits, std::size_t count) {
-  for (std::size_t i = 0; i < count; i += 8) {
-    std::uint64_t eight;
-    std::memcpy(&eight, digits + i, 8);
-    eight &= ~((eight & 0x4040404040404040) >> 1);
-    std::memcpy(digits + i, &eight, 8);
-  }
-}
-
 // Writes the given number of words of common lines that start the text, addressed from
 // address on, and gives the next address. kFixedBytes, when not 0, is the word's size
 // known at compile time, so that the usual widths get a loop without a loop inside.
 template <unsigned kFixedBytes>
 std::uint32_t write_simple_words(const char* line, std::size_t words, unsigned bytes_per_word,
-                                 bool big_endian, std::uint32_t address, vh::TextWriter& output) {
+                                 bool big_endian, std::uint32_t address, vh::ImageWriter& output) {
   const unsigned size = kFixedBytes != 0 ? kFixedBytes : bytes_per_word;
   std::array<char, 2 * kMaxBytesPerWord + 8> digits{};  // room for whole steps
   const std::string_view word(digits.data(), 2 * size);
@@ -87,8 +61,8 @@ std::uint32_t write_simple_words(const char* line, std::size_t words, unsigned b
   for (std::size_t w = 0; w < words; ++w) {
     char* out = first_digits;
     for (unsigned k = 0; k < size; ++k, line += 3, out += step) std::memcpy(out, line, 2);
-    make_upper(digits.data(), word.size());
-    output.write_word_line(address++, word);
+    vh::upper_case_hex_digits(digits.data(), word.size());
+    output.write_word(address++, word);
   }
   return address;
 }
@@ -105,7 +79,7 @@ std::uint8_t parse_byte_line(std::string_view line) {
   return static_cast<std::uint8_t>(vh::parse_unsigned(line, 16));
 }
 
-ConvertStatus convert_bytes(vh::TextReader& input, vh::TextWriter& output, std::uint8_t data_width,
+ConvertStatus convert_bytes(vh::TextReader& input, vh::ImageWriter& output, std::uint8_t data_width,
                             bool big_endian) {
   const unsigned bytes_per_word = data_width / 8u;
   const std::size_t word_size = 3 * bytes_per_word;
@@ -133,7 +107,7 @@ ConvertStatus convert_bytes(vh::TextReader& input, vh::TextWriter& output, std::
       out[1] = kUpperHex[value & 0xF];
     }
     if (input.failed()) return ConvertStatus::read_failed;
-    output.write_word_line(address, word);
+    output.write_word(address, word);
   }
   return input.failed() ? ConvertStatus::read_failed : ConvertStatus::ok;
 }

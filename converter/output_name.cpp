@@ -1,17 +1,20 @@
 #include "output_name.hpp"
 
+#include <algorithm>
+
+#include "verilog_hex.hpp"
+
 namespace tolvane {
 
 std::optional<std::string> output_name_for(std::string_view input_name) {
-  const std::size_t slash = input_name.find_last_of("/\\");
-  const std::size_t file_start = slash == std::string_view::npos ? 0 : slash + 1;
-  std::string_view stem = input_name.substr(file_start);
+  const auto [folder, file] = vh::split_file_name(input_name);
+  std::string_view stem = file;
   stem.remove_prefix(std::min(stem.find_first_not_of('.'), stem.size()));
   stem = stem.substr(0, stem.find('.'));
   if (stem.empty()) return std::nullopt;
-  std::string name(input_name.substr(0, file_start));
+  std::string name(folder);
   name += stem;
-  name += ".vh";
+  name += vh::kImageSuffix;
   return name;
 }
 

@@ -1,7 +1,6 @@
 #include "bank_extraction.hpp"
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <cstring>
 #include <memory>
@@ -32,22 +31,11 @@ const char* find_line_stop(const char* p, const char* end) {
   return p;
 }
 
-constexpr std::array<bool, 256> make_upper_hex_digits() {
-  std::array<bool, 256> upper{};
-  for (int c = 0; c < 256; ++c) {
-    upper[static_cast<std::size_t>(c)] =
-        vh::kHexDigitValue[static_cast<std::size_t>(c)] >= 0 && (c < 'a' || c > 'f');
-  }
-  return upper;
-}
-constexpr std::array<bool, 256> kUpperHexDigit = make_upper_hex_digits();
-
 // Writes the slices of each common word line at the start of the text to their banks, up
-// to the first other line, and gives how many bytes those lines hold. A common line is "@", at most
-// eight hexadecimal digits, TAB, a data text without NUL and LF, within a line's length;
-// the general parse reads all others. An address field already in the form the bank
-// needs ("@", upper-case digits without leading zeros, TAB) goes over as it stands.
-std::size_t write_simple_word_lines(std::string_view text, std::span<vh::TextWriter* const> banks,
+// to the first other line, and gives how many bytes those lines hold. A common line is
+// "@", at most eight hexadecimal digits, TAB, a data text without NUL and LF, within a
+// line's length; the general parse reads all others.
+std::size_t write_simple_word_lines(std::string_view text, std::span<vh::ImageWriter* const> banks,
                                     std::int32_t digits) {
   const char* next = text.data();
   const char* const end = next + text.size();
@@ -56,30 +44,17 @@ std::size_t write_simple_word_lines(std::string_view text, std::span<vh::TextWri
     const char* const limit = line + std::min<std::size_t>(end - line, vh::TextReader::kMaxLine);
     if (line == limit || *line != '@') break;
     const char* p = line + 1;
-    while (p != limit && kUpperHexDigit[static_cast<unsigned char>(*p)]) ++p;
-    const std::ptrdiff_t field = p - line;  // "@" and the digits
-    const bool as_written = field >= 2 && field <= 9 && (line[1] != '0' || field == 2);
-    std::uint32_t address = 0;
-    if (!as_written) {
-      for (p = line + 1; p != limit && vh::hex_digit_value(*p) >= 0; ++p) {
-        address = address << 4 | static_cast<std::uint32_t>(vh::hex_digit_value(*p));
-      }
-      if (p - line > 9) break;
-    }
-    if (p == limit || *p != '\t') break;
+    while (p != limit && vh::hex_digit_value(*p) >= 0) ++p;
+    const std::string_view address_digits(line + 1, static_cast<std::size_t>(p - line - 1));
+    if (address_digits.size() > 8 || p == limit || *p != '\t') break;
     const char* const data = p + 1;
     const char* const stop = find_line_stop(data, limit);
     if (stop == data || stop == limit || *stop != '\n') break;
+    const vh::AddressField address = vh::AddressField::from_digits(address_digits);
     const std::string_view word_data(data, static_cast<std::size_t>(stop - data));
-    const std::string_view head(line, static_cast<std::size_t>(data - line));
     for (std::size_t slice = 0; slice < banks.size(); ++slice) {
-      const std::string_view bank_data =
-          data_slice(word_data, static_cast<std::int32_t>(slice), digits);
-      if (as_written) {
-        banks[slice]->write_line(head, bank_data);
-      } else {
-        banks[slice]->write_word_line(address, bank_data);
-      }
+      banks[slice]->write_word(address,
+                               data_slice(word_data, static_cast<std::int32_t>(slice), digits));
     }
     next = stop + 1;
   }
@@ -88,7 +63,7 @@ std::size_t write_simple_word_lines(std::string_view text, std::span<vh::TextWri
 
 }  // namespace
 
-bool split_words(vh::TextReader& input, std::span<vh::TextWriter* const> banks,
+bool split_words(vh::TextReader& input, std::span<vh::ImageWriter* const> banks,
                  std::int32_t digits) {
   while (!input.at_end()) {
     // The common lines go straight from the buffer, a whole buffer at a time.
@@ -102,8 +77,8 @@ bool split_words(vh::TextReader& input, std::span<vh::TextWriter* const> banks,
     const auto word = vh::parse_word_line(*line);
     if (!word) continue;
     for (std::size_t slice = 0; slice < banks.size(); ++slice) {
-      banks[slice]->write_word_line(
-          word->address, data_slice(word->data, static_cast<std::int32_t>(slice), digits));
+      banks[slice]->write_word(word->address,
+                               data_slice(word->data, static_cast<std::int32_t>(slice), digits));
     }
   }
   return true;
@@ -113,15 +88,15 @@ SplitStatus write_banks(vh::TextReader& input, vh::FileSystem& files, std::strin
                         std::int32_t bank_count, std::int32_t split_width, bool big_endian) {
   vh::OutputBatch outputs(files);
   // Declared after the batch, so that they are closed before it removes what is left.
-  std::vector<std::unique_ptr<vh::TextWriter>> writers;
-  std::vector<vh::TextWriter*> banks;
+  std::vector<std::unique_ptr<vh::ImageWriter>> writers;
+  std::vector<vh::ImageWriter*> banks;
   const std::size_t capacity =
       std::min(vh::TextWriter::kDefaultCapacity, kOutputBudget / (2 * bank_count));
   for (std::int32_t slice = 0; slice < bank_count; ++slice) {
     const std::string name = bank_file_name(base_name, bank_number(slice, bank_count, big_endian));
     auto sink = outputs.open(name);
     if (!sink) return SplitStatus::io_failed;
-    writers.push_back(std::make_unique<vh::TextWriter>(std::move(sink), capacity));
+    writers.push_back(std::make_unique<vh::ImageWriter>(std::move(sink), capacity));
     banks.push_back(writers.back().get());
   }
   bool written = split_words(input, banks, 2 * (split_width / 8));

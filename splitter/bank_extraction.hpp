@@ -19,7 +19,7 @@ inline std::string_view data_slice(std::string_view data, std::int32_t slice, st
 // Reads the input to its end and writes, for every word line, its address and slice j
 // of its data text to bank j (slice 0 is the leftmost). Lines that hold no word are
 // skipped. False when the input cannot be read.
-bool split_words(vh::TextReader& input, std::span<vh::TextWriter* const> banks,
+bool split_words(vh::TextReader& input, std::span<vh::ImageWriter* const> banks,
                  std::int32_t digits);
 
 enum class SplitStatus { ok, io_failed };

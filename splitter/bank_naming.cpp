@@ -7,9 +7,7 @@
 namespace marisk {
 
 std::optional<std::string> form_base_name(std::string_view input_name, std::int32_t bank_count) {
-  const std::size_t slash = input_name.find_last_of("/\\");
-  const std::size_t file_start = slash == std::string_view::npos ? 0 : slash + 1;
-  const std::string_view file = input_name.substr(file_start);
+  const auto [folder, file] = vh::split_file_name(input_name);
 
   const std::size_t token1_start = file.find_first_not_of('0');
   if (token1_start == std::string_view::npos) return std::nullopt;
@@ -26,7 +24,7 @@ std::optional<std::string> form_base_name(std::string_view input_name, std::int3
   const std::uint32_t scaled = number * static_cast<std::uint32_t>(bank_count);
   char digits[16];
   std::snprintf(digits, sizeof digits, "%x", static_cast<unsigned>(scaled));
-  std::string base(input_name.substr(0, file_start));
+  std::string base(folder);
   base += file.substr(token1_start, token1_end - token1_start);
   base += "0x";
   base += digits;
@@ -37,7 +35,7 @@ std::string bank_file_name(std::string_view base_name, std::int32_t bank) {
   std::string name(base_name);
   name += '_';
   name += std::to_string(bank);
-  name += ".vh";
+  name += vh::kImageSuffix;
   return name;
 }
 

@@ -52,7 +52,7 @@ TEST_P(Conversion, WritesOneWordLinePerWord) {
   for (const std::size_t capacity : {std::size_t{0}, vh::TextReader::kDefaultCapacity}) {
     std::string out;
     vh::TextReader input(vh::memory_input(c.input), capacity);
-    vh::TextWriter output(vh::memory_output(out), capacity);
+    vh::ImageWriter output(vh::memory_output(out), capacity);
     EXPECT_EQ(tolvane::convert_bytes(input, output, c.data_width, c.big_endian),
               tolvane::ConvertStatus::ok);
     ASSERT_TRUE(output.finish());
@@ -108,7 +108,7 @@ TEST(Conversion, AddressesCountWordsInUpperCaseHex) {
   }
   std::string out;
   vh::TextReader reader(vh::memory_input(input));
-  vh::TextWriter writer(vh::memory_output(out));
+  vh::ImageWriter writer(vh::memory_output(out));
   ASSERT_EQ(tolvane::convert_bytes(reader, writer, 16, false), tolvane::ConvertStatus::ok);
   ASSERT_TRUE(writer.finish());
   EXPECT_EQ(out, expected);
@@ -129,7 +129,7 @@ TEST(Conversion, AnOddLineAnywhereInARunIsReadByTheGeneralRules) {
         for (const bool big_endian : {true, false}) {
           std::string out;
           vh::TextReader reader(vh::memory_input(input));
-          vh::TextWriter writer(vh::memory_output(out));
+          vh::ImageWriter writer(vh::memory_output(out));
           ASSERT_EQ(tolvane::convert_bytes(
                         reader, writer, static_cast<std::uint8_t>(8 * bytes_per_word), big_endian),
                     tolvane::ConvertStatus::ok);

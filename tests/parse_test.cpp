@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <optional>
 #include <string>
 
@@ -78,5 +79,34 @@ INSTANTIATE_TEST_SUITE_P(
         WordLineCase{"@00000000A\tAB", 0xA, "AB"}, WordLineCase{"@1\t1 2%s\n", 1, "1 2%s"},
         WordLineCase{std::string("@1\tAB\0CD\n", 9), 1, "AB"},
         WordLineCase{std::string("@1\0\tAB\n", 7), std::nullopt, ""}));
+
+}  // namespace
+
+namespace {
+
+// Every fast path takes its digits from one class; each form of it must agree with the
+// plain definition on all 256 byte values.
+TEST(HexDigits, EveryFormAgreesOnEveryByte) {
+  for (int byte = 0; byte < 256; ++byte) {
+    const char c = static_cast<char>(byte);
+    const bool digit = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    const bool upper = digit && !(c >= 'a' && c <= 'f');
+    SCOPED_TRACE(byte);
+    EXPECT_EQ(vh::hex_digit_value(c) >= 0, digit);
+    EXPECT_EQ(vh::all_upper_hex_digits(std::string_view(&c, 1)), upper);
+    EXPECT_EQ(vh::parse_digits(std::string_view(&c, 1), 16),
+              digit ? std::stoul(std::string(1, c), nullptr, 16) : 0);
+    EXPECT_EQ(vh::parse_digits(std::string_view(&c, 1), 10), c >= '0' && c <= '9' ? c - '0' : 0);
+#ifdef __SSE2__
+    const auto mask = _mm_movemask_epi8(vh::hex_digit_mask(_mm_set1_epi8(c)));
+    EXPECT_EQ(mask, digit ? 0xFFFF : 0);
+#endif
+    if (digit) {
+      char eight[8] = {c, c, c, c, c, c, c, c};
+      vh::upper_case_hex_digits(eight, 8);
+      EXPECT_EQ(eight[7], static_cast<char>(std::toupper(byte)));
+    }
+  }
+}
 
 }  // namespace

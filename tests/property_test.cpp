@@ -67,7 +67,7 @@ TEST(Property, ConvertSplitAndPutBackGivesTheBytes) {
 
     std::string image;
     vh::TextReader input(vh::memory_input(byte_list), random() % 2 ? 0 : 1 << 16);
-    vh::TextWriter output(vh::memory_output(image), random() % 64);
+    vh::ImageWriter output(vh::memory_output(image), random() % 64);
     ASSERT_EQ(tolvane::convert_bytes(input, output, data_width, big_endian),
               tolvane::ConvertStatus::ok);
     ASSERT_TRUE(output.finish());
@@ -94,10 +94,10 @@ TEST(Property, ConvertSplitAndPutBackGivesTheBytes) {
     vh::TextReader image_input(vh::memory_input(image), random() % 2 ? 0 : 1 << 16);
     std::vector<unsigned> rebuilt(bytes.size());
     std::vector<std::string> bank_texts(per_word);
-    std::vector<std::unique_ptr<vh::TextWriter>> writers;
-    std::vector<vh::TextWriter*> banks;
+    std::vector<std::unique_ptr<vh::ImageWriter>> writers;
+    std::vector<vh::ImageWriter*> banks;
     for (std::string& text : bank_texts) {
-      writers.push_back(std::make_unique<vh::TextWriter>(vh::memory_output(text), random() % 64));
+      writers.push_back(std::make_unique<vh::ImageWriter>(vh::memory_output(text), random() % 64));
       banks.push_back(writers.back().get());
     }
     ASSERT_TRUE(marisk::split_words(image_input, banks, 2));

@@ -71,10 +71,10 @@ TEST_P(Extraction, WritesEachWordsSlice) {
   vh::TextReader input(vh::memory_input(c.input), 0);
   const std::int32_t digits = 2 * (c.split_width / 8);
   std::vector<std::string> out(c.slices.size());
-  std::vector<std::unique_ptr<vh::TextWriter>> writers;
-  std::vector<vh::TextWriter*> banks;
+  std::vector<std::unique_ptr<vh::ImageWriter>> writers;
+  std::vector<vh::ImageWriter*> banks;
   for (std::string& bank : out) {
-    writers.push_back(std::make_unique<vh::TextWriter>(vh::memory_output(bank)));
+    writers.push_back(std::make_unique<vh::ImageWriter>(vh::memory_output(bank)));
     banks.push_back(writers.back().get());
   }
   ASSERT_TRUE(marisk::split_words(input, banks, digits));

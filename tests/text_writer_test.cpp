@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "verilog_hex.hpp"
 
@@ -16,35 +17,63 @@ TEST(TextWriter, StoresEachLfAsCrLfAndNothingElseChanges) {
   EXPECT_EQ(out, "a\r\nb\r\r\n\r\n%s%d\t\x1a");
 }
 
-TEST(TextWriter, WritesWordLines) {
+TEST(ImageWriter, WritesWordLines) {
   std::string out;
-  vh::TextWriter writer(vh::memory_output(out));
+  vh::ImageWriter writer(vh::memory_output(out));
   for (const std::uint32_t address : {0u, 0xAu, 0x10u, 0xABCDEFu, 0xFFFFFFFFu, 0x10000000u}) {
-    writer.write_word_line(address, "0a%s");
+    writer.write_word(address, "0a%s");
   }
-  writer.write_word_line(1, "");
+  writer.write_word(1, "");
   ASSERT_TRUE(writer.finish());
   EXPECT_EQ(out,
             "@0\t0a%s\r\n@A\t0a%s\r\n@10\t0a%s\r\n@ABCDEF\t0a%s\r\n@FFFFFFFF\t0a%s\r\n"
             "@10000000\t0a%s\r\n@1\t\r\n");
 }
 
-TEST(TextWriter, SmallBufferKeepsTheOrder) {
-  std::string small_out;
-  std::string large_out;
-  vh::TextWriter small(vh::memory_output(small_out), 0);
-  vh::TextWriter large(vh::memory_output(large_out));
-  const std::string long_text(1000, 'q');
-  for (std::uint32_t i = 0; i < 500; ++i) {
-    for (vh::TextWriter* writer : {&small, &large}) {
-      writer->write_word_line(i * 0x1357, i % 50 == 0 ? long_text : "x");
-      writer->write_text(i % 50 == 0 ? long_text + "\n" + long_text : "x\ny\n");
-    }
+TEST(AddressField, CopiesDigitsInTheWrittenFormAndFormsAllOthers) {
+  for (const auto& [digits, field] : std::vector<std::pair<std::string, std::string>>{
+           {"0", "@0\t"},
+           {"1F", "@1F\t"},
+           {"FFFFFFFF", "@FFFFFFFF\t"},
+           {"", "@0\t"},
+           {"00", "@0\t"},
+           {"0A", "@A\t"},
+           {"a", "@A\t"},
+           {"ffffffff", "@FFFFFFFF\t"},
+           {"00000001", "@1\t"},
+           {"10000000", "@10000000\t"},
+       }) {
+    EXPECT_EQ(vh::AddressField::from_digits(digits).text(), field) << digits;
   }
-  ASSERT_TRUE(small.finish());
-  ASSERT_TRUE(large.finish());
-  EXPECT_EQ(small_out, large_out);
-  EXPECT_GT(small_out.size(), 20000u);
+}
+
+// Lines that cross buffer ends at every offset, addresses of every length at the end
+// of a buffer, and lines longer than the buffer come out as with one large buffer.
+TEST(Writers, SmallBuffersKeepTheOrder) {
+  const auto write_all = [](std::size_t capacity, std::string& text, std::string& image) {
+    const std::string long_text(1000, 'q');
+    vh::TextWriter lines(vh::memory_output(text), capacity);
+    vh::ImageWriter words(vh::memory_output(image), capacity);
+    for (std::uint32_t i = 0; i < 500; ++i) {
+      lines.write_text(i % 50 == 0 ? long_text + "\n" + long_text : "x\ny\n");
+      const std::uint32_t address = i % 9 == 0 ? 0xFFFFFFFF - i : i * 0x1357;
+      words.write_word(address, i % 50 == 0 ? long_text : std::string(i % 19, 'x'));
+      words.write_word(vh::AddressField(address), i % 3 == 0 ? "" : "ab");
+    }
+    EXPECT_TRUE(lines.finish());
+    EXPECT_TRUE(words.finish());
+  };
+  std::string large_text;
+  std::string large_image;
+  write_all(vh::TextWriter::kDefaultCapacity, large_text, large_image);
+  EXPECT_GT(large_image.size(), 20000u);
+  for (const std::size_t capacity : {0, 33, 37, 64, 1000}) {
+    std::string text;
+    std::string image;
+    write_all(capacity, text, image);
+    EXPECT_EQ(text, large_text) << "capacity " << capacity;
+    EXPECT_EQ(image, large_image) << "capacity " << capacity;
+  }
 }
 
 // Full buffers are written while the next one fills: a failure of any of them, the first

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::string image;
   vh::TextReader input(vh::memory_input(byte_list), data[0]);
-  vh::TextWriter output(vh::memory_output(image), data[0] / 8u);
+  vh::ImageWriter output(vh::memory_output(image), data[0] / 8u);
   if (tolvane::convert_bytes(input, output, data_width, big_endian) != tolvane::ConvertStatus::ok)
     std::abort();
   if (!output.finish()) std::abort();

@@ -24,10 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       name_end == std::string_view::npos ? "" : rest.substr(name_end + 1);
 
   if (const auto base = marisk::form_base_name(name, bank_count)) {
-    const std::size_t slash = name.find_last_of("/\\");
-    const std::size_t dir = slash == std::string_view::npos ? 0 : slash + 1;
-    if (base->compare(0, dir, name.substr(0, dir)) != 0) std::abort();
-    if (base->find("0x", dir) == std::string::npos) std::abort();
+    const std::string_view folder = vh::split_file_name(name).folder;
+    if (!base->starts_with(folder)) std::abort();
+    if (base->find("0x", folder.size()) == std::string::npos) std::abort();
     const std::string bank = marisk::bank_file_name(*base, bank_count - 1);
     if (bank.size() < 4 || bank.compare(bank.size() - 3, 3, ".vh") != 0) std::abort();
   }
@@ -35,10 +34,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   vh::TextReader input(vh::memory_input(image), data[1]);
   const std::int32_t checked = std::min(bank_count, std::int32_t{4});
   std::vector<std::string> written(static_cast<std::size_t>(checked));
-  std::vector<std::unique_ptr<vh::TextWriter>> writers;
-  std::vector<vh::TextWriter*> banks;
+  std::vector<std::unique_ptr<vh::ImageWriter>> writers;
+  std::vector<vh::ImageWriter*> banks;
   for (std::string& text : written) {
-    writers.push_back(std::make_unique<vh::TextWriter>(vh::memory_output(text), data[0]));
+    writers.push_back(std::make_unique<vh::ImageWriter>(vh::memory_output(text), data[0]));
     banks.push_back(writers.back().get());
   }
   if (!marisk::split_words(input, banks, digits)) std::abort();

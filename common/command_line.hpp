@@ -1,0 +1,115 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "console.hpp"
+
+namespace vh {
+
+enum class LetterCase { exact, either };
+
+// One option of a tool: "-", its letter and a value written directly after the letter.
+template <class Settings>
+struct Option {
+  char letter;
+  LetterCase letter_case;
+  std::string_view value_start;  // the value must begin with exactly this; "" takes any
+  // Takes the value into the settings and gives the number the echo shows. None: the
+  // option shows the help text and ends the run with status 0.
+  std::int32_t (*take)(Settings&, std::string_view value);
+  const char* echo;  // printf format of the position and that number; none: silent
+};
+
+// What a tool's command line accepts and what the tool prints while it reads it.
+template <class Settings>
+struct CommandLine {
+  std::string_view banner;  // printed first, whatever follows
+  // Without arguments: what goes to standard error and to standard output, and the status.
+  std::string_view no_arguments_error;
+  std::string_view no_arguments;
+  int no_arguments_status;
+  std::string_view scan_opening;  // before the arguments are examined
+  std::string_view scan_closing;  // once all were
+  std::span<const Option<Settings>> options;
+  std::string_view help;
+  const char* invalid_option;    // printf format of the position; the scan goes on
+  const char* second_input;      // printf format of the first input's position and name
+  std::string_view input_check;  // opens the check that an input file was named
+};
+
+template <class Settings>
+struct ScanResult {
+  Settings settings;          // the defaults, changed by the options
+  std::string input;          // the input file's name
+  std::optional<int> status;  // the run ends with it
+};
+
+// Prints the banner, examines the arguments from left to right and checks that an input
+// file was named. An argument that does not begin with "-" is the input file, and a
+// second one, or none, ends the run with status 2. An option is matched by its letter
+// and the start of its value, the first row that fits taking it.
+template <class Settings>
+ScanResult<Settings> scan_arguments(std::span<const std::string_view> args,
+                                    const CommandLine<Settings>& command_line, Console& console) {
+  ScanResult<Settings> scan;
+  std::size_t input_position = 0;  // 1 for the first argument; 0 for none yet
+  console.out(command_line.banner);
+  if (args.empty()) {
+    console.err(command_line.no_arguments_error);
+    console.out(command_line.no_arguments);
+    scan.status = command_line.no_arguments_status;
+    return scan;
+  }
+  console.out(command_line.scan_opening);
+  for (std::size_t position = 1; position <= args.size(); ++position) {
+    const std::string_view arg = args[position - 1];
+    if (arg.empty() || arg[0] != '-') {
+      if (input_position != 0) {
+        console.printf(command_line.second_input, input_position,
+                       std::string(args[input_position - 1]).c_str());
+        scan.status = 2;
+        return scan;
+      }
+      input_position = position;
+      continue;
+    }
+    const char letter = arg.size() > 1 ? arg[1] : '\0';
+    const std::string_view value = arg.size() > 2 ? arg.substr(2) : std::string_view();
+    const Option<Settings>* match = nullptr;
+    for (const Option<Settings>& option : command_line.options) {
+      const bool letter_fits =
+          letter == option.letter ||
+          (option.letter_case == LetterCase::either && (letter | 0x20) == (option.letter | 0x20));
+      if (letter_fits && value.starts_with(option.value_start)) {
+        match = &option;
+        break;
+      }
+    }
+    if (match == nullptr) {
+      console.printf(command_line.invalid_option, position);
+    } else if (match->take == nullptr) {
+      console.out(command_line.help);
+      scan.status = 0;
+      return scan;
+    } else {
+      const std::int32_t shown = match->take(scan.settings, value);
+      if (match->echo != nullptr) console.printf(match->echo, position, shown);
+    }
+  }
+  console.out(command_line.scan_closing);
+  console.out(command_line.input_check);
+  if (input_position == 0) {
+    console.out("ERR: Input file undefined.\n");
+    scan.status = 2;
+  } else {
+    scan.input = args[input_position - 1];
+  }
+  return scan;
+}
+
+}  // namespace vh

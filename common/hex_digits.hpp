@@ -1,0 +1,66 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+// The hexadecimal digits 0-9, a-f and A-F, the one class every fast path takes its
+// common lines by; the rest of the text goes to the general parse.
+namespace vh {
+
+namespace detail {
+constexpr std::array<std::int8_t, 256> make_hex_digit_values() {
+  std::array<std::int8_t, 256> values{};
+  values.fill(-1);
+  for (int c = '0'; c <= '9'; ++c) values[c] = static_cast<std::int8_t>(c - '0');
+  for (int c = 'a'; c <= 'f'; ++c) values[c] = static_cast<std::int8_t>(c - 'a' + 10);
+  for (int c = 'A'; c <= 'F'; ++c) values[c] = static_cast<std::int8_t>(c - 'A' + 10);
+  return values;
+}
+}  // namespace detail
+
+// The value of a hexadecimal digit of either case, by byte; -1 for every other byte.
+inline constexpr std::array<std::int8_t, 256> kHexDigitValue = detail::make_hex_digit_values();
+
+inline int hex_digit_value(char c) { return kHexDigitValue[static_cast<unsigned char>(c)]; }
+
+// True when every character is a digit 0-9 or a letter A-F.
+inline bool all_upper_hex_digits(std::string_view text) {
+  for (const char c : text) {
+    if (hex_digit_value(c) < 0 || (c >= 'a' && c <= 'f')) return false;
+  }
+  return true;
+}
+
+// Hexadecimal digits in upper case, eight at a time: of the digits, the lower-case
+// letters alone have bit 6 set, and lose bit 5. Only for digits; the count is rounded
+// up to whole steps of eight.
+inline void upper_case_hex_digits(char* digits, std::size_t count) {
+  for (std::size_t i = 0; i < count; i += 8) {
+    std::uint64_t eight;
+    std::memcpy(&eight, digits + i, 8);
+    eight &= ~((eight & 0x4040404040404040) >> 1);
+    std::memcpy(digits + i, &eight, 8);
+  }
+}
+
+#ifdef __SSE2__
+// Per byte: all ones where the byte is a hexadecimal digit, sixteen at a time.
+inline __m128i hex_digit_mask(__m128i bytes) {
+  // Signed compares: bytes of 0x80 and above count as negative and match nothing.
+  const __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('0' - 1)),
+                                      _mm_cmplt_epi8(bytes, _mm_set1_epi8('9' + 1)));
+  const __m128i lower = _mm_or_si128(bytes, _mm_set1_epi8(0x20));
+  const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(lower, _mm_set1_epi8('a' - 1)),
+                                       _mm_cmplt_epi8(lower, _mm_set1_epi8('f' + 1)));
+  return _mm_or_si128(digit, letter);
+}
+#endif
+
+}  // namespace vh
