@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-namespace vh {
+namespace verilog_hex {
 
 // The command-line arguments after the program name, as UTF-8: on Windows taken from
 // the Unicode command line, so that every file name passes whole.
 std::vector<std::string> program_arguments(int argc, char** argv);
 
-}  // namespace vh
+}  // namespace verilog_hex

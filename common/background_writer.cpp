@@ -6,7 +6,7 @@
 #include <system_error>
 #include <thread>
 
-namespace vh {
+namespace verilog_hex {
 
 // The one thread that writes handed-over buffers, started with the first of them.
 class WriterThread {
@@ -92,4 +92,4 @@ bool BackgroundWriter::close(std::string_view last) {
   return !failed_;
 }
 
-}  // namespace vh
+}  // namespace verilog_hex

@@ -5,7 +5,7 @@
 
 #include "file_system.hpp"
 
-namespace vh {
+namespace verilog_hex {
 
 // Writes one buffer at a time to a file on the process's writer thread, so that the
 // caller fills the next buffer while the system copies the last one. One thread serves
@@ -36,4 +36,4 @@ class BackgroundWriter {
   bool closed_ = false;
 };
 
-}  // namespace vh
+}  // namespace verilog_hex

@@ -9,7 +9,7 @@
 #define VH_HAVE_SSSE3_PATH 1
 #endif
 
-namespace vh {
+namespace verilog_hex {
 namespace {
 
 std::size_t drop_carriage_returns_bytewise(char* bytes, std::size_t count) {
@@ -90,4 +90,4 @@ std::size_t drop_carriage_returns(char* bytes, std::size_t count) {
   return drop_carriage_returns_bytewise(bytes, count);
 }
 
-}  // namespace vh
+}  // namespace verilog_hex

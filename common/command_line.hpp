@@ -9,7 +9,7 @@
 
 #include "console.hpp"
 
-namespace vh {
+namespace verilog_hex {
 
 enum class LetterCase { exact, either };
 
@@ -112,4 +112,4 @@ ScanResult<Settings> scan_arguments(std::span<const std::string_view> args,
   return scan;
 }
 
-}  // namespace vh
+}  // namespace verilog_hex

@@ -11,7 +11,7 @@
 #include "windows_api.hpp"
 #endif
 
-namespace vh {
+namespace verilog_hex {
 namespace {
 
 class StandardStreams final : public Console {
@@ -72,4 +72,4 @@ Console& real_console() {
   return console;
 }
 
-}  // namespace vh
+}  // namespace verilog_hex

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-namespace vh {
+namespace verilog_hex {
 
 // A file name taken apart: the folder part up to and with its last separator ("/", or
 // "\" as Windows writes it), and the name of the file itself.
@@ -17,4 +17,4 @@ inline FileNameParts split_file_name(std::string_view name) {
   return {name.substr(0, file_start), name.substr(file_start)};
 }
 
-}  // namespace vh
+}  // namespace verilog_hex

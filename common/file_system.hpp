@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace vh {
+namespace verilog_hex {
 
 // Raw bytes from a file or from memory, read in large blocks from the start to the end.
 class InputFile {
@@ -77,4 +77,4 @@ class FileSystem {
 // The platform's own file system.
 FileSystem& real_file_system();
 
-}  // namespace vh
+}  // namespace verilog_hex

@@ -12,7 +12,7 @@
 
 // The hexadecimal digits 0-9, a-f and A-F, the one class every fast path takes its
 // common lines by; the rest of the text goes to the general parse.
-namespace vh {
+namespace verilog_hex {
 
 namespace detail {
 constexpr std::array<std::int8_t, 256> make_hex_digit_values() {
@@ -63,4 +63,4 @@ inline __m128i hex_digit_mask(__m128i bytes) {
 }
 #endif
 
-}  // namespace vh
+}  // namespace verilog_hex

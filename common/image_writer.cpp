@@ -2,7 +2,7 @@
 
 #include "hex_digits.hpp"
 
-namespace vh {
+namespace verilog_hex {
 
 AddressField AddressField::from_digits(std::string_view digits) {
   const bool as_written = !digits.empty() && digits.size() <= 8 &&
@@ -27,4 +27,4 @@ void ImageWriter::write_long_word(const AddressField& address, std::string_view 
   text_.append("\r\n");
 }
 
-}  // namespace vh
+}  // namespace verilog_hex

@@ -9,7 +9,7 @@
 
 #include "text_writer.hpp"
 
-namespace vh {
+namespace verilog_hex {
 
 // The file name suffix of a VerilogHex image.
 inline constexpr std::string_view kImageSuffix = ".vh";
@@ -100,4 +100,4 @@ class ImageWriter {
   TextWriter text_;
 };
 
-}  // namespace vh
+}  // namespace verilog_hex

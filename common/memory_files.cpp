@@ -3,7 +3,7 @@
 
 #include "file_system.hpp"
 
-namespace vh {
+namespace verilog_hex {
 namespace {
 
 class MemoryInput final : public InputFile {
@@ -43,4 +43,4 @@ std::unique_ptr<OutputFile> memory_output(std::string& target) {
   return std::make_unique<MemoryOutput>(target);
 }
 
-}  // namespace vh
+}  // namespace verilog_hex

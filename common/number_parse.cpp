@@ -4,7 +4,7 @@
 
 #include "hex_digits.hpp"
 
-namespace vh {
+namespace verilog_hex {
 namespace {
 
 constexpr std::uint32_t kOverflow = 0xFFFFFFFF;
@@ -43,4 +43,4 @@ std::uint32_t parse_unsigned(std::string_view text, unsigned base) {
   return negative ? 0u - *value : *value;
 }
 
-}  // namespace vh
+}  // namespace verilog_hex

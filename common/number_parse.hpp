@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace vh {
+namespace verilog_hex {
 
 // The value of the digits at the start of the text in base 10 or 16 (letters of either
 // case count from 10), stopping at the first other character. More than fits in 32 bits
@@ -17,4 +17,4 @@ std::uint32_t parse_digits(std::string_view text, unsigned base);
 // modulo 2^32.
 std::uint32_t parse_unsigned(std::string_view text, unsigned base);
 
-}  // namespace vh
+}  // namespace verilog_hex

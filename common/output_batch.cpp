@@ -4,7 +4,7 @@
 
 #include "file_name.hpp"
 
-namespace vh {
+namespace verilog_hex {
 
 std::string OutputBatch::temporary_name(const std::string& target) {
   const auto [folder, file] = split_file_name(target);
@@ -98,4 +98,4 @@ void OutputBatch::discard() {
   outputs_.clear();
 }
 
-}  // namespace vh
+}  // namespace verilog_hex

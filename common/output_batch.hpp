@@ -6,7 +6,7 @@
 
 #include "file_system.hpp"
 
-namespace vh {
+namespace verilog_hex {
 
 // Output files that appear whole or not at all. Each is written under a temporary name
 // next to the file it replaces, and all are given their names by commit(), after every
@@ -48,4 +48,4 @@ class OutputBatch {
   unsigned names_made_ = 0;
 };
 
-}  // namespace vh
+}  // namespace verilog_hex

@@ -14,7 +14,7 @@
 
 #include "file_system.hpp"
 
-namespace vh {
+namespace verilog_hex {
 namespace {
 
 // The files made by create_new() and not yet renamed or removed. The signal handler
@@ -213,4 +213,4 @@ FileSystem& real_file_system() {
   return files;
 }
 
-}  // namespace vh
+}  // namespace verilog_hex

@@ -7,7 +7,7 @@
 #include "file_system.hpp"
 #include "text_reader.hpp"
 
-namespace vh {
+namespace verilog_hex {
 
 // The status of every run that ends on an error.
 inline constexpr int kFailureStatus = 2;
@@ -29,4 +29,4 @@ inline std::optional<TextReader> open_input_text(FileSystem& files, const std::s
   return input;
 }
 
-}  // namespace vh
+}  // namespace verilog_hex

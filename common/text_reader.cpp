@@ -6,7 +6,7 @@
 
 #include "carriage_returns.hpp"
 
-namespace vh {
+namespace verilog_hex {
 
 TextReader::TextReader(std::unique_ptr<InputFile> source, std::size_t capacity)
     : source_(std::move(source)),
@@ -56,4 +56,4 @@ std::size_t TextReader::clean(char* bytes, std::size_t count) {
   return drop_carriage_returns(bytes, count);
 }
 
-}  // namespace vh
+}  // namespace verilog_hex

@@ -8,7 +8,7 @@
 
 #include "file_system.hpp"
 
-namespace vh {
+namespace verilog_hex {
 
 // Reads text line by line with the rules both tools rely on, whatever the platform:
 // a UTF-8 byte-order mark at the very start is skipped, every CR byte is dropped, the
@@ -84,4 +84,4 @@ class TextReader {
   bool failed_ = false;
 };
 
-}  // namespace vh
+}  // namespace verilog_hex

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <utility>
 
-namespace vh {
+namespace verilog_hex {
 
 TextWriter::TextWriter(std::unique_ptr<OutputFile> sink, std::size_t capacity)
     : sink_(std::move(sink)),
@@ -59,4 +59,4 @@ bool TextWriter::finish() {
   return !failed_;
 }
 
-}  // namespace vh
+}  // namespace verilog_hex

@@ -7,7 +7,7 @@
 
 #include "background_writer.hpp"
 
-namespace vh {
+namespace verilog_hex {
 
 // Writes text with every line end stored as CR LF, the same bytes on every platform.
 // Write errors are remembered and reported by finish(). A full buffer is written in the
@@ -71,4 +71,4 @@ class TextWriter {
   bool finished_ = false;
 };
 
-}  // namespace vh
+}  // namespace verilog_hex

@@ -1,15 +1,14 @@
 // The file system of Windows. Names are UTF-8 inside the tools and UTF-16 at the system
 // calls, so that any name the file system holds can be used.
 
-#include "windows_api.hpp"
-
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "file_system.hpp"
+#include "windows_api.hpp"
 
-namespace vh {
+namespace verilog_hex {
 namespace {
 
 std::wstring wide(const std::string& name) {
@@ -200,4 +199,4 @@ FileSystem& real_file_system() {
   return files;
 }
 
-}  // namespace vh
+}  // namespace verilog_hex

@@ -2,7 +2,7 @@
 
 #include "number_parse.hpp"
 
-namespace vh {
+namespace verilog_hex {
 
 std::optional<WordLine> parse_word_line(std::string_view line) {
   line = line.substr(0, line.find('\0'));
@@ -16,4 +16,4 @@ std::optional<WordLine> parse_word_line(std::string_view line) {
   return WordLine{parse_digits(line.substr(field + 1, tab - field - 1), 16), data};
 }
 
-}  // namespace vh
+}  // namespace verilog_hex

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-namespace vh {
+namespace verilog_hex {
 
 // One word of a VerilogHex file: "@" address TAB data.
 struct WordLine {
@@ -19,4 +19,4 @@ struct WordLine {
 // data text, holds no word. A NUL byte ends the line.
 std::optional<WordLine> parse_word_line(std::string_view line);
 
-}  // namespace vh
+}  // namespace verilog_hex

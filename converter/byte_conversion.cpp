@@ -6,7 +6,7 @@
 
 #include "hex_digits.hpp"
 
-namespace tolvane {
+namespace converter {
 namespace {
 
 constexpr char kUpperHex[] = "0123456789ABCDEF";
@@ -18,7 +18,8 @@ unsigned digit_offset(unsigned k, unsigned bytes_per_word, bool big_endian) {
 }
 
 bool is_byte_line(const char* line) {
-  return vh::hex_digit_value(line[0]) >= 0 && vh::hex_digit_value(line[1]) >= 0 && line[2] == '\n';
+  return verilog_hex::hex_digit_value(line[0]) >= 0 && verilog_hex::hex_digit_value(line[1]) >= 0 &&
+         line[2] == '\n';
 }
 
 // How many of the text's first lines are the common "HH" LF, taking sixteen lines (48
@@ -36,7 +37,8 @@ std::size_t count_byte_lines(std::string_view text) {
     for (int part = 0; part < 3; ++part) {
       const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * part));
       const auto ends = static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lf)));
-      const auto digits = static_cast<std::uint64_t>(_mm_movemask_epi8(vh::hex_digit_mask(bytes)));
+      const auto digits =
+          static_cast<std::uint64_t>(_mm_movemask_epi8(verilog_hex::hex_digit_mask(bytes)));
       const std::uint64_t places = kLineEnds >> (16 * part) & 0xFFFF;
       right |= ((ends & places) | (digits & ~places & 0xFFFF)) << (16 * part);
     }
@@ -52,7 +54,8 @@ std::size_t count_byte_lines(std::string_view text) {
 // known at compile time, so that the usual widths get a loop without a loop inside.
 template <unsigned kFixedBytes>
 std::uint32_t write_simple_words(const char* line, std::size_t words, unsigned bytes_per_word,
-                                 bool big_endian, std::uint32_t address, vh::ImageWriter& output) {
+                                 bool big_endian, std::uint32_t address,
+                                 verilog_hex::ImageWriter& output) {
   const unsigned size = kFixedBytes != 0 ? kFixedBytes : bytes_per_word;
   std::array<char, 2 * kMaxBytesPerWord + 8> digits{};  // room for whole steps
   const std::string_view word(digits.data(), 2 * size);
@@ -61,7 +64,7 @@ std::uint32_t write_simple_words(const char* line, std::size_t words, unsigned b
   for (std::size_t w = 0; w < words; ++w) {
     char* out = first_digits;
     for (unsigned k = 0; k < size; ++k, line += 3, out += step) std::memcpy(out, line, 2);
-    vh::upper_case_hex_digits(digits.data(), word.size());
+    verilog_hex::upper_case_hex_digits(digits.data(), word.size());
     output.write_word(address++, word);
   }
   return address;
@@ -72,15 +75,15 @@ std::uint32_t write_simple_words(const char* line, std::size_t words, unsigned b
 std::uint8_t parse_byte_line(std::string_view line) {
   // Almost every line is two digits and a line end; anything else takes the full parse.
   if (line.size() == 3 ? line[2] == '\n' : line.size() == 2) {
-    const int high = vh::hex_digit_value(line[0]);
-    const int low = vh::hex_digit_value(line[1]);
+    const int high = verilog_hex::hex_digit_value(line[0]);
+    const int low = verilog_hex::hex_digit_value(line[1]);
     if ((high | low) >= 0) return static_cast<std::uint8_t>(high << 4 | low);
   }
-  return static_cast<std::uint8_t>(vh::parse_unsigned(line, 16));
+  return static_cast<std::uint8_t>(verilog_hex::parse_unsigned(line, 16));
 }
 
-ConvertStatus convert_bytes(vh::TextReader& input, vh::ImageWriter& output, std::uint8_t data_width,
-                            bool big_endian) {
+ConvertStatus convert_bytes(verilog_hex::TextReader& input, verilog_hex::ImageWriter& output,
+                            std::uint8_t data_width, bool big_endian) {
   const unsigned bytes_per_word = data_width / 8u;
   const std::size_t word_size = 3 * bytes_per_word;
   const auto write_simple = bytes_per_word == 4   ? write_simple_words<4>
@@ -112,4 +115,4 @@ ConvertStatus convert_bytes(vh::TextReader& input, vh::ImageWriter& output, std:
   return input.failed() ? ConvertStatus::read_failed : ConvertStatus::ok;
 }
 
-}  // namespace tolvane
+}  // namespace converter

@@ -5,7 +5,7 @@
 
 #include "verilog_hex.hpp"
 
-namespace tolvane {
+namespace converter {
 
 // The byte a byte-list line stands for: the low 8 bits of its hexadecimal value.
 std::uint8_t parse_byte_line(std::string_view line);
@@ -16,7 +16,7 @@ enum class ConvertStatus { ok, read_failed };
 // word line per word, addressed 0, 1, 2, ... A word is begun only once its first byte
 // has been read; bytes missing at the end of the input are 0x00. data_width must be at
 // least 8.
-ConvertStatus convert_bytes(vh::TextReader& input, vh::ImageWriter& output, std::uint8_t data_width,
-                            bool big_endian);
+ConvertStatus convert_bytes(verilog_hex::TextReader& input, verilog_hex::ImageWriter& output,
+                            std::uint8_t data_width, bool big_endian);
 
-}  // namespace tolvane
+}  // namespace converter

@@ -9,7 +9,7 @@
 #include "tolvane_run.hpp"
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> arguments = vh::program_arguments(argc, argv);
+  const std::vector<std::string> arguments = verilog_hex::program_arguments(argc, argv);
   const std::vector<std::string_view> args(arguments.begin(), arguments.end());
-  return tolvane::run(args, vh::real_console(), vh::real_file_system());
+  return converter::run(args, verilog_hex::real_console(), verilog_hex::real_file_system());
 }

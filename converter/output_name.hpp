@@ -4,11 +4,11 @@
 #include <string>
 #include <string_view>
 
-namespace tolvane {
+namespace converter {
 
 // The output name for an input name: the directory part as it stands, then the file
 // name's stem (leading "." skipped, up to the next ".") and ".vh". Empty when the stem
 // is empty.
 std::optional<std::string> output_name_for(std::string_view input_name);
 
-}  // namespace tolvane
+}  // namespace converter

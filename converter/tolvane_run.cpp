@@ -8,7 +8,7 @@
 #include "output_name.hpp"
 #include "verilog_hex.hpp"
 
-namespace tolvane {
+namespace converter {
 namespace {
 
 struct Settings {
@@ -16,7 +16,7 @@ struct Settings {
   bool big_endian = true;
 };
 
-constexpr int kFailure = vh::kFailureStatus;
+constexpr int kFailure = verilog_hex::kFailureStatus;
 
 // Decimal with an optional sign, wrapping modulo 2^32; no digits give 0.
 std::uint32_t parse_signed_decimal(std::string_view text) {
@@ -31,8 +31,8 @@ std::uint32_t parse_signed_decimal(std::string_view text) {
   return negative ? 0u - value : value;
 }
 
-constexpr vh::LetterCase kExact = vh::LetterCase::exact;
-constexpr vh::Option<Settings> kOptions[] = {
+constexpr verilog_hex::LetterCase kExact = verilog_hex::LetterCase::exact;
+constexpr verilog_hex::Option<Settings> kOptions[] = {
     {'d', kExact, "",
      [](Settings& s, std::string_view value) -> std::int32_t {
        s.data_width = static_cast<std::uint8_t>(parse_signed_decimal(value));
@@ -46,7 +46,7 @@ constexpr vh::Option<Settings> kOptions[] = {
      [](Settings& s, std::string_view) { return std::int32_t{s.big_endian = true}; }, nullptr},
 };
 
-constexpr vh::CommandLine<Settings> kCommandLine = {
+constexpr verilog_hex::CommandLine<Settings> kCommandLine = {
     "\ntext 2 vh conversion utility.\nversion 1.0.0 (2.09.08) \n\n",
     "",
     "ERR: Invalid parameter string.\nType \"quendle.exe -h\" to get help.\n",
@@ -68,26 +68,27 @@ constexpr vh::CommandLine<Settings> kCommandLine = {
 
 }  // namespace
 
-int run(std::span<const std::string_view> args, vh::Console& console, vh::FileSystem& files) {
-  auto [settings, input_name, status] = vh::scan_arguments(args, kCommandLine, console);
+int run(std::span<const std::string_view> args, verilog_hex::Console& console,
+        verilog_hex::FileSystem& files) {
+  auto [settings, input_name, status] = verilog_hex::scan_arguments(args, kCommandLine, console);
   if (status) return *status;
 
   if (settings.data_width < 8) {
     console.printf("ERR: Invalid data_width: %d (at least 8).\n", settings.data_width);
     return kFailure;
   }
-  const auto output_name = tolvane::output_name_for(input_name);
+  const auto output_name = converter::output_name_for(input_name);
   if (!output_name) {
     console.printf("ERR: Cannot form output file name from \"%s\".\n", input_name.c_str());
     return kFailure;
   }
-  auto input = vh::open_input_text(files, input_name, console);
+  auto input = verilog_hex::open_input_text(files, input_name, console);
   if (!input) return kFailure;
   if (*output_name == input_name || files.same_file(*output_name, input_name)) {
     console.printf("ERR: Output file would replace the input file: %s\n", output_name->c_str());
     return kFailure;
   }
-  vh::OutputBatch outputs(files);
+  verilog_hex::OutputBatch outputs(files);
   auto sink = outputs.open(*output_name);
   if (!sink) {
     console.out("File I/O error.\n");
@@ -96,7 +97,7 @@ int run(std::span<const std::string_view> args, vh::Console& console, vh::FileSy
   console.out("done\n");
 
   console.out("\ninput files processing\n");
-  vh::ImageWriter output(std::move(sink));
+  verilog_hex::ImageWriter output(std::move(sink));
   const ConvertStatus converted =
       convert_bytes(*input, output, settings.data_width, settings.big_endian);
   // The output gets its name only once it is whole; otherwise an old file stays as it was.
@@ -109,4 +110,4 @@ int run(std::span<const std::string_view> args, vh::Console& console, vh::FileSy
   return 0;
 }
 
-}  // namespace tolvane
+}  // namespace converter

@@ -5,11 +5,12 @@
 
 #include "verilog_hex.hpp"
 
-namespace tolvane {
+namespace converter {
 
 // The whole run of tolvane on its arguments (the program name not among them): every
 // message goes to the console and every file through the file system. Gives the exit
 // status.
-int run(std::span<const std::string_view> args, vh::Console& console, vh::FileSystem& files);
+int run(std::span<const std::string_view> args, verilog_hex::Console& console,
+        verilog_hex::FileSystem& files);
 
-}  // namespace tolvane
+}  // namespace converter

@@ -9,7 +9,7 @@
 
 #include "bank_naming.hpp"
 
-namespace marisk {
+namespace splitter {
 namespace {
 
 // The first LF or NUL in [p, end), or end: eight bytes a step, as data texts are long
@@ -35,22 +35,25 @@ const char* find_line_stop(const char* p, const char* end) {
 // to the first other line, and gives how many bytes those lines hold. A common line is
 // "@", at most eight hexadecimal digits, TAB, a data text without NUL and LF, within a
 // line's length; the general parse reads all others.
-std::size_t write_simple_word_lines(std::string_view text, std::span<vh::ImageWriter* const> banks,
+std::size_t write_simple_word_lines(std::string_view text,
+                                    std::span<verilog_hex::ImageWriter* const> banks,
                                     std::int32_t digits) {
   const char* next = text.data();
   const char* const end = next + text.size();
   for (;;) {
     const char* const line = next;
-    const char* const limit = line + std::min<std::size_t>(end - line, vh::TextReader::kMaxLine);
+    const char* const limit =
+        line + std::min<std::size_t>(end - line, verilog_hex::TextReader::kMaxLine);
     if (line == limit || *line != '@') break;
     const char* p = line + 1;
-    while (p != limit && vh::hex_digit_value(*p) >= 0) ++p;
+    while (p != limit && verilog_hex::hex_digit_value(*p) >= 0) ++p;
     const std::string_view address_digits(line + 1, static_cast<std::size_t>(p - line - 1));
     if (address_digits.size() > 8 || p == limit || *p != '\t') break;
     const char* const data = p + 1;
     const char* const stop = find_line_stop(data, limit);
     if (stop == data || stop == limit || *stop != '\n') break;
-    const vh::AddressField address = vh::AddressField::from_digits(address_digits);
+    const verilog_hex::AddressField address =
+        verilog_hex::AddressField::from_digits(address_digits);
     const std::string_view word_data(data, static_cast<std::size_t>(stop - data));
     for (std::size_t slice = 0; slice < banks.size(); ++slice) {
       banks[slice]->write_word(address,
@@ -63,7 +66,7 @@ std::size_t write_simple_word_lines(std::string_view text, std::span<vh::ImageWr
 
 }  // namespace
 
-bool split_words(vh::TextReader& input, std::span<vh::ImageWriter* const> banks,
+bool split_words(verilog_hex::TextReader& input, std::span<verilog_hex::ImageWriter* const> banks,
                  std::int32_t digits) {
   while (!input.at_end()) {
     // The common lines go straight from the buffer, a whole buffer at a time.
@@ -74,7 +77,7 @@ bool split_words(vh::TextReader& input, std::span<vh::ImageWriter* const> banks,
       if (input.failed()) return false;
       continue;
     }
-    const auto word = vh::parse_word_line(*line);
+    const auto word = verilog_hex::parse_word_line(*line);
     if (!word) continue;
     for (std::size_t slice = 0; slice < banks.size(); ++slice) {
       banks[slice]->write_word(word->address,
@@ -84,19 +87,20 @@ bool split_words(vh::TextReader& input, std::span<vh::ImageWriter* const> banks,
   return true;
 }
 
-SplitStatus write_banks(vh::TextReader& input, vh::FileSystem& files, std::string_view base_name,
-                        std::int32_t bank_count, std::int32_t split_width, bool big_endian) {
-  vh::OutputBatch outputs(files);
+SplitStatus write_banks(verilog_hex::TextReader& input, verilog_hex::FileSystem& files,
+                        std::string_view base_name, std::int32_t bank_count,
+                        std::int32_t split_width, bool big_endian) {
+  verilog_hex::OutputBatch outputs(files);
   // Declared after the batch, so that they are closed before it removes what is left.
-  std::vector<std::unique_ptr<vh::ImageWriter>> writers;
-  std::vector<vh::ImageWriter*> banks;
+  std::vector<std::unique_ptr<verilog_hex::ImageWriter>> writers;
+  std::vector<verilog_hex::ImageWriter*> banks;
   const std::size_t capacity =
-      std::min(vh::TextWriter::kDefaultCapacity, kOutputBudget / (2 * bank_count));
+      std::min(verilog_hex::TextWriter::kDefaultCapacity, kOutputBudget / (2 * bank_count));
   for (std::int32_t slice = 0; slice < bank_count; ++slice) {
     const std::string name = bank_file_name(base_name, bank_number(slice, bank_count, big_endian));
     auto sink = outputs.open(name);
     if (!sink) return SplitStatus::io_failed;
-    writers.push_back(std::make_unique<vh::ImageWriter>(std::move(sink), capacity));
+    writers.push_back(std::make_unique<verilog_hex::ImageWriter>(std::move(sink), capacity));
     banks.push_back(writers.back().get());
   }
   bool written = split_words(input, banks, 2 * (split_width / 8));
@@ -105,4 +109,4 @@ SplitStatus write_banks(vh::TextReader& input, vh::FileSystem& files, std::strin
   return written && outputs.commit() ? SplitStatus::ok : SplitStatus::io_failed;
 }
 
-}  // namespace marisk
+}  // namespace splitter

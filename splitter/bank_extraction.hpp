@@ -7,7 +7,7 @@
 
 #include "verilog_hex.hpp"
 
-namespace marisk {
+namespace splitter {
 
 // Slice j of a data text: the digits from offset j * digits, at most that many.
 inline std::string_view data_slice(std::string_view data, std::int32_t slice, std::int32_t digits) {
@@ -19,7 +19,7 @@ inline std::string_view data_slice(std::string_view data, std::int32_t slice, st
 // Reads the input to its end and writes, for every word line, its address and slice j
 // of its data text to bank j (slice 0 is the leftmost). Lines that hold no word are
 // skipped. False when the input cannot be read.
-bool split_words(vh::TextReader& input, std::span<vh::ImageWriter* const> banks,
+bool split_words(verilog_hex::TextReader& input, std::span<verilog_hex::ImageWriter* const> banks,
                  std::int32_t digits);
 
 enum class SplitStatus { ok, io_failed };
@@ -31,7 +31,8 @@ inline constexpr std::size_t kOutputBudget = 2 << 20;
 // all are written; a bank file that cannot be opened or written, or an input that
 // cannot be read, leaves every file as it was. split_width must be at least 8 and
 // bank_count at least 1.
-SplitStatus write_banks(vh::TextReader& input, vh::FileSystem& files, std::string_view base_name,
-                        std::int32_t bank_count, std::int32_t split_width, bool big_endian);
+SplitStatus write_banks(verilog_hex::TextReader& input, verilog_hex::FileSystem& files,
+                        std::string_view base_name, std::int32_t bank_count,
+                        std::int32_t split_width, bool big_endian);
 
-}  // namespace marisk
+}  // namespace splitter

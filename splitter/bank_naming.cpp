@@ -4,10 +4,10 @@
 
 #include "verilog_hex.hpp"
 
-namespace marisk {
+namespace splitter {
 
 std::optional<std::string> form_base_name(std::string_view input_name, std::int32_t bank_count) {
-  const auto [folder, file] = vh::split_file_name(input_name);
+  const auto [folder, file] = verilog_hex::split_file_name(input_name);
 
   const std::size_t token1_start = file.find_first_not_of('0');
   if (token1_start == std::string_view::npos) return std::nullopt;
@@ -20,7 +20,7 @@ std::optional<std::string> form_base_name(std::string_view input_name, std::int3
 
   std::string number_text("0");
   number_text += token2;
-  const std::uint32_t number = vh::parse_unsigned(number_text, 16);
+  const std::uint32_t number = verilog_hex::parse_unsigned(number_text, 16);
   const std::uint32_t scaled = number * static_cast<std::uint32_t>(bank_count);
   char digits[16];
   std::snprintf(digits, sizeof digits, "%x", static_cast<unsigned>(scaled));
@@ -35,8 +35,8 @@ std::string bank_file_name(std::string_view base_name, std::int32_t bank) {
   std::string name(base_name);
   name += '_';
   name += std::to_string(bank);
-  name += vh::kImageSuffix;
+  name += verilog_hex::kImageSuffix;
   return name;
 }
 
-}  // namespace marisk
+}  // namespace splitter

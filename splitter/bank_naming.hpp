@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace marisk {
+namespace splitter {
 
 // The base name of the bank files. The input name's directory part is kept as it stands;
 // in its file name, leading "0" characters are skipped and token 1 runs up to the next
@@ -24,4 +24,4 @@ inline std::int32_t bank_number(std::int32_t slice, std::int32_t bank_count, boo
   return big_endian ? bank_count - 1 - slice : slice;
 }
 
-}  // namespace marisk
+}  // namespace splitter

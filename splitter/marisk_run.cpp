@@ -8,7 +8,7 @@
 #include "bank_naming.hpp"
 #include "verilog_hex.hpp"
 
-namespace marisk {
+namespace splitter {
 namespace {
 
 struct Settings {
@@ -17,14 +17,14 @@ struct Settings {
   bool big_endian = true;
 };
 
-constexpr int kFailure = vh::kFailureStatus;
+constexpr int kFailure = verilog_hex::kFailureStatus;
 
 std::int32_t parse_width(std::string_view text) {
-  return static_cast<std::int32_t>(vh::parse_unsigned(text, 10));
+  return static_cast<std::int32_t>(verilog_hex::parse_unsigned(text, 10));
 }
 
-constexpr vh::LetterCase kEither = vh::LetterCase::either;
-constexpr vh::Option<Settings> kOptions[] = {
+constexpr verilog_hex::LetterCase kEither = verilog_hex::LetterCase::either;
+constexpr verilog_hex::Option<Settings> kOptions[] = {
     {'d', kEither, "",
      [](Settings& s, std::string_view value) { return s.data_width = parse_width(value); },
      "data_width [%zu]: %d\n"},
@@ -41,7 +41,7 @@ constexpr vh::Option<Settings> kOptions[] = {
     {'h', kEither, "", nullptr, nullptr},
 };
 
-constexpr vh::CommandLine<Settings> kCommandLine = {
+constexpr verilog_hex::CommandLine<Settings> kCommandLine = {
     "\nmarisk utility.\nversion 1.0 (31.03.08) \n\n",
     "Command line error [1].\n",  // the count of arguments with the program name
     "ERR: Invalid parameter string.\nType \"ostraly.exe -h\" to get help.\n",
@@ -66,11 +66,12 @@ constexpr std::int32_t kMaxBanks = 127;
 
 }  // namespace
 
-int run(std::span<const std::string_view> args, vh::Console& console, vh::FileSystem& files) {
-  auto [settings, input_name, status] = vh::scan_arguments(args, kCommandLine, console);
+int run(std::span<const std::string_view> args, verilog_hex::Console& console,
+        verilog_hex::FileSystem& files) {
+  auto [settings, input_name, status] = verilog_hex::scan_arguments(args, kCommandLine, console);
   if (status) return *status;
 
-  auto input = vh::open_input_text(files, input_name, console);
+  auto input = verilog_hex::open_input_text(files, input_name, console);
   if (!input) return kFailure;
   console.out("done\n");
 
@@ -109,4 +110,4 @@ int run(std::span<const std::string_view> args, vh::Console& console, vh::FileSy
   return 0;
 }
 
-}  // namespace marisk
+}  // namespace splitter

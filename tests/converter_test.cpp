@@ -21,7 +21,7 @@ struct ByteCase {
 class ByteLine : public testing::TestWithParam<ByteCase> {};
 
 TEST_P(ByteLine, GivesTheLowByteOfTheHexValue) {
-  EXPECT_EQ(tolvane::parse_byte_line(GetParam().line), GetParam().value)
+  EXPECT_EQ(converter::parse_byte_line(GetParam().line), GetParam().value)
       << testing::PrintToString(GetParam().line);
 }
 
@@ -49,12 +49,12 @@ class Conversion : public testing::TestWithParam<ConvertCase> {};
 
 TEST_P(Conversion, WritesOneWordLinePerWord) {
   const ConvertCase& c = GetParam();
-  for (const std::size_t capacity : {std::size_t{0}, vh::TextReader::kDefaultCapacity}) {
+  for (const std::size_t capacity : {std::size_t{0}, verilog_hex::TextReader::kDefaultCapacity}) {
     std::string out;
-    vh::TextReader input(vh::memory_input(c.input), capacity);
-    vh::ImageWriter output(vh::memory_output(out), capacity);
-    EXPECT_EQ(tolvane::convert_bytes(input, output, c.data_width, c.big_endian),
-              tolvane::ConvertStatus::ok);
+    verilog_hex::TextReader input(verilog_hex::memory_input(c.input), capacity);
+    verilog_hex::ImageWriter output(verilog_hex::memory_output(out), capacity);
+    EXPECT_EQ(converter::convert_bytes(input, output, c.data_width, c.big_endian),
+              converter::ConvertStatus::ok);
     ASSERT_TRUE(output.finish());
     EXPECT_EQ(out, c.output);
   }
@@ -107,9 +107,9 @@ TEST(Conversion, AddressesCountWordsInUpperCaseHex) {
     expected += line;
   }
   std::string out;
-  vh::TextReader reader(vh::memory_input(input));
-  vh::ImageWriter writer(vh::memory_output(out));
-  ASSERT_EQ(tolvane::convert_bytes(reader, writer, 16, false), tolvane::ConvertStatus::ok);
+  verilog_hex::TextReader reader(verilog_hex::memory_input(input));
+  verilog_hex::ImageWriter writer(verilog_hex::memory_output(out));
+  ASSERT_EQ(converter::convert_bytes(reader, writer, 16, false), converter::ConvertStatus::ok);
   ASSERT_TRUE(writer.finish());
   EXPECT_EQ(out, expected);
 }
@@ -128,11 +128,11 @@ TEST(Conversion, AnOddLineAnywhereInARunIsReadByTheGeneralRules) {
       for (const unsigned bytes_per_word : {1u, 2u, 4u, 5u}) {
         for (const bool big_endian : {true, false}) {
           std::string out;
-          vh::TextReader reader(vh::memory_input(input));
-          vh::ImageWriter writer(vh::memory_output(out));
-          ASSERT_EQ(tolvane::convert_bytes(
+          verilog_hex::TextReader reader(verilog_hex::memory_input(input));
+          verilog_hex::ImageWriter writer(verilog_hex::memory_output(out));
+          ASSERT_EQ(converter::convert_bytes(
                         reader, writer, static_cast<std::uint8_t>(8 * bytes_per_word), big_endian),
-                    tolvane::ConvertStatus::ok);
+                    converter::ConvertStatus::ok);
           ASSERT_TRUE(writer.finish());
           ASSERT_EQ(out, test::image_by_general_rules(input, bytes_per_word, big_endian))
               << testing::PrintToString(odd) << " at line " << at << ", " << bytes_per_word
@@ -152,7 +152,7 @@ struct NameCase {
 class OutputName : public testing::TestWithParam<NameCase> {};
 
 TEST_P(OutputName, KeepsTheDirectoryAndTakesTheStem) {
-  EXPECT_EQ(tolvane::output_name_for(GetParam().input), GetParam().output) << GetParam().input;
+  EXPECT_EQ(converter::output_name_for(GetParam().input), GetParam().output) << GetParam().input;
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -14,7 +14,8 @@
 namespace {
 
 using Files = std::map<std::string, test::MemoryFile>;
-using Run = int (*)(std::span<const std::string_view>, vh::Console&, vh::FileSystem&);
+using Run = int (*)(std::span<const std::string_view>, verilog_hex::Console&,
+                    verilog_hex::FileSystem&);
 
 const std::string kRom = "00\r\n11\r\n22\r\n33\r\nde\r\nad\r\nbe\r\nef\r\nca\r\nfe\r\n";
 const std::string kImage = "@0\t00112233\r\n@1\tDEADBEEF\r\n@2\tCAFE0000\r\n";
@@ -93,21 +94,21 @@ TEST_P(FailedRun, LeavesEveryFileAsItWas) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, FailedRun,
     testing::Values(RunCase{"TolvaneNewOutput",
-                            tolvane::run,
+                            converter::run,
                             {"-d32", "rom.txt"},
                             {{"rom.txt", {kRom}}},
                             kTolvaneDone,
                             {{"rom.txt", {kRom}}, {"rom.vh", {kImage}}},
                             kTolvaneFailed},
                     RunCase{"TolvaneReplacesAndKeepsPermissions",
-                            tolvane::run,
+                            converter::run,
                             {"-d32", "rom.txt"},
                             {{"rom.txt", {kRom}}, {"rom.vh", {kOld, 0640}}},
                             kTolvaneDone,
                             {{"rom.txt", {kRom}}, {"rom.vh", {kImage, 0640}}},
                             kTolvaneFailed},
                     RunCase{"MariskNewBanks",
-                            marisk::run,
+                            splitter::run,
                             {"img_0x100.vh"},
                             {{"img_0x100.vh", {kImage}}},
                             kMariskDone,
@@ -115,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
                             kMariskFailed},
                     // Two banks replaced and two new: a failed rename puts back both kinds.
                     RunCase{"MariskSomeBanksReplaced",
-                            marisk::run,
+                            splitter::run,
                             {"img_0x100.vh"},
                             {{"img_0x100.vh", {kImage}},
                              {"img_0x400_3.vh", {kOld}},
@@ -142,7 +143,7 @@ TEST(InMemoryRun, RefusesWhereItMustAndWritesDirectlyWhereItMust) {
   const Files image = {{"img_0x100.vh", {kImage}}, {"img_0x400_3.vh", {kOld}}};
   for (const OpenCase& c : {
            OpenCase{"a directory in the way",
-                    tolvane::run,
+                    converter::run,
                     {"-d32", "rom.txt"},
                     [](auto& files) {
                       files.files.erase("rom.vh");
@@ -152,14 +153,14 @@ TEST(InMemoryRun, RefusesWhereItMustAndWritesDirectlyWhereItMust) {
                     2,
                     {{"rom.txt", {kRom}}}},
            OpenCase{"a read-only output",
-                    tolvane::run,
+                    converter::run,
                     {"-d32", "rom.txt"},
                     [](auto& files) { files.read_only.insert("rom.vh"); },
                     kTolvaneOpened + "File I/O error.\n",
                     2,
                     rom},
            OpenCase{"no new file can be made, and none is there",
-                    tolvane::run,
+                    converter::run,
                     {"-d32", "rom.txt"},
                     [](auto& files) {
                       files.files.erase("rom.vh");
@@ -169,14 +170,14 @@ TEST(InMemoryRun, RefusesWhereItMustAndWritesDirectlyWhereItMust) {
                     2,
                     {{"rom.txt", {kRom}}}},
            OpenCase{"no new file can be made, but the old one is writable",
-                    tolvane::run,
+                    converter::run,
                     {"-d32", "rom.txt"},
                     [](auto& files) { files.refuse_new_files = true; },
                     kTolvaneDone,
                     0,
                     {{"rom.txt", {kRom}}, {"rom.vh", {kImage, 0600}}}},
            OpenCase{"a device",
-                    tolvane::run,
+                    converter::run,
                     {"-d32", "rom.txt"},
                     [](auto& files) {
                       files.files.erase("rom.vh");
@@ -186,42 +187,42 @@ TEST(InMemoryRun, RefusesWhereItMustAndWritesDirectlyWhereItMust) {
                     0,
                     {{"rom.txt", {kRom}}}},
            OpenCase{"a bank directory in the way",
-                    marisk::run,
+                    splitter::run,
                     {"img_0x100.vh"},
                     [](auto& files) { files.directories.insert("img_0x400_1.vh"); },
                     kMariskFailed,
                     2,
                     image},
            OpenCase{"a read-only bank",
-                    marisk::run,
+                    splitter::run,
                     {"img_0x100.vh"},
                     [](auto& files) { files.read_only.insert("img_0x400_3.vh"); },
                     kMariskFailed,
                     2,
                     image},
            OpenCase{"UTF-16 LE byte list",
-                    tolvane::run,
+                    converter::run,
                     {"-d32", "rom.txt"},
                     [](auto& files) { files.files["rom.txt"].bytes = kUtf16Le; },
                     kTolvaneOpened + kUtf16 + "rom.txt\n",
                     2,
                     {{"rom.txt", {kUtf16Le}}, {"rom.vh", {kOld, 0600}}}},
            OpenCase{"UTF-16 BE byte list",
-                    tolvane::run,
+                    converter::run,
                     {"-d32", "rom.txt"},
                     [](auto& files) { files.files["rom.txt"].bytes = kUtf16Be; },
                     kTolvaneOpened + kUtf16 + "rom.txt\n",
                     2,
                     {{"rom.txt", {kUtf16Be}}, {"rom.vh", {kOld, 0600}}}},
            OpenCase{"UTF-16 LE image",
-                    marisk::run,
+                    splitter::run,
                     {"img_0x100.vh"},
                     [](auto& files) { files.files["img_0x100.vh"].bytes = kUtf16Le; },
                     kMariskBanner + kUtf16 + "img_0x100.vh\n",
                     2,
                     {{"img_0x100.vh", {kUtf16Le}}, {"img_0x400_3.vh", {kOld}}}},
            OpenCase{"UTF-16 BE image",
-                    marisk::run,
+                    splitter::run,
                     {"img_0x100.vh"},
                     [](auto& files) { files.files["img_0x100.vh"].bytes = kUtf16Be; },
                     kMariskBanner + kUtf16 + "img_0x100.vh\n",
@@ -229,7 +230,7 @@ TEST(InMemoryRun, RefusesWhereItMustAndWritesDirectlyWhereItMust) {
                     {{"img_0x100.vh", {kUtf16Be}}, {"img_0x400_3.vh", {kOld}}}},
        }) {
     test::MemoryFileSystem files;
-    files.files = c.run == tolvane::run ? rom : image;
+    files.files = c.run == converter::run ? rom : image;
     c.prepare(files);
     test::MemoryConsole console;
     EXPECT_EQ(c.run(c.args, console, files), c.status) << c.name;

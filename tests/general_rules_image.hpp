@@ -16,9 +16,9 @@ namespace test {
 inline std::string image_by_general_rules(std::string_view byte_list, unsigned bytes_per_word,
                                           bool big_endian) {
   std::string bytes;
-  vh::TextReader lines(vh::memory_input(byte_list), 4096);
+  verilog_hex::TextReader lines(verilog_hex::memory_input(byte_list), 4096);
   while (const auto line = lines.read_line()) {
-    bytes += static_cast<char>(tolvane::parse_byte_line(*line));
+    bytes += static_cast<char>(converter::parse_byte_line(*line));
   }
   std::string image;
   for (std::size_t first = 0; first < bytes.size(); first += bytes_per_word) {

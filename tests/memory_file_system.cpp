@@ -6,7 +6,7 @@
 namespace test {
 namespace {
 
-class Input final : public vh::InputFile {
+class Input final : public verilog_hex::InputFile {
  public:
   Input(MemoryFileSystem& files, std::string bytes) : files_(files), bytes_(std::move(bytes)) {}
   std::ptrdiff_t read(std::span<char> into) override {
@@ -23,7 +23,7 @@ class Input final : public vh::InputFile {
   std::size_t offset_ = 0;
 };
 
-class Output final : public vh::OutputFile {
+class Output final : public verilog_hex::OutputFile {
  public:
   Output(MemoryFileSystem& files, std::string name) : files_(files), name_(std::move(name)) {}
   bool write(std::string_view bytes) override {
@@ -65,22 +65,22 @@ void MemoryFileSystem::append(const std::string& name, std::string_view bytes) {
   files[name].bytes += bytes;
 }
 
-std::unique_ptr<vh::InputFile> MemoryFileSystem::open_input(const std::string& name) {
+std::unique_ptr<verilog_hex::InputFile> MemoryFileSystem::open_input(const std::string& name) {
   std::lock_guard lock(mutex_);
   const auto file = files.find(name);
   if (file == files.end()) return nullptr;
   return std::make_unique<Input>(*this, file->second.bytes);
 }
 
-vh::FileStatus MemoryFileSystem::status(const std::string& name) {
+verilog_hex::FileStatus MemoryFileSystem::status(const std::string& name) {
   std::lock_guard lock(mutex_);
-  vh::FileStatus status;
+  verilog_hex::FileStatus status;
   if (directories.contains(name)) {
-    status.kind = vh::FileKind::directory;
+    status.kind = verilog_hex::FileKind::directory;
   } else if (devices.contains(name)) {
-    status.kind = vh::FileKind::other;
+    status.kind = verilog_hex::FileKind::other;
   } else if (const auto file = files.find(name); file != files.end()) {
-    status.kind = vh::FileKind::regular;
+    status.kind = verilog_hex::FileKind::regular;
     status.permissions = file->second.permissions;
   } else {
     return status;
@@ -94,7 +94,7 @@ bool MemoryFileSystem::same_file(const std::string& a, const std::string& b) {
   return a == b && files.contains(a);
 }
 
-std::unique_ptr<vh::OutputFile> MemoryFileSystem::create_new(
+std::unique_ptr<verilog_hex::OutputFile> MemoryFileSystem::create_new(
     const std::string& name, std::optional<std::uint32_t> permissions) {
   std::lock_guard lock(mutex_);
   if (refuse_new_files || files.contains(name) || directories.contains(name)) return nullptr;
@@ -102,7 +102,7 @@ std::unique_ptr<vh::OutputFile> MemoryFileSystem::create_new(
   return std::make_unique<Output>(*this, name);
 }
 
-std::unique_ptr<vh::OutputFile> MemoryFileSystem::open_existing(const std::string& name) {
+std::unique_ptr<verilog_hex::OutputFile> MemoryFileSystem::open_existing(const std::string& name) {
   std::lock_guard lock(mutex_);
   if (devices.contains(name)) return std::make_unique<Output>(*this, name);
   const auto file = files.find(name);

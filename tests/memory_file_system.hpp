@@ -13,7 +13,7 @@
 namespace test {
 
 // Messages kept in memory.
-struct MemoryConsole final : vh::Console {
+struct MemoryConsole final : verilog_hex::Console {
   std::string out_text;
   std::string err_text;
   void out(std::string_view text) override { out_text += text; }
@@ -36,7 +36,7 @@ struct MemoryFile {
 };
 
 // Files in memory, without links. It counts each step and fails the one asked for.
-class MemoryFileSystem final : public vh::FileSystem {
+class MemoryFileSystem final : public verilog_hex::FileSystem {
  public:
   std::map<std::string, MemoryFile> files;
   std::set<std::string> directories;
@@ -51,13 +51,13 @@ class MemoryFileSystem final : public vh::FileSystem {
   }
   int count(Step step) const { return counts_[static_cast<int>(step)]; }
 
-  std::unique_ptr<vh::InputFile> open_input(const std::string& name) override;
-  vh::FileStatus status(const std::string& name) override;
+  std::unique_ptr<verilog_hex::InputFile> open_input(const std::string& name) override;
+  verilog_hex::FileStatus status(const std::string& name) override;
   std::string resolve_links(const std::string& name) override { return name; }
   bool same_file(const std::string& a, const std::string& b) override;
-  std::unique_ptr<vh::OutputFile> create_new(const std::string& name,
-                                             std::optional<std::uint32_t> permissions) override;
-  std::unique_ptr<vh::OutputFile> open_existing(const std::string& name) override;
+  std::unique_ptr<verilog_hex::OutputFile> create_new(
+      const std::string& name, std::optional<std::uint32_t> permissions) override;
+  std::unique_ptr<verilog_hex::OutputFile> open_existing(const std::string& name) override;
   bool link(const std::string& existing, const std::string& name) override;
   bool rename(const std::string& from, const std::string& to) override;
   bool remove(const std::string& name) override;

@@ -20,7 +20,7 @@ struct NumberCase {
 class UnsignedParse : public testing::TestWithParam<NumberCase> {};
 
 TEST_P(UnsignedParse, GivesTheValue) {
-  EXPECT_EQ(vh::parse_unsigned(GetParam().text, GetParam().base), GetParam().value)
+  EXPECT_EQ(verilog_hex::parse_unsigned(GetParam().text, GetParam().base), GetParam().value)
       << testing::PrintToString(GetParam().text) << " base " << GetParam().base;
 }
 
@@ -55,7 +55,7 @@ struct WordLineCase {
 class WordLineParse : public testing::TestWithParam<WordLineCase> {};
 
 TEST_P(WordLineParse, TakesTheLineApart) {
-  const auto word = vh::parse_word_line(GetParam().line);
+  const auto word = verilog_hex::parse_word_line(GetParam().line);
   ASSERT_EQ(word.has_value(), GetParam().address.has_value())
       << testing::PrintToString(GetParam().line);
   if (word) {
@@ -92,18 +92,19 @@ TEST(HexDigits, EveryFormAgreesOnEveryByte) {
     const bool digit = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
     const bool upper = digit && !(c >= 'a' && c <= 'f');
     SCOPED_TRACE(byte);
-    EXPECT_EQ(vh::hex_digit_value(c) >= 0, digit);
-    EXPECT_EQ(vh::all_upper_hex_digits(std::string_view(&c, 1)), upper);
-    EXPECT_EQ(vh::parse_digits(std::string_view(&c, 1), 16),
+    EXPECT_EQ(verilog_hex::hex_digit_value(c) >= 0, digit);
+    EXPECT_EQ(verilog_hex::all_upper_hex_digits(std::string_view(&c, 1)), upper);
+    EXPECT_EQ(verilog_hex::parse_digits(std::string_view(&c, 1), 16),
               digit ? std::stoul(std::string(1, c), nullptr, 16) : 0);
-    EXPECT_EQ(vh::parse_digits(std::string_view(&c, 1), 10), c >= '0' && c <= '9' ? c - '0' : 0);
+    EXPECT_EQ(verilog_hex::parse_digits(std::string_view(&c, 1), 10),
+              c >= '0' && c <= '9' ? c - '0' : 0);
 #ifdef __SSE2__
-    const auto mask = _mm_movemask_epi8(vh::hex_digit_mask(_mm_set1_epi8(c)));
+    const auto mask = _mm_movemask_epi8(verilog_hex::hex_digit_mask(_mm_set1_epi8(c)));
     EXPECT_EQ(mask, digit ? 0xFFFF : 0);
 #endif
     if (digit) {
       char eight[8] = {c, c, c, c, c, c, c, c};
-      vh::upper_case_hex_digits(eight, 8);
+      verilog_hex::upper_case_hex_digits(eight, 8);
       EXPECT_EQ(eight[7], static_cast<char>(std::toupper(byte)));
     }
   }

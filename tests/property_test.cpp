@@ -66,10 +66,10 @@ TEST(Property, ConvertSplitAndPutBackGivesTheBytes) {
     const bool big_endian = random() % 2;
 
     std::string image;
-    vh::TextReader input(vh::memory_input(byte_list), random() % 2 ? 0 : 1 << 16);
-    vh::ImageWriter output(vh::memory_output(image), random() % 64);
-    ASSERT_EQ(tolvane::convert_bytes(input, output, data_width, big_endian),
-              tolvane::ConvertStatus::ok);
+    verilog_hex::TextReader input(verilog_hex::memory_input(byte_list), random() % 2 ? 0 : 1 << 16);
+    verilog_hex::ImageWriter output(verilog_hex::memory_output(image), random() % 64);
+    ASSERT_EQ(converter::convert_bytes(input, output, data_width, big_endian),
+              converter::ConvertStatus::ok);
     ASSERT_TRUE(output.finish());
 
     // The image reads back as words 0, 1, 2, ... of two upper-case digits a byte.
@@ -77,7 +77,7 @@ TEST(Property, ConvertSplitAndPutBackGivesTheBytes) {
     const auto image_lines = split_lines(image);
     ASSERT_EQ(image_lines.size(), bytes.size() / per_word);
     for (std::size_t i = 0; i < image_lines.size(); ++i) {
-      const auto word = vh::parse_word_line(image_lines[i]);
+      const auto word = verilog_hex::parse_word_line(image_lines[i]);
       ASSERT_TRUE(word) << image_lines[i];
       EXPECT_EQ(word->address, i);
       std::string expected;
@@ -91,28 +91,30 @@ TEST(Property, ConvertSplitAndPutBackGivesTheBytes) {
     }
 
     // Split into byte banks and put back together.
-    vh::TextReader image_input(vh::memory_input(image), random() % 2 ? 0 : 1 << 16);
+    verilog_hex::TextReader image_input(verilog_hex::memory_input(image),
+                                        random() % 2 ? 0 : 1 << 16);
     std::vector<unsigned> rebuilt(bytes.size());
     std::vector<std::string> bank_texts(per_word);
-    std::vector<std::unique_ptr<vh::ImageWriter>> writers;
-    std::vector<vh::ImageWriter*> banks;
+    std::vector<std::unique_ptr<verilog_hex::ImageWriter>> writers;
+    std::vector<verilog_hex::ImageWriter*> banks;
     for (std::string& text : bank_texts) {
-      writers.push_back(std::make_unique<vh::ImageWriter>(vh::memory_output(text), random() % 64));
+      writers.push_back(std::make_unique<verilog_hex::ImageWriter>(verilog_hex::memory_output(text),
+                                                                   random() % 64));
       banks.push_back(writers.back().get());
     }
-    ASSERT_TRUE(marisk::split_words(image_input, banks, 2));
+    ASSERT_TRUE(splitter::split_words(image_input, banks, 2));
     for (unsigned slice = 0; slice < per_word; ++slice) {
       ASSERT_TRUE(writers[slice]->finish());
       const std::string& bank = bank_texts[slice];
       const auto bank_lines = split_lines(bank);
       ASSERT_EQ(bank_lines.size(), image_lines.size());
       for (std::size_t i = 0; i < bank_lines.size(); ++i) {
-        const auto word = vh::parse_word_line(bank_lines[i]);
+        const auto word = verilog_hex::parse_word_line(bank_lines[i]);
         ASSERT_TRUE(word) << bank_lines[i];
         EXPECT_EQ(word->address, i);
         ASSERT_EQ(word->data.size(), 2u);
         const unsigned position = big_endian ? slice : per_word - 1 - slice;
-        rebuilt[i * per_word + position] = vh::parse_unsigned(word->data, 16);
+        rebuilt[i * per_word + position] = verilog_hex::parse_unsigned(word->data, 16);
       }
     }
     EXPECT_EQ(rebuilt, bytes);

@@ -21,7 +21,7 @@ struct NamingCase {
 class BaseName : public testing::TestWithParam<NamingCase> {};
 
 TEST_P(BaseName, ScalesTheNameNumber) {
-  EXPECT_EQ(marisk::form_base_name(GetParam().input, GetParam().bank_count), GetParam().base)
+  EXPECT_EQ(splitter::form_base_name(GetParam().input, GetParam().bank_count), GetParam().base)
       << GetParam().input;
 }
 
@@ -46,13 +46,13 @@ INSTANTIATE_TEST_SUITE_P(
         NamingCase{"dir_0x1/", 4, std::nullopt}, NamingCase{"d0/rom.vh", 4, std::nullopt}));
 
 TEST(BankNames, NumberTheBanksInBothOrders) {
-  EXPECT_EQ(marisk::bank_file_name("rom_0x8000", 3), "rom_0x8000_3.vh");
-  EXPECT_EQ(marisk::bank_file_name("d/r0x0", 12), "d/r0x0_12.vh");
+  EXPECT_EQ(splitter::bank_file_name("rom_0x8000", 3), "rom_0x8000_3.vh");
+  EXPECT_EQ(splitter::bank_file_name("d/r0x0", 12), "d/r0x0_12.vh");
   const std::vector<std::int32_t> big = {3, 2, 1, 0};
   const std::vector<std::int32_t> little = {0, 1, 2, 3};
   for (std::int32_t j = 0; j < 4; ++j) {
-    EXPECT_EQ(marisk::bank_number(j, 4, true), big[static_cast<std::size_t>(j)]);
-    EXPECT_EQ(marisk::bank_number(j, 4, false), little[static_cast<std::size_t>(j)]);
+    EXPECT_EQ(splitter::bank_number(j, 4, true), big[static_cast<std::size_t>(j)]);
+    EXPECT_EQ(splitter::bank_number(j, 4, false), little[static_cast<std::size_t>(j)]);
   }
 }
 
@@ -68,16 +68,16 @@ class Extraction : public testing::TestWithParam<SliceCase> {};
 
 TEST_P(Extraction, WritesEachWordsSlice) {
   const SliceCase& c = GetParam();
-  vh::TextReader input(vh::memory_input(c.input), 0);
+  verilog_hex::TextReader input(verilog_hex::memory_input(c.input), 0);
   const std::int32_t digits = 2 * (c.split_width / 8);
   std::vector<std::string> out(c.slices.size());
-  std::vector<std::unique_ptr<vh::ImageWriter>> writers;
-  std::vector<vh::ImageWriter*> banks;
+  std::vector<std::unique_ptr<verilog_hex::ImageWriter>> writers;
+  std::vector<verilog_hex::ImageWriter*> banks;
   for (std::string& bank : out) {
-    writers.push_back(std::make_unique<vh::ImageWriter>(vh::memory_output(bank)));
+    writers.push_back(std::make_unique<verilog_hex::ImageWriter>(verilog_hex::memory_output(bank)));
     banks.push_back(writers.back().get());
   }
-  ASSERT_TRUE(marisk::split_words(input, banks, digits));
+  ASSERT_TRUE(splitter::split_words(input, banks, digits));
   for (std::size_t j = 0; j < c.slices.size(); ++j) {
     ASSERT_TRUE(writers[j]->finish());
     EXPECT_EQ(out[j], c.slices[j]) << "slice " << j;
@@ -117,11 +117,11 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Extraction, SlicesOfTheDataText) {
-  EXPECT_EQ(marisk::data_slice("12AB34CD", 0, 2), "12");
-  EXPECT_EQ(marisk::data_slice("12AB34CD", 3, 2), "CD");
-  EXPECT_EQ(marisk::data_slice("12AB34CD", 4, 2), "");
-  EXPECT_EQ(marisk::data_slice("12AB3", 2, 2), "3");
-  EXPECT_EQ(marisk::data_slice("12AB3", 1, 8), "");
+  EXPECT_EQ(splitter::data_slice("12AB34CD", 0, 2), "12");
+  EXPECT_EQ(splitter::data_slice("12AB34CD", 3, 2), "CD");
+  EXPECT_EQ(splitter::data_slice("12AB34CD", 4, 2), "");
+  EXPECT_EQ(splitter::data_slice("12AB3", 2, 2), "3");
+  EXPECT_EQ(splitter::data_slice("12AB3", 1, 8), "");
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ std::ostream& operator<<(std::ostream& os, const Read& read) {
 }
 
 // Reads until the first failed read, noting the flag after each read.
-std::vector<Read> read_all(vh::TextReader& reader) {
+std::vector<Read> read_all(verilog_hex::TextReader& reader) {
   std::vector<Read> reads;
   for (;;) {
     const auto line = reader.read_line();
@@ -30,8 +30,8 @@ std::vector<Read> read_all(vh::TextReader& reader) {
 }
 
 std::vector<Read> read_all(const std::string& bytes,
-                           std::size_t capacity = vh::TextReader::kDefaultCapacity) {
-  vh::TextReader reader(vh::memory_input(bytes), capacity);
+                           std::size_t capacity = verilog_hex::TextReader::kDefaultCapacity) {
+  verilog_hex::TextReader reader(verilog_hex::memory_input(bytes), capacity);
   return read_all(reader);
 }
 
@@ -126,22 +126,22 @@ TEST(CarriageReturns, DropsEveryCrAndKeepsTheRestInOrder) {
       std::string expected = text;
       std::erase(expected, '\r');
       std::string buffer = "!" + text;  // an odd start, as within the reader's buffer
-      const std::size_t kept = vh::drop_carriage_returns(buffer.data() + 1, length);
+      const std::size_t kept = verilog_hex::drop_carriage_returns(buffer.data() + 1, length);
       ASSERT_EQ(buffer.substr(1, kept), expected) << per_hundred << "% CR, length " << length;
     }
   }
 }
 
 TEST(TextReader, AByteAfterSubIsNeverRead) {
-  vh::TextReader reader(
-      vh::memory_input("ab\n\x1a"
-                       "cd\n"));
+  verilog_hex::TextReader reader(
+      verilog_hex::memory_input("ab\n\x1a"
+                                "cd\n"));
   EXPECT_EQ(read_all(reader), (std::vector<Read>{{"ab\n", false}, {"<fail>", true}}));
 }
 
 TEST(RealFileSystem, RefusesMissingInputsAndDirectories) {
-  EXPECT_FALSE(vh::real_file_system().open_input("/nonexistent/file.txt"));
-  EXPECT_FALSE(vh::real_file_system().open_input("/tmp"));
+  EXPECT_FALSE(verilog_hex::real_file_system().open_input("/nonexistent/file.txt"));
+  EXPECT_FALSE(verilog_hex::real_file_system().open_input("/tmp"));
 }
 
 }  // namespace

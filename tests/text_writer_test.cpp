@@ -10,7 +10,7 @@ namespace {
 TEST(TextWriter, StoresEachLfAsCrLfAndNothingElseChanges) {
   std::string out;
   {
-    vh::TextWriter writer(vh::memory_output(out));
+    verilog_hex::TextWriter writer(verilog_hex::memory_output(out));
     writer.write_text("a\nb\r\n\n%s%d\t\x1a");
     EXPECT_TRUE(writer.finish());
   }
@@ -19,7 +19,7 @@ TEST(TextWriter, StoresEachLfAsCrLfAndNothingElseChanges) {
 
 TEST(ImageWriter, WritesWordLines) {
   std::string out;
-  vh::ImageWriter writer(vh::memory_output(out));
+  verilog_hex::ImageWriter writer(verilog_hex::memory_output(out));
   for (const std::uint32_t address : {0u, 0xAu, 0x10u, 0xABCDEFu, 0xFFFFFFFFu, 0x10000000u}) {
     writer.write_word(address, "0a%s");
   }
@@ -43,7 +43,7 @@ TEST(AddressField, CopiesDigitsInTheWrittenFormAndFormsAllOthers) {
            {"00000001", "@1\t"},
            {"10000000", "@10000000\t"},
        }) {
-    EXPECT_EQ(vh::AddressField::from_digits(digits).text(), field) << digits;
+    EXPECT_EQ(verilog_hex::AddressField::from_digits(digits).text(), field) << digits;
   }
 }
 
@@ -52,20 +52,20 @@ TEST(AddressField, CopiesDigitsInTheWrittenFormAndFormsAllOthers) {
 TEST(Writers, SmallBuffersKeepTheOrder) {
   const auto write_all = [](std::size_t capacity, std::string& text, std::string& image) {
     const std::string long_text(1000, 'q');
-    vh::TextWriter lines(vh::memory_output(text), capacity);
-    vh::ImageWriter words(vh::memory_output(image), capacity);
+    verilog_hex::TextWriter lines(verilog_hex::memory_output(text), capacity);
+    verilog_hex::ImageWriter words(verilog_hex::memory_output(image), capacity);
     for (std::uint32_t i = 0; i < 500; ++i) {
       lines.write_text(i % 50 == 0 ? long_text + "\n" + long_text : "x\ny\n");
       const std::uint32_t address = i % 9 == 0 ? 0xFFFFFFFF - i : i * 0x1357;
       words.write_word(address, i % 50 == 0 ? long_text : std::string(i % 19, 'x'));
-      words.write_word(vh::AddressField(address), i % 3 == 0 ? "" : "ab");
+      words.write_word(verilog_hex::AddressField(address), i % 3 == 0 ? "" : "ab");
     }
     EXPECT_TRUE(lines.finish());
     EXPECT_TRUE(words.finish());
   };
   std::string large_text;
   std::string large_image;
-  write_all(vh::TextWriter::kDefaultCapacity, large_text, large_image);
+  write_all(verilog_hex::TextWriter::kDefaultCapacity, large_text, large_image);
   EXPECT_GT(large_image.size(), 20000u);
   for (const std::size_t capacity : {0, 33, 37, 64, 1000}) {
     std::string text;
@@ -80,9 +80,9 @@ TEST(Writers, SmallBuffersKeepTheOrder) {
 // or one in the middle of many, must still reach finish().
 TEST(TextWriter, ReportsAFullDisk) {
   for (const std::size_t lines : {1, 100000}) {
-    auto sink = vh::real_file_system().open_existing("/dev/full");
+    auto sink = verilog_hex::real_file_system().open_existing("/dev/full");
     ASSERT_TRUE(sink);
-    vh::TextWriter writer(std::move(sink), 4096);
+    verilog_hex::TextWriter writer(std::move(sink), 4096);
     for (std::size_t i = 0; i < lines; ++i) writer.write_text("ab\n");
     EXPECT_FALSE(writer.finish()) << lines << " lines";
     EXPECT_FALSE(writer.finish()) << "asked again";

@@ -15,9 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view byte_list(reinterpret_cast<const char*>(data + 1), size - 1);
 
   std::string image;
-  vh::TextReader input(vh::memory_input(byte_list), data[0]);
-  vh::ImageWriter output(vh::memory_output(image), data[0] / 8u);
-  if (tolvane::convert_bytes(input, output, data_width, big_endian) != tolvane::ConvertStatus::ok)
+  verilog_hex::TextReader input(verilog_hex::memory_input(byte_list), data[0]);
+  verilog_hex::ImageWriter output(verilog_hex::memory_output(image), data[0] / 8u);
+  if (converter::convert_bytes(input, output, data_width, big_endian) !=
+      converter::ConvertStatus::ok)
     std::abort();
   if (!output.finish()) std::abort();
 

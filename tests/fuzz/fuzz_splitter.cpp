@@ -23,37 +23,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view image =
       name_end == std::string_view::npos ? "" : rest.substr(name_end + 1);
 
-  if (const auto base = marisk::form_base_name(name, bank_count)) {
-    const std::string_view folder = vh::split_file_name(name).folder;
+  if (const auto base = splitter::form_base_name(name, bank_count)) {
+    const std::string_view folder = verilog_hex::split_file_name(name).folder;
     if (!base->starts_with(folder)) std::abort();
     if (base->find("0x", folder.size()) == std::string::npos) std::abort();
-    const std::string bank = marisk::bank_file_name(*base, bank_count - 1);
+    const std::string bank = splitter::bank_file_name(*base, bank_count - 1);
     if (bank.size() < 4 || bank.compare(bank.size() - 3, 3, ".vh") != 0) std::abort();
   }
 
-  vh::TextReader input(vh::memory_input(image), data[1]);
+  verilog_hex::TextReader input(verilog_hex::memory_input(image), data[1]);
   const std::int32_t checked = std::min(bank_count, std::int32_t{4});
   std::vector<std::string> written(static_cast<std::size_t>(checked));
-  std::vector<std::unique_ptr<vh::ImageWriter>> writers;
-  std::vector<vh::ImageWriter*> banks;
+  std::vector<std::unique_ptr<verilog_hex::ImageWriter>> writers;
+  std::vector<verilog_hex::ImageWriter*> banks;
   for (std::string& text : written) {
-    writers.push_back(std::make_unique<vh::ImageWriter>(vh::memory_output(text), data[0]));
+    writers.push_back(
+        std::make_unique<verilog_hex::ImageWriter>(verilog_hex::memory_output(text), data[0]));
     banks.push_back(writers.back().get());
   }
-  if (!marisk::split_words(input, banks, digits)) std::abort();
+  if (!splitter::split_words(input, banks, digits)) std::abort();
   for (std::int32_t slice = 0; slice < checked; ++slice) {
     if (!writers[static_cast<std::size_t>(slice)]->finish()) std::abort();
     const std::string& bank = written[static_cast<std::size_t>(slice)];
     // The same bank by the general rules alone, line by line.
     std::string expected;
-    vh::TextReader lines(vh::memory_input(image), 4096);
+    verilog_hex::TextReader lines(verilog_hex::memory_input(image), 4096);
     while (const auto line = lines.read_line()) {
-      const auto word = vh::parse_word_line(*line);
+      const auto word = verilog_hex::parse_word_line(*line);
       if (!word) continue;
       char address[16];
       std::snprintf(address, sizeof address, "@%X\t", word->address);
       expected += address;
-      expected += marisk::data_slice(word->data, slice, digits);
+      expected += splitter::data_slice(word->data, slice, digits);
       expected += "\r\n";
     }
     if (bank != expected) std::abort();

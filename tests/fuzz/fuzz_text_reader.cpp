@@ -10,10 +10,10 @@
 
 namespace {
 
-std::vector<std::string> read_lines(vh::TextReader& reader) {
+std::vector<std::string> read_lines(verilog_hex::TextReader& reader) {
   std::vector<std::string> lines;
   while (const auto line = reader.read_line()) {
-    if (line->size() > vh::TextReader::kMaxLine) std::abort();
+    if (line->size() > verilog_hex::TextReader::kMaxLine) std::abort();
     const std::size_t lf = line->find('\n');
     if (lf != std::string_view::npos && lf + 1 != line->size()) std::abort();
     lines.emplace_back(*line);
@@ -28,8 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   const std::size_t small = size > 0 ? data[0] * 4u : 0;
 
-  vh::TextReader large(vh::memory_input(bytes), size + vh::TextReader::kMaxLine);
-  vh::TextReader tiny(vh::memory_input(bytes), small);
+  verilog_hex::TextReader large(verilog_hex::memory_input(bytes),
+                                size + verilog_hex::TextReader::kMaxLine);
+  verilog_hex::TextReader tiny(verilog_hex::memory_input(bytes), small);
   const auto lines = read_lines(large);
   if (read_lines(tiny) != lines) std::abort();
 

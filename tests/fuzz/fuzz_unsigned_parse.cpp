@@ -11,11 +11,11 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   for (const unsigned base : {10u, 16u}) {
-    const std::uint32_t value = vh::parse_unsigned(text, base);
+    const std::uint32_t value = verilog_hex::parse_unsigned(text, base);
     // Text after the number never changes it.
     const std::size_t cut = text.find_first_of("gG;");
     if (cut != std::string_view::npos && base == 16 &&
-        vh::parse_unsigned(text.substr(0, cut), 16) != value) {
+        verilog_hex::parse_unsigned(text.substr(0, cut), 16) != value) {
       std::abort();
     }
   }
@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const unsigned form = data[4] % 6;
     std::snprintf(written, sizeof written, forms[form], value);
     const std::uint32_t expected = form == 5 ? 0u - value : value;
-    if (vh::parse_unsigned(written, form < 3 ? 16 : 10) != expected) std::abort();
+    if (verilog_hex::parse_unsigned(written, form < 3 ? 16 : 10) != expected) std::abort();
   }
   return 0;
 }
