@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite: the optimised build, the debug build with
-# AddressSanitizer and UndefinedBehaviorSanitizer (both include the Icarus Verilog
-# loads and the manual pages; the optimised one also the Debian package and the RPM),
-# every fuzz target for FUZZ_SECONDS seconds (default 30), then the Windows programs
-# and zip under Wine against the Linux ones.
+# AddressSanitizer and UndefinedBehaviorSanitizer (both include the Icarus Verilog and
+# Verilator loads, the fuzz corpus replayed and the manual pages; the optimised one also
+# the Debian package and the RPM), every fuzz target for FUZZ_SECONDS seconds (default
+# 30), then the Windows programs and zip under Wine against the Linux ones.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-ensure_packages cmake make g++ libgtest-dev iverilog clang-14 libclang-rt-14-dev man-db \
+ensure_packages cmake make g++ libgtest-dev iverilog verilator clang-14 libclang-rt-14-dev man-db \
   dpkg-dev file lintian rpm cpio
 
 jobs=$(nproc 2>/dev/null || echo 2)

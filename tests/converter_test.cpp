@@ -117,7 +117,14 @@ TEST(Conversion, AddressesCountWordsInUpperCaseHex) {
 // Runs of common lines are taken in blocks; a line of any other kind, wherever it falls
 // in a block or a word, must still be read by the general rules.
 TEST(Conversion, AnOddLineAnywhereInARunIsReadByTheGeneralRules) {
-  for (const std::string odd : {"5\n", "A5 \n", "g5\n", "\xa5\x35\n", "\n", "0x7\n", "a5"}) {
+  // Among them the characters just outside the digit ranges, a byte with the high bit
+  // set, and a NUL.
+  for (const std::string& odd :
+       {std::string("5\n"), std::string("A5 \n"), std::string("g5\n"), std::string("\xa5\x35\n"),
+        std::string("\n"), std::string("0x7\n"), std::string("a5"), std::string("/5\n"),
+        std::string(":5\n"), std::string("@5\n"), std::string("G5\n"), std::string("`5\n"),
+        std::string("5/\n"), std::string("5:\n"), std::string("5@\n"), std::string("5G\n"),
+        std::string("5`\n"), std::string("\xb0\x35\n"), std::string("5\0\n", 3)}) {
     for (std::size_t at = 0; at < 60; ++at) {
       std::vector<std::string> lines(60, "a5\n");
       for (std::size_t i = 0; i < lines.size(); ++i) lines[i][1] = "0123456789abcdef"[i % 16];

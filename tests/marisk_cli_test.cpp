@@ -1,13 +1,17 @@
-// Runs the built marisk in a temporary folder and compares everything it prints, its
-// exit status and the files it leaves.
+// Runs marisk's command lines and compares everything it prints, its exit status and
+// the files it leaves: in-process on files in memory, and the built program in a
+// temporary folder where real files matter.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "marisk_run.hpp"
+#include "memory_file_system.hpp"
 #include "test_files.hpp"
 
 namespace {
@@ -72,8 +76,25 @@ Files folder_files(const fs::path& dir) {
 
 class MariskRun : public testing::TestWithParam<CliCase> {};
 
+// Every row runs in-process on files in memory; these rows run the built program too.
+const std::set<std::string_view> kAlsoAsProgram = {"NoArguments", "Defaults", "Help", "SecondInput",
+                                                   "MissingInput"};
+
 TEST_P(MariskRun, PrintsExitsAndWritesExactly) {
   const CliCase& run = GetParam();
+  test::MemoryFileSystem files;
+  files.files[kInput] = {kImage};
+  test::MemoryConsole console;
+  EXPECT_EQ(splitter::run(std::vector<std::string_view>(run.args.begin(), run.args.end()), console,
+                          files),
+            run.status);
+  EXPECT_EQ(console.out_text, run.out);
+  EXPECT_EQ(console.err_text, run.err);
+  Files left;
+  for (const auto& [name, file] : files.files) left[name] = file.bytes;
+  EXPECT_EQ(left, run.files);
+
+  if (!kAlsoAsProgram.contains(run.name)) return;
   test::TempDir dir;
   test::write_file(dir.path() / kInput, kImage);
   const auto result = test::run_program(MARISK_PATH, run.args, dir.path());

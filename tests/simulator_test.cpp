@@ -1,5 +1,5 @@
-// Loads the tools' images with $readmemh in Icarus Verilog and compares every word with
-// the words computed here from the bytes.
+// Loads the tools' images with $readmemh in Icarus Verilog and in Verilator and compares
+// every word with the words computed here from the bytes.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "test_files.hpp"
@@ -18,9 +19,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class Simulator : public testing::Test {
+enum class Kind { icarus, verilator };
+
+class Simulator : public testing::TestWithParam<Kind> {
  protected:
-  // The compiled testbenches live for the whole suite, one per width.
+  // The compiled testbenches live for the whole suite, one per simulator and width.
   static void SetUpTestSuite() { work_.emplace(); }
   static void TearDownTestSuite() {
     compiled_.clear();
@@ -28,24 +31,46 @@ class Simulator : public testing::Test {
   }
 
   void SetUp() override {
-    ASSERT_FALSE(std::string(IVERILOG_PATH).empty())
-        << "iverilog was not found when the build was configured: install the iverilog package";
+    ASSERT_FALSE(std::string(GetParam() == Kind::icarus ? IVERILOG_PATH : VERILATOR_PATH).empty())
+        << "the simulator was not found when the build was configured: install the iverilog "
+           "and verilator packages";
+  }
+
+  // The testbench for the width, built once.
+  static std::string testbench(Kind kind, int width) {
+    std::string& program = compiled_[{kind, width}];
+    if (!program.empty()) return program;
+    const std::string name =
+        (kind == Kind::icarus ? "icarus" : "verilator") + std::to_string(width);
+    const fs::path dir = work_->path() / name;
+    fs::create_directory(dir);
+    const std::string parameter = std::to_string(width);
+    const auto compiled =
+        kind == Kind::icarus
+            ? test::run_program(IVERILOG_PATH,
+                                {"-P", "readmem_tb.W=" + parameter, "-o", "tb.vvp", TESTBENCH}, dir)
+            : test::run_program(VERILATOR_PATH,
+                                {"--binary", "-Wno-fatal", "-Wno-lint", "-Wno-style", "--x-assign",
+                                 "0", "--x-initial", "0", "-GW=" + parameter, "--top-module",
+                                 "readmem_tb", "-Mdir", "obj", TESTBENCH},
+                                dir);
+    EXPECT_EQ(compiled.status, 0) << compiled.out << compiled.err;
+    program = (dir / (kind == Kind::icarus ? "tb.vvp" : "obj/Vreadmem_tb")).string();
+    return program;
   }
 
   // The words $readmemh loads from the image, in lower-case hex; the entry after the
-  // last must be unset, so it is checked here and not returned.
+  // last must be unset (X in Icarus Verilog, 0 in two-state Verilator), so it is checked
+  // here and not returned.
   static std::vector<std::string> load(int width, const fs::path& image, std::size_t words) {
-    std::string& program = compiled_[width];
-    if (program.empty()) {
-      program = (work_->path() / ("tb" + std::to_string(width) + ".vvp")).string();
-      const auto compiled = test::run_program(
-          IVERILOG_PATH, {"-P", "readmem_tb.W=" + std::to_string(width), "-o", program, TESTBENCH},
-          work_->path());
-      EXPECT_EQ(compiled.status, 0) << compiled.out << compiled.err;
-    }
-    const auto run = test::run_program(
-        VVP_PATH, {"-n", program, "+file=" + image.string(), "+words=" + std::to_string(words)},
-        image.parent_path());
+    const Kind kind = GetParam();
+    const std::string program = testbench(kind, width);
+    const std::vector<std::string> plusargs = {"+file=" + image.string(),
+                                               "+words=" + std::to_string(words)};
+    const auto run = kind == Kind::icarus
+                         ? test::run_program(VVP_PATH, {"-n", program, plusargs[0], plusargs[1]},
+                                             image.parent_path())
+                         : test::run_program(program, plusargs, image.parent_path());
     EXPECT_EQ(run.status, 0) << run.err;
     std::vector<std::string> loaded;
     std::istringstream lines(run.out);
@@ -54,14 +79,15 @@ class Simulator : public testing::Test {
     }
     EXPECT_EQ(loaded.size(), words + 1) << run.out;
     if (loaded.size() != words + 1) return {};
-    EXPECT_EQ(loaded.back(), std::string(static_cast<std::size_t>(width / 4), 'x'))
+    EXPECT_EQ(loaded.back(),
+              std::string(static_cast<std::size_t>(width / 4), kind == Kind::icarus ? 'x' : '0'))
         << "a word beyond the image";
     loaded.pop_back();
     return loaded;
   }
 
   static inline std::optional<test::TempDir> work_;
-  static inline std::map<int, std::string> compiled_;
+  static inline std::map<std::pair<Kind, int>, std::string> compiled_;
 };
 
 std::vector<unsigned> random_bytes(std::size_t count, unsigned seed) {
@@ -99,7 +125,7 @@ std::vector<std::string> expected_words(std::vector<unsigned> bytes, int width, 
   return words;
 }
 
-TEST_F(Simulator, LoadsConvertedImagesWordForWord) {
+TEST_P(Simulator, LoadsConvertedImagesWordForWord) {
   test::TempDir dir;
   for (const int width : {8, 16, 32, 64}) {
     for (const std::size_t count : {std::size_t{3000}, std::size_t{3001}, std::size_t{3003}}) {
@@ -119,7 +145,7 @@ TEST_F(Simulator, LoadsConvertedImagesWordForWord) {
   }
 }
 
-TEST_F(Simulator, LoadsSplitBanksThatPutBackTheWords) {
+TEST_P(Simulator, LoadsSplitBanksThatPutBackTheWords) {
   test::TempDir dir;
   const auto bytes = random_bytes(4002, 11);
   test::write_file(dir.path() / "bytes.txt", byte_list(bytes));
@@ -149,5 +175,10 @@ TEST_F(Simulator, LoadsSplitBanksThatPutBackTheWords) {
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Simulators, Simulator, testing::Values(Kind::icarus, Kind::verilator),
+                         [](const auto& info) {
+                           return std::string(info.param == Kind::icarus ? "Icarus" : "Verilator");
+                         });
 
 }  // namespace

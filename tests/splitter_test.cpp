@@ -108,6 +108,21 @@ INSTANTIATE_TEST_SUITE_P(
                   8,
                   {"@3\t%s\r\n", "@3\t 1\r\n", "@3\t\t%\r\n", "@3\td\r\n"}},
         SliceCase{"Empty", "", 8, {"", ""}},
+        // The address ends at the first character that is no digit.
+        SliceCase{"AddressOutsideDigits",
+                  "@1/\tAB12\n@1:\tCD34\n@1G\tEF56\n@1`\t7890\n@1g\tabcd\n",
+                  8,
+                  {"@1\tAB\r\n@1\tCD\r\n@1\tEF\r\n@1\t78\r\n@1\tab\r\n",
+                   "@1\t12\r\n@1\t34\r\n@1\t56\r\n@1\t90\r\n@1\tcd\r\n"}},
+        SliceCase{"NulEndsTheLine",
+                  std::string("@1\tAB\0CD\n@2\tEF12\n", 17),
+                  8,
+                  {"@1\tAB\r\n@2\tEF\r\n", "@1\t\r\n@2\t12\r\n"}},
+        SliceCase{
+            "AddressesOfNineDigits",
+            "@123456789\tABCD\n@000000001\tABCD\n@0000000010\tEF12\n",
+            8,
+            {"@FFFFFFFF\tAB\r\n@1\tAB\r\n@10\tEF\r\n", "@FFFFFFFF\tCD\r\n@1\tCD\r\n@10\t12\r\n"}},
         SliceCase{"SubEndsTheImage", "@0\tAB\n\x1a@1\tCD\n", 8, {"@0\tAB\r\n"}},
         SliceCase{
             "ManyLines",

@@ -98,6 +98,9 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"MarkLaterKept",
                    "a\n\xEF\xBB\xBF",
                    {{"a\n", false}, {"\xEF\xBB\xBF", true}, {"<fail>", true}}},
+        ReaderCase{"SubThenMoreThanABuffer",
+                   "12\n\x1a" + std::string(600000, 'x'),
+                   {{"12\n", false}, {"<fail>", true}}},
         ReaderCase{"HalfAMark", "\xEF\xBB", {{"\xEF\xBB", true}, {"<fail>", true}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -107,6 +110,9 @@ TEST(TextReader, SmallBuffersReadLikeLargeOnes) {
   std::string text;
   for (int i = 0; i < 200000; ++i) text += alphabet[random() % alphabet.size()];
   for (int i = 0; i < 20; ++i) text.insert(random() % text.size(), std::string(400, 'z'));
+  // Lines of every length up to past two lines' worth, so that long lines start at every
+  // offset of the small buffers.
+  for (int length = 0; length < 700; ++length) text += std::string(length, 'L') + "\n";
   const auto expected = read_all(text);
   for (const std::size_t capacity : {0, 511, 1000, 4096}) {
     EXPECT_EQ(read_all(text, capacity), expected) << "capacity " << capacity;
