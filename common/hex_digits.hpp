@@ -38,14 +38,19 @@ inline bool all_upper_hex_digits(std::string_view text) {
   return true;
 }
 
-// Hexadecimal digits in upper case, eight at a time: of the digits, the lower-case
-// letters alone have bit 6 set, and lose bit 5. Only for digits; the count is rounded
-// up to whole steps of eight.
+// Eight hexadecimal digits (or NUL bytes) in upper case: of the digits, the lower-case
+// letters alone have bit 6 set, and lose bit 5.
+inline std::uint64_t upper_case_hex_digits(std::uint64_t eight) {
+  return eight & ~((eight & 0x4040404040404040) >> 1);
+}
+
+// Hexadecimal digits in upper case, eight at a time. Only for digits; the count is
+// rounded up to whole steps of eight.
 inline void upper_case_hex_digits(char* digits, std::size_t count) {
   for (std::size_t i = 0; i < count; i += 8) {
     std::uint64_t eight;
     std::memcpy(&eight, digits + i, 8);
-    eight &= ~((eight & 0x4040404040404040) >> 1);
+    eight = upper_case_hex_digits(eight);
     std::memcpy(digits + i, &eight, 8);
   }
 }

@@ -49,21 +49,57 @@ std::size_t count_byte_lines(std::string_view text) {
   return lines;
 }
 
+// The digits of one byte line "HH" LF of the text, as the two low bytes of a number:
+// the first digit in the lowest byte, which comes first in memory.
+std::uint64_t line_digits(const char* line) {
+  std::uint16_t pair;
+  std::memcpy(&pair, line, 2);
+  return pair;
+}
+
+// The digits of the word whose byte lines start the text, gathered in a register and
+// put in upper case: for a word of up to four bytes, all its digits in memory order.
+template <unsigned kBytes>
+std::uint64_t word_digits(const char* line, bool big_endian) {
+  std::uint64_t digits = 0;
+  for (unsigned k = 0; k < kBytes; ++k) {
+    const unsigned place = big_endian ? k : kBytes - 1 - k;
+    if constexpr (std::endian::native == std::endian::little) {
+      digits |= line_digits(line + 3 * k) << (16 * place);
+    } else {
+      digits |= line_digits(line + 3 * k) << (16 * (3 - place));
+    }
+  }
+  return verilog_hex::upper_case_hex_digits(digits);
+}
+
 // Writes the given number of words of common lines that start the text, addressed from
 // address on, and gives the next address. kFixedBytes, when not 0, is the word's size
-// known at compile time, so that the usual widths get a loop without a loop inside.
+// known at compile time: words of up to four bytes are formed in a register, without a
+// loop inside the loop.
 template <unsigned kFixedBytes>
 std::uint32_t write_simple_words(const char* line, std::size_t words, unsigned bytes_per_word,
                                  bool big_endian, std::uint32_t address,
                                  verilog_hex::ImageWriter& output) {
-  const unsigned size = kFixedBytes != 0 ? kFixedBytes : bytes_per_word;
+  if constexpr (kFixedBytes != 0) {
+    char digits[8];
+    const std::string_view word(digits, 2 * kFixedBytes);
+    for (std::size_t w = 0; w < words; ++w, line += 3 * kFixedBytes) {
+      const std::uint64_t formed = word_digits<kFixedBytes>(line, big_endian);
+      std::memcpy(digits, &formed, 8);
+      output.write_word(address++, word);
+    }
+    return address;
+  }
   std::array<char, 2 * kMaxBytesPerWord + 8> digits{};  // room for whole steps
-  const std::string_view word(digits.data(), 2 * size);
+  const std::string_view word(digits.data(), 2 * bytes_per_word);
   const std::ptrdiff_t step = big_endian ? 2 : -2;
-  char* const first_digits = digits.data() + digit_offset(0, size, big_endian);
+  char* const first_digits = digits.data() + digit_offset(0, bytes_per_word, big_endian);
   for (std::size_t w = 0; w < words; ++w) {
     char* out = first_digits;
-    for (unsigned k = 0; k < size; ++k, line += 3, out += step) std::memcpy(out, line, 2);
+    for (unsigned k = 0; k < bytes_per_word; ++k, line += 3, out += step) {
+      std::memcpy(out, line, 2);
+    }
     verilog_hex::upper_case_hex_digits(digits.data(), word.size());
     output.write_word(address++, word);
   }
