@@ -25,9 +25,11 @@ std::size_t drop_carriage_returns_bytewise(char* bytes, std::size_t count) {
 #ifdef VH_HAVE_SSSE3_PATH
 
 // For each pattern of CR bytes among eight (bit i: byte i is a CR), the byte shuffle that
-// packs the other bytes to the front, and how many they are.
+// packs the other bytes to the front, and how many they are; and the shuffle that packs
+// sixteen bytes whose halves both have that pattern, as lines of one length give.
 struct PackPattern {
   std::array<std::array<std::uint8_t, 16>, 256> shuffle{};
+  std::array<std::array<std::uint8_t, 16>, 256> shuffle_both{};
   std::array<std::uint8_t, 256> kept{};
 };
 
@@ -36,8 +38,13 @@ constexpr PackPattern make_pack_patterns() {
   for (unsigned mask = 0; mask < 256; ++mask) {
     std::uint8_t kept = 0;
     patterns.shuffle[mask].fill(0x80);
+    patterns.shuffle_both[mask].fill(0x80);
     for (std::uint8_t i = 0; i < 8; ++i) {
       if ((mask >> i & 1) == 0) patterns.shuffle[mask][kept++] = i;
+    }
+    for (std::uint8_t i = 0; i < kept; ++i) {
+      patterns.shuffle_both[mask][i] = patterns.shuffle[mask][i];
+      patterns.shuffle_both[mask][kept + i] = patterns.shuffle[mask][i] + 8;
     }
     patterns.kept[mask] = kept;
   }
@@ -63,6 +70,13 @@ __attribute__((target("ssse3"))) std::size_t drop_carriage_returns_ssse3(char* b
     }
     const unsigned low = mask & 0xFF;
     const unsigned high = mask >> 8;
+    if (low == high) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                       _mm_shuffle_epi8(block, _mm_loadu_si128(reinterpret_cast<const __m128i*>(
+                                                   kPack.shuffle_both[low].data()))));
+      out += 2 * kPack.kept[low];
+      continue;
+    }
     const __m128i low_packed = _mm_shuffle_epi8(
         block, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kPack.shuffle[low].data())));
     const __m128i high_packed = _mm_shuffle_epi8(

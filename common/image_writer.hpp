@@ -83,6 +83,42 @@ class ImageWriter {
     end_line(out + address.text().size(), data);
   }
 
+  // Words numbered from the address on, count of them, each of data_size digits that
+  // put_data(out) stores at out (it may store up to eight bytes more, which the next
+  // line then takes); gives the next address. For long runs of words: the buffer is
+  // reserved a batch at a time, and only every sixteenth address is formed whole.
+  template <class PutData>
+  std::uint32_t write_numbered_words(std::uint32_t address, std::size_t count,
+                                     std::size_t data_size, PutData put_data) {
+    const std::size_t line = AddressField::kMaxSize + data_size + 2;
+    const std::size_t most = (text_.capacity() - 8) / line;
+    std::uint64_t head = 0;  // "@" and the digits before the last one
+    std::size_t head_size = 0;
+    while (count > 0) {
+      const std::size_t batch = count < most ? count : most;
+      char* out = text_.reserve(batch * line + 8);
+      for (std::size_t i = 0; i < batch; ++i, ++address) {
+        if (head_size == 0 || (address & 0xF) == 0) {
+          char field[16];
+          head_size = address < 16 ? 1 : AddressField::put(field, address >> 4) - field - 1;
+          std::memcpy(&head, field, 8);
+          if (address < 16) head = '@';
+        }
+        std::memcpy(out, &head, 8);
+        out += head_size;
+        out[0] = "0123456789ABCDEF"[address & 0xF];
+        out[1] = '\t';
+        put_data(out + 2);
+        out += 2 + data_size;
+        std::memcpy(out, "\r\n", 2);
+        out += 2;
+      }
+      text_.commit(out);
+      count -= batch;
+    }
+    return address;
+  }
+
   // Flushes and releases the output; false when any write, the flush or the close failed.
   bool finish() { return text_.finish(); }
 

@@ -15,7 +15,7 @@ namespace verilog_hex {
 // reserve() room, store the bytes (LF already as CR LF) and commit() their end.
 class TextWriter {
  public:
-  static constexpr std::size_t kDefaultCapacity = 256 * 1024;
+  static constexpr std::size_t kDefaultCapacity = 1024 * 1024;
   static constexpr std::size_t kMinCapacity = 32;
 
   explicit TextWriter(std::unique_ptr<OutputFile> sink, std::size_t capacity = kDefaultCapacity);

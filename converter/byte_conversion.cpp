@@ -82,14 +82,11 @@ std::uint32_t write_simple_words(const char* line, std::size_t words, unsigned b
                                  bool big_endian, std::uint32_t address,
                                  verilog_hex::ImageWriter& output) {
   if constexpr (kFixedBytes != 0) {
-    char digits[8];
-    const std::string_view word(digits, 2 * kFixedBytes);
-    for (std::size_t w = 0; w < words; ++w, line += 3 * kFixedBytes) {
-      const std::uint64_t formed = word_digits<kFixedBytes>(line, big_endian);
-      std::memcpy(digits, &formed, 8);
-      output.write_word(address++, word);
-    }
-    return address;
+    return output.write_numbered_words(address, words, 2 * kFixedBytes, [&](char* out) {
+      const std::uint64_t digits = word_digits<kFixedBytes>(line, big_endian);
+      std::memcpy(out, &digits, 8);
+      line += 3 * kFixedBytes;
+    });
   }
   std::array<char, 2 * kMaxBytesPerWord + 8> digits{};  // room for whole steps
   const std::string_view word(digits.data(), 2 * bytes_per_word);
