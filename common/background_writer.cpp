@@ -1,16 +1,41 @@
 #include "background_writer.hpp"
 
-#include <condition_variable>
 #include <deque>
-#include <mutex>
 #include <system_error>
 #include <thread>
 
 namespace verilog_hex {
 
+std::unique_ptr<char[]> BufferPool::take() {
+  std::unique_lock lock(mutex_);
+  if (free_.empty() && left_to_make_ > 0) {
+    --left_to_make_;
+    return std::make_unique_for_overwrite<char[]>(size_);
+  }
+  returned_.wait(lock, [this] { return !free_.empty(); });
+  auto buffer = std::move(free_.back());
+  free_.pop_back();
+  return buffer;
+}
+
+void BufferPool::give(std::unique_ptr<char[]> buffer) {
+  {
+    std::lock_guard lock(mutex_);
+    free_.push_back(std::move(buffer));
+  }
+  returned_.notify_one();
+}
+
 // The one thread that writes handed-over buffers, started with the first of them.
 class WriterThread {
  public:
+  struct Job {
+    BackgroundWriter* output;
+    std::unique_ptr<char[]> buffer;
+    std::size_t size;
+    BufferPool* pool;
+  };
+
   static WriterThread& instance() {
     static WriterThread writer;
     return writer;
@@ -24,14 +49,13 @@ class WriterThread {
     if (thread_.joinable()) thread_.join();
   }
 
-  // Waits until the output has no buffer being written.
-  void wait(std::unique_lock<std::mutex>& lock, const BackgroundWriter& output) {
-    changed_.wait(lock, [&] { return !output.busy_; });
-  }
   std::mutex& mutex() { return mutex_; }
-
-  // Queues the output's job; false when no thread can be had.
-  bool queue(BackgroundWriter& output) {
+  // Waits until the output has no buffer waiting to be written.
+  void wait(std::unique_lock<std::mutex>& lock, const BackgroundWriter& output) {
+    changed_.wait(lock, [&] { return output.pending_ == 0; });
+  }
+  // Queues the job; false when no thread can be had.
+  bool queue(Job& job) {
     if (!thread_.joinable()) {
       try {
         thread_ = std::thread(&WriterThread::run, this);
@@ -39,8 +63,8 @@ class WriterThread {
         return false;
       }
     }
-    output.busy_ = true;
-    jobs_.push_back(&output);
+    ++job.output->pending_;
+    jobs_.push_back(std::move(job));
     changed_.notify_all();
     return true;
   }
@@ -51,32 +75,37 @@ class WriterThread {
     for (;;) {
       changed_.wait(lock, [this] { return !jobs_.empty() || stopping_; });
       if (jobs_.empty()) return;
-      BackgroundWriter& output = *jobs_.front();
+      Job job = std::move(jobs_.front());
       jobs_.pop_front();
+      const bool skipped = job.output->failed_;  // the output is lost anyway
       lock.unlock();
-      const bool written = output.sink_->write(output.job_);
+      const bool written = skipped || job.output->sink_->write({job.buffer.get(), job.size});
+      job.pool->give(std::move(job.buffer));
       lock.lock();
-      if (!written) output.failed_ = true;
-      output.busy_ = false;
+      if (!written) job.output->failed_ = true;
+      --job.output->pending_;
       changed_.notify_all();
     }
   }
 
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::deque<BackgroundWriter*> jobs_;
+  std::deque<Job> jobs_;
   bool stopping_ = false;
   std::thread thread_;
 };
 
-bool BackgroundWriter::start(std::string_view bytes) {
+bool BackgroundWriter::start(std::unique_ptr<char[]> buffer, std::size_t size, BufferPool& pool) {
   WriterThread& writer = WriterThread::instance();
   std::unique_lock lock(writer.mutex());
-  writer.wait(lock, *this);
-  if (failed_) return false;
-  job_ = bytes;
-  if (!writer.queue(*this)) failed_ = !sink_->write(bytes);  // in the caller's time instead
-  return !failed_;
+  WriterThread::Job job{this, std::move(buffer), size, &pool};
+  if (!failed_ && !writer.queue(job)) {
+    failed_ = !sink_->write({job.buffer.get(), size});  // in the caller's time instead
+  }
+  const bool ok = !failed_;
+  lock.unlock();
+  if (job.buffer) pool.give(std::move(job.buffer));  // not queued
+  return ok;
 }
 
 bool BackgroundWriter::close(std::string_view last) {

@@ -66,6 +66,34 @@ inline __m128i hex_digit_mask(__m128i bytes) {
                                        _mm_cmplt_epi8(lower, _mm_set1_epi8('f' + 1)));
   return _mm_or_si128(digit, letter);
 }
+
+// How many of the sixteen bytes at p, from the first on, are hexadecimal digits; all
+// sixteen must be readable.
+inline unsigned leading_hex_digits(const char* p) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const auto digits = static_cast<unsigned>(_mm_movemask_epi8(hex_digit_mask(bytes)));
+  return static_cast<unsigned>(__builtin_ctz(~digits));
+}
+
+// Bit i: byte i of the sixteen at p is a lower-case letter a-f; all must be readable.
+inline unsigned lower_case_hex_letters(const char* p) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('a' - 1)),
+                                       _mm_cmplt_epi8(bytes, _mm_set1_epi8('f' + 1)));
+  return static_cast<unsigned>(_mm_movemask_epi8(letter));
+}
+#else
+inline unsigned leading_hex_digits(const char* p) {
+  unsigned count = 0;
+  while (count < 16 && hex_digit_value(p[count]) >= 0) ++count;
+  return count;
+}
+
+inline unsigned lower_case_hex_letters(const char* p) {
+  unsigned letters = 0;
+  for (unsigned i = 0; i < 16; ++i) letters |= unsigned{p[i] >= 'a' && p[i] <= 'f'} << i;
+  return letters;
+}
 #endif
 
 }  // namespace verilog_hex

@@ -1,12 +1,15 @@
 #pragma once
 
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <string_view>
 
+#include "hex_digits.hpp"
 #include "text_writer.hpp"
 
 namespace verilog_hex {
@@ -21,12 +24,29 @@ class AddressField {
   static constexpr std::size_t kMaxSize = 10;  // "@FFFFFFFF" TAB
 
   explicit AddressField(std::uint32_t address)
-      : size_(static_cast<std::size_t>(put(text_, address) - text_)) {}
-  // From at most eight hexadecimal digits of either case as read: digits already in
-  // the written form go over as they stand, others are formed from their value.
-  static AddressField from_digits(std::string_view digits);
+      : size_(static_cast<std::size_t>(put(own_, address) - own_)) {}
+  // From a field as read: "@", at most eight hexadecimal digits of either case, TAB,
+  // with sixteen bytes readable from its start. A field already in the written form is
+  // copied from where it was read, which must outlive this; others are formed from
+  // their value.
+  static AddressField from_field(std::string_view field) {
+    const std::size_t digits = field.size() - 2;
+    const bool as_written = digits > 0 && (field[1] != '0' || digits == 1) &&
+                            (lower_case_hex_letters(field.data() + 1) & ((1u << digits) - 1)) == 0;
+    if (!as_written) {
+      std::uint32_t address = 0;
+      for (const char c : field.substr(1, digits)) {
+        address = address << 4 | static_cast<std::uint32_t>(hex_digit_value(c));
+      }
+      return AddressField(address);
+    }
+    AddressField copied;
+    copied.source_ = field.data();
+    copied.size_ = field.size();
+    return copied;
+  }
 
-  std::string_view text() const { return {text_, size_}; }
+  std::string_view text() const { return {source_ != nullptr ? source_ : own_, size_}; }
 
   // Stores the field of the address at out and gives its end. All eight digits are
   // formed at once and stored in one go, so the store may reach kMaxSize bytes past out
@@ -56,8 +76,15 @@ class AddressField {
  private:
   AddressField() = default;
 
-  char text_[16];
+  char own_[16];
+  const char* source_ = nullptr;  // the field as read, when it is copied from there
   std::size_t size_ = 0;
+};
+
+// A word as read: its address field and its data text.
+struct WordText {
+  AddressField address;
+  std::string_view data;
 };
 
 // Writes a VerilogHex image: one word line a word, "@" address TAB data CR LF, and
@@ -67,6 +94,9 @@ class ImageWriter {
   explicit ImageWriter(std::unique_ptr<OutputFile> file,
                        std::size_t capacity = TextWriter::kDefaultCapacity)
       : text_(std::move(file), capacity) {}
+  // With buffers from a pool that other writers share.
+  ImageWriter(std::unique_ptr<OutputFile> file, std::shared_ptr<BufferPool> pool)
+      : text_(std::move(file), std::move(pool)) {}
 
   [[gnu::always_inline]] void write_word(std::uint32_t address, std::string_view data) {
     const std::size_t size = AddressField::kMaxSize + data.size() + 2;
@@ -92,6 +122,14 @@ class ImageWriter {
                                      std::size_t data_size, PutData put_data) {
     const std::size_t line = AddressField::kMaxSize + data_size + 2;
     const std::size_t most = (text_.capacity() - 8) / line;
+    if (most == 0) {  // a buffer too small for a batch: one word at a time
+      std::array<char, 256 + 8> digits;
+      for (; count > 0; --count) {
+        put_data(digits.data());
+        write_word(address++, {digits.data(), data_size});
+      }
+      return address;
+    }
     std::uint64_t head = 0;  // "@" and the digits before the last one
     std::size_t head_size = 0;
     while (count > 0) {
@@ -117,6 +155,39 @@ class ImageWriter {
       count -= batch;
     }
     return address;
+  }
+
+  // For each word, a line with its address and the part of its data text that starts at
+  // the offset, at most digits long (empty when the text is shorter). Fields and texts
+  // may be copied in moves of sixteen bytes, so sixteen bytes must be readable from the
+  // start of each field and from the offset in each text that reaches it.
+  void write_slices(std::span<const WordText> words, std::size_t offset, std::size_t digits) {
+    const std::size_t line = 16 + 16 + 2;  // the most a line's moves store
+    if (digits > 16 || text_.capacity() < 32 + line) {
+      for (const WordText& word : words) {
+        write_word(word.address, word.data.size() > offset ? word.data.substr(offset, digits)
+                                                           : std::string_view());
+      }
+      return;
+    }
+    const std::size_t most = (text_.capacity() - 32) / line;
+    while (!words.empty()) {
+      const std::size_t batch = words.size() < most ? words.size() : most;
+      char* out = text_.reserve(batch * line + 32);
+      for (const WordText& word : words.first(batch)) {
+        std::memcpy(out, word.address.text().data(), 16);
+        out += word.address.text().size();
+        if (word.data.size() > offset) {
+          const std::size_t rest = word.data.size() - offset;
+          std::memcpy(out, word.data.data() + offset, 16);
+          out += rest < digits ? rest : digits;
+        }
+        std::memcpy(out, "\r\n", 2);
+        out += 2;
+      }
+      text_.commit(out);
+      words = words.subspan(batch);
+    }
   }
 
   // Flushes and releases the output; false when any write, the flush or the close failed.

@@ -10,7 +10,7 @@ namespace verilog_hex {
 
 TextReader::TextReader(std::unique_ptr<InputFile> source, std::size_t capacity)
     : source_(std::move(source)),
-      buffer_(std::make_unique_for_overwrite<char[]>(std::max(capacity, kMinCapacity))),
+      buffer_(std::make_unique<char[]>(std::max(capacity, kMinCapacity) + kSlack)),
       capacity_(std::max(capacity, kMinCapacity)) {}
 
 // Keeps at least one whole line's worth of cleaned bytes buffered, so that a line is

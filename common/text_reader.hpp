@@ -19,6 +19,7 @@ class TextReader {
   static constexpr std::size_t kMaxLine = 255;
   static constexpr std::size_t kDefaultCapacity = 256 * 1024;
   static constexpr std::size_t kMinCapacity = 2 * kMaxLine;
+  static constexpr std::size_t kSlack = 16;
 
   explicit TextReader(std::unique_ptr<InputFile> source, std::size_t capacity = kDefaultCapacity);
 
@@ -48,7 +49,9 @@ class TextReader {
   // without a call per line: unless the input is used up, it holds at least one whole
   // line. Such a caller may take only lines that end in LF and are at most kMaxLine
   // long with it, exactly as read_line() would give them, and passes their total length
-  // to consume(). Anything else it leaves to read_line().
+  // to consume(). Anything else it leaves to read_line(). So that the caller may copy in
+  // fixed moves, kSlack more bytes can be read past the text's end (their values are
+  // unspecified).
   std::string_view buffered() {
     if (end_ - begin_ < kMaxLine && !source_done_) refill();
     return {buffer_.get() + begin_, end_ - begin_};

@@ -7,9 +7,14 @@
 namespace verilog_hex {
 
 TextWriter::TextWriter(std::unique_ptr<OutputFile> sink, std::size_t capacity)
+    : TextWriter(std::move(sink),
+                 std::make_shared<BufferPool>(std::max(capacity, kMinCapacity), 2)) {}
+
+TextWriter::TextWriter(std::unique_ptr<OutputFile> sink, std::shared_ptr<BufferPool> pool)
     : sink_(std::move(sink)),
-      buffer_(std::make_unique_for_overwrite<char[]>(std::max(capacity, kMinCapacity))),
-      capacity_(std::max(capacity, kMinCapacity)) {}
+      pool_(std::move(pool)),
+      buffer_(pool_->take()),
+      capacity_(pool_->size()) {}
 
 TextWriter::~TextWriter() {
   if (!finished_) finish();
@@ -42,9 +47,8 @@ void TextWriter::append(std::string_view bytes) {
 // finish() reports it.
 void TextWriter::flush() {
   if (used_ > 0 && !failed_) {
-    if (!spare_) spare_ = std::make_unique_for_overwrite<char[]>(capacity_);
-    if (!sink_.start({buffer_.get(), used_})) failed_ = true;
-    std::swap(buffer_, spare_);
+    if (!sink_.start(std::move(buffer_), used_, *pool_)) failed_ = true;
+    buffer_ = pool_->take();
   }
   used_ = 0;
 }
@@ -56,6 +60,7 @@ bool TextWriter::finish() {
     failed_ = true;
   }
   used_ = 0;
+  pool_->give(std::move(buffer_));
   return !failed_;
 }
 

@@ -18,7 +18,10 @@ class TextWriter {
   static constexpr std::size_t kDefaultCapacity = 1024 * 1024;
   static constexpr std::size_t kMinCapacity = 32;
 
+  // With a buffer being filled and one being written, of the given size.
   explicit TextWriter(std::unique_ptr<OutputFile> sink, std::size_t capacity = kDefaultCapacity);
+  // With buffers from a pool that other writers share.
+  TextWriter(std::unique_ptr<OutputFile> sink, std::shared_ptr<BufferPool> pool);
   TextWriter(const TextWriter&) = delete;
   TextWriter& operator=(const TextWriter&) = delete;
   ~TextWriter();
@@ -63,8 +66,8 @@ class TextWriter {
   void flush();
 
   BackgroundWriter sink_;
+  std::shared_ptr<BufferPool> pool_;
   std::unique_ptr<char[]> buffer_;
-  std::unique_ptr<char[]> spare_;  // the buffer being written, once there is one
   std::size_t capacity_;
   std::size_t used_ = 0;
   bool failed_ = false;

@@ -25,7 +25,7 @@ bool split_words(verilog_hex::TextReader& input, std::span<verilog_hex::ImageWri
 enum class SplitStatus { ok, io_failed };
 
 // The output buffers of all banks together take at most this many bytes.
-inline constexpr std::size_t kOutputBudget = 2 << 20;
+inline constexpr std::size_t kOutputBudget = 4 << 20;
 
 // Writes every bank file in one pass over the input. They get their names together once
 // all are written; a bank file that cannot be opened or written, or an input that
