@@ -1,13 +1,22 @@
 #!/usr/bin/env bash
-# Times tolvane and marisk on large inputs against the floor of reading the input
-# (wc -l) and against the pipelines a user would otherwise pick, checks that every
-# output is right, and measures peak memory. Usage: bench/run.sh [runs] (default 10).
+# Times tolvane and marisk against the machine's own floors measured in the same run
+# (wc -l reading the same input, cp copying it) and against the usual pipelines, checks
+# every output it times, and measures peak memory. The jobs take turns, round after
+# round, and each timed run starts without the previous run's outputs and with nothing
+# left to write back; medians are printed.
+# Usage: bench/run.sh [--skip-large] [runs]   (default 10 runs; --skip-large leaves out
+# the 1 GiB inputs)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+large=1
+if [ "${1:-}" = --skip-large ]; then
+  large=0
+  shift
+fi
 runs=${1:-10}
 peer_runs=3
 source "$root/scripts/packages.sh"
-ensure_packages cmake make g++ hyperfine xxd srecord binutils time
+ensure_packages cmake make g++ xxd srecord binutils time
 
 cmake -S "$root" -B "$root/build/tools" -DCMAKE_BUILD_TYPE=Release -DVH_BUILD_TESTS=OFF >/dev/null
 cmake --build "$root/build/tools" -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
@@ -19,87 +28,206 @@ trap 'rm -rf "$work"' EXIT
 cd "$work"
 
 fail() { echo "CHECK FAILED: $*" >&2; exit 1; }
+sha() { sha256sum | cut -d' ' -f1; }
 
 # Inputs: 16 Mi random bytes as a byte list (two digits and CR LF a line, 64 MiB), its
-# 32-bit image (about 71 MiB), and both 16 times smaller for the memory comparison.
+# 32-bit image (about 71 MiB), the same bytes as 256-bit words (for 32 banks), and
+# inputs 16 and 256 times smaller for the memory comparison.
 echo "Generating inputs in $work ..."
 head -c $((16 << 20)) /dev/urandom >bytes.bin
 head -c $((1 << 20)) bytes.bin >small.bin
-for name in bytes small; do
+head -c $((1 << 16)) bytes.bin >tiny.bin
+for name in bytes small tiny; do
   xxd -p -c1 "$name.bin" | sed 's/$/\r/' >"$name.txt"
   "$tolvane" -d32 "$name.txt" >/dev/null
 done
 mv bytes.vh img_0x100.vh
 mv small.vh small_0x100.vh
+mv tiny.vh tiny_0x100.vh
+awk -F'\t' '{ sub(/\r$/, "", $2); w = w $2 }
+  NR % 8 == 0 { printf "@%X\t%s\r\n", NR / 8 - 1, w; w = "" }' img_0x100.vh >wide_0x100.vh
 
-# The image's data digits must give back the bytes, and its addresses count 0, 1, 2, ...
-data_sum() { cut -f2 "$@" | tr -d '\r\n' | xxd -r -p | sha256sum | cut -d' ' -f1; }
-[ "$(data_sum img_0x100.vh)" = "$(sha256sum <bytes.bin | cut -d' ' -f1)" ] ||
-  fail "tolvane's image does not hold the bytes"
-awk -F'\t' '{ if ($1 != sprintf("@%X", NR - 1)) { exit 1 } }' img_0x100.vh ||
-  fail "tolvane's addresses are not 0, 1, 2, ..."
-# The four banks, put back together leftmost first, must give the image's data.
-"$marisk" img_0x100.vh >/dev/null
-paste img_0x400_3.vh img_0x400_2.vh img_0x400_1.vh img_0x400_0.vh | tr -d '\r' |
-  awk -F'\t' '{ if ($1 != $3 || $1 != $5 || $1 != $7) { exit 1 } print $1 "\t" $2 $4 $6 $8 }' \
-    >rebuilt.vh || fail "marisk's banks disagree on the addresses"
-[ "$(tr -d '\r' <img_0x100.vh | sha256sum)" = "$(sha256sum <rebuilt.vh)" ] ||
-  fail "marisk's banks do not put the image back together"
-rm -f rebuilt.vh img_0x400_*.vh
-
-# Each timed run starts without the previous run's outputs, so that no run pays for
-# the page cache writing back and truncating the last one's files.
-median() {  # name runs outputs-to-remove command
-  local name=$1 count=$2 outputs=$3 command=$4 shell=()
-  [[ $command == *[\;\&\$]* ]] || shell=(-N)
-  hyperfine "${shell[@]}" --style none --warmup 1 --runs "$count" --export-csv "$name.csv" \
-    --prepare "rm -f $outputs" -n "$name" "$command" >/dev/null 2>&1
-  awk -F, 'NR == 2 { print $4 }' "$name.csv"
+# The checks: an image's data digits give back the bytes and its addresses count 0, 1,
+# 2, ...; banks put back together leftmost first give the image's lines.
+data_sum() { cut -f2 "$@" | tr -d '\r\n' | xxd -r -p | sha; }
+check_image() {  # image bytes
+  [ "$(data_sum "$1")" = "$(sha <"$2")" ] || fail "$1 does not hold the bytes of $2"
+  awk -F'\t' '{ if ($1 != sprintf("@%X", NR - 1)) { exit 1 } }' "$1" ||
+    fail "the addresses of $1 are not 0, 1, 2, ..."
 }
+check_banks() {  # image base count: the banks base_<count-1> ... base_0, big-endian
+  local files=() bank
+  for ((bank = $3 - 1; bank >= 0; bank--)); do files+=("$2_$bank.vh"); done
+  paste "${files[@]}" | tr -d '\r' | awk -F'\t' -v n="$3" '{
+      line = $1 "\t"
+      for (i = 1; i <= n; i++) { if ($(2 * i - 1) != $1) { exit 1 } line = line $(2 * i) }
+      print line }' | sha >rebuilt.sha || fail "the banks of $1 disagree on the addresses"
+  [ "$(tr -d '\r' <"$1" | sha)" = "$(cat rebuilt.sha)" ] ||
+    fail "the $3 banks of $1 do not put it back together"
+}
+check_image img_0x100.vh bytes.bin
+"$marisk" img_0x100.vh >/dev/null
+check_banks img_0x100.vh img_0x400 4
+"$marisk" -d256 wide_0x100.vh >/dev/null
+check_banks wide_0x100.vh wide_0x2000 32
+[ "$(data_sum wide_0x100.vh)" = "$(sha <bytes.bin)" ] || fail "the 256-bit image lost bytes"
 
-echo "Timing (warm cache, medians of $runs runs, $peer_runs for the other pipelines) ..."
-banks="img_0x400_0.vh img_0x400_1.vh img_0x400_2.vh img_0x400_3.vh"
-t_wc=$(median wc "$runs" "" "wc -l bytes.txt")
-t_tolvane=$(median tolvane "$runs" bytes.vh "$tolvane -d32 bytes.txt")
-t_srec=$(median srec "$peer_runs" "p1.bin p1.vmem" \
-  "xxd -r -p bytes.txt p1.bin && srec_cat p1.bin -binary -o p1.vmem -VMem 32")
-t_objcopy=$(median objcopy "$peer_runs" "p2.bin p2.v" \
-  "xxd -r -p bytes.txt p2.bin && objcopy -I binary -O verilog --verilog-data-width=4 p2.bin p2.v")
-t_wc4=$(median wc4 "$runs" "" \
-  "wc -l img_0x100.vh; wc -l img_0x100.vh; wc -l img_0x100.vh; wc -l img_0x100.vh")
-t_marisk=$(median marisk "$runs" "$banks" "$marisk img_0x100.vh")
-t_split=$(median split "$peer_runs" "s0.vmem s1.vmem s2.vmem s3.vmem" \
-  "for n in 0 1 2 3; do srec_cat img_0x100.vh -VMem -split 4 \$n 1 -o s\$n.vmem -VMem 8; done")
+banks4="img_0x400_0.vh img_0x400_1.vh img_0x400_2.vh img_0x400_3.vh"
+banks32=$(echo wide_0x2000_{0..31}.vh)
+rm -f $banks4 $banks32
 
-# The timed runs wrote the same outputs again: check them once more.
-[ "$(data_sum bytes.vh)" = "$(sha256sum <bytes.bin | cut -d' ' -f1)" ] ||
-  fail "tolvane's timed output differs"
-[ "$(cut -f2 img_0x400_0.vh | tr -d '\r' | sha256sum)" = \
-  "$(cut -f2 img_0x100.vh | tr -d '\r' | cut -c7-8 | sha256sum)" ] ||
-  fail "marisk's timed output differs"
+# jobs: name, outputs removed before each run ("-" keeps them: a run over old
+# outputs), command.
+jobs=(
+  "wc||wc -l bytes.txt"
+  "cp|copy.txt|cp bytes.txt copy.txt"
+  "tolvane|bytes.vh|$tolvane -d32 bytes.txt"
+  "tolvane_over|-|$tolvane -d32 bytes.txt"
+  "wc4||wc -l img_0x100.vh; wc -l img_0x100.vh; wc -l img_0x100.vh; wc -l img_0x100.vh"
+  "marisk4|$banks4|$marisk img_0x100.vh"
+  "marisk4_over|-|$marisk img_0x100.vh"
+  "marisk32|$banks32|$marisk -d256 wide_0x100.vh"
+)
+declare -A times
+time_job() {  # name outputs command: one run, seconds appended to times[name]
+  local name=$1 outputs=$2 command=$3
+  [ "$outputs" = - ] || rm -f $outputs
+  sync
+  local start=$EPOCHREALTIME
+  eval "$command" >/dev/null
+  local end=$EPOCHREALTIME
+  times[$name]+=" $(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.6f", e - s }')"
+}
+median() { tr ' ' '\n' | grep . | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+echo "Timing (warm cache, $runs rounds, jobs taking turns) ..."
+for job in "${jobs[@]}"; do  # one untimed round, so that every input is cached
+  IFS='|' read -r name outputs command <<<"$job"
+  eval "$command" >/dev/null
+done
+for ((round = 0; round < runs; round++)); do
+  for job in "${jobs[@]}"; do
+    IFS='|' read -r name outputs command <<<"$job"
+    time_job "$name" "$outputs" "$command"
+  done
+done
+declare -A m
+for job in "${jobs[@]}"; do
+  IFS='|' read -r name outputs command <<<"$job"
+  m[$name]=$(echo "${times[$name]}" | median)
+done
+
+# The timed runs wrote their outputs again: check them once more.
+check_image bytes.vh bytes.bin
+check_banks img_0x100.vh img_0x400 4
+check_banks wide_0x100.vh wide_0x2000 32
+bytes_written4=$(cat $banks4 | wc -c)
+bytes_written32=$(cat $banks32 | wc -c)
+rm -f copy.txt $banks32
+
+echo "Timing the usual pipelines ($peer_runs runs each) ..."
+for ((round = 0; round < peer_runs; round++)); do
+  time_job srec "p1.bin p1.vmem" \
+    "xxd -r -p bytes.txt p1.bin && srec_cat p1.bin -binary -o p1.vmem -VMem 32"
+  time_job objcopy "p2.bin p2.v" \
+    "xxd -r -p bytes.txt p2.bin && objcopy -I binary -O verilog --verilog-data-width=4 p2.bin p2.v"
+  time_job split "s0.vmem s1.vmem s2.vmem s3.vmem" \
+    "for n in 0 1 2 3; do srec_cat img_0x100.vh -VMem -split 4 \$n 1 -o s\$n.vmem -VMem 8; done"
+done
+for name in srec objcopy split; do m[$name]=$(echo "${times[$name]}" | median); done
+rm -f p1.bin p1.vmem p2.bin p2.v s?.vmem
+
+echo "Timing 1000 runs of each tool on the examples ..."
+mkdir examples
+cp "$root"/examples/* examples/
+small_runs() {  # command...: seconds for 1000 runs
+  local start=$EPOCHREALTIME
+  for ((i = 0; i < 1000; i++)); do (cd examples && "$@" >/dev/null); done
+  local end=$EPOCHREALTIME
+  awk -v s="$start" -v e="$end" 'BEGIN { printf "%.3f", e - s }'
+}
+m[small_tolvane]=$(small_runs "$tolvane" -d32 rom.txt)
+m[small_marisk]=$(small_runs "$marisk" img_0x100.vh)
 
 peak_kib() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
-m_tolvane=$(peak_kib "$tolvane" -d32 bytes.txt)
-m_tolvane_small=$(peak_kib "$tolvane" -d32 small.txt)
-m_marisk=$(peak_kib "$marisk" img_0x100.vh)
-m_marisk_small=$(peak_kib "$marisk" small_0x100.vh)
+rm -f $banks4
+mem_tolvane=$(peak_kib "$tolvane" -d32 bytes.txt)
+mem_tolvane_small=$(peak_kib "$tolvane" -d32 small.txt)
+mem_marisk=$(peak_kib "$marisk" img_0x100.vh)
+mem_marisk_small=$(peak_kib "$marisk" small_0x100.vh)
+mem_marisk127=$(peak_kib "$marisk" -d1016 small_0x100.vh)
+mem_marisk127_tiny=$(peak_kib "$marisk" -d1016 tiny_0x100.vh)
+rm -f small_0x7f00_*.vh tiny_0x7f00_*.vh bytes.vh $banks4
 
-awk -v wc="$t_wc" -v tv="$t_tolvane" -v srec="$t_srec" -v objcopy="$t_objcopy" \
-  -v wc4="$t_wc4" -v mk="$t_marisk" -v sp="$t_split" \
-  -v mt="$m_tolvane" -v mts="$m_tolvane_small" -v mm="$m_marisk" -v mms="$m_marisk_small" '
-function verdict(ok) { return ok ? "met" : "MISSED" }
+if [ "$large" = 1 ]; then
+  echo "Timing the 1 GiB byte list and its image ($peer_runs runs each) ..."
+  for ((i = 0; i < 16; i++)); do cat bytes.txt; done >big.txt
+  for ((i = 0; i < 16; i++)); do cat bytes.bin; done >big.bin
+  "$tolvane" -d32 big.txt >/dev/null
+  mv big.vh big_0x100.vh
+  for ((round = 0; round < peer_runs; round++)); do
+    time_job big_tolvane big.vh "$tolvane -d32 big.txt"
+    time_job big_marisk4 "big_0x400_0.vh big_0x400_1.vh big_0x400_2.vh big_0x400_3.vh" \
+      "$marisk big_0x100.vh"
+  done
+  for name in big_tolvane big_marisk4; do m[$name]=$(echo "${times[$name]}" | median); done
+  check_image big.vh big.bin
+  check_banks big_0x100.vh big_0x400 4
+  big_bytes=$(stat -c %s big.txt)
+  big_image_bytes=$(stat -c %s big_0x100.vh)
+  rm -f big.vh big_0x400_*.vh
+  mem_big_tolvane=$(peak_kib "$tolvane" -d32 big.txt)
+  mem_big_marisk=$(peak_kib "$marisk" big_0x100.vh)
+  rm -f big.vh big_0x400_*.vh
+  mem_marisk127_full=$(peak_kib "$marisk" -d1016 img_0x100.vh)
+  rm -f img_0x7f00_*.vh big.txt big.bin big_0x100.vh
+fi
+
+awk -v large="$large" \
+  -v wc="${m[wc]}" -v cp="${m[cp]}" -v tv="${m[tolvane]}" -v tvo="${m[tolvane_over]}" \
+  -v wc4="${m[wc4]}" -v mk4="${m[marisk4]}" -v mk4o="${m[marisk4_over]}" -v mk32="${m[marisk32]}" \
+  -v w4="$bytes_written4" -v w32="$bytes_written32" \
+  -v srec="${m[srec]}" -v objcopy="${m[objcopy]}" -v spl="${m[split]}" \
+  -v st="${m[small_tolvane]}" -v sm="${m[small_marisk]}" \
+  -v in_bytes="$(stat -c %s bytes.txt)" -v img_bytes="$(stat -c %s img_0x100.vh)" \
+  -v btv="${m[big_tolvane]:-0}" -v bmk="${m[big_marisk4]:-0}" \
+  -v big_bytes="${big_bytes:-1}" -v big_img="${big_image_bytes:-1}" \
+  -v mt="$mem_tolvane" -v mts="$mem_tolvane_small" -v mm="$mem_marisk" -v mms="$mem_marisk_small" \
+  -v m127="$mem_marisk127" -v m127t="$mem_marisk127_tiny" \
+  -v mbt="${mem_big_tolvane:-0}" -v mbm="${mem_big_marisk:-0}" -v m127f="${mem_marisk127_full:-0}" '
+function row(job, s, ratio) { printf "%-46s %9.3f  %s\n", job, s, ratio }
 BEGIN {
-  printf "\n%-44s %10s  %s\n", "job", "median s", "ratio"
-  printf "%-44s %10.3f  %s\n", "wc -l on the byte list (floor)", wc, "1"
-  printf "%-44s %10.3f  %.1f x floor (target <= 8: %s)\n", "tolvane -d32 on the byte list", tv, tv / wc, verdict(tv / wc <= 8)
-  printf "%-44s %10.3f  tolvane %.1f x faster (target >= 10: %s)\n", "xxd -r -p + srec_cat -VMem 32", srec, srec / tv, verdict(srec / tv >= 10)
-  printf "%-44s %10.3f  tolvane %.1f x faster\n", "xxd -r -p + objcopy -O verilog", objcopy, objcopy / tv
-  printf "%-44s %10.3f  %s\n", "4 x wc -l on the image (floor)", wc4, "1"
-  printf "%-44s %10.3f  %.1f x floor (target <= 8: %s)\n", "marisk on the image (4 banks)", mk, mk / wc4, verdict(mk / wc4 <= 8)
-  printf "%-44s %10.3f  marisk %.1f x faster (target >= 15: %s)\n", "4 x srec_cat -split", sp, sp / mk, verdict(sp / mk >= 15)
-  printf "\n%-44s %10s %10s\n", "peak resident memory (MiB)", "full", "1/16"
-  printf "%-44s %10.1f %10.1f  (target < 8 and within 1: %s)\n", "tolvane", mt / 1024, mts / 1024, verdict(mt < 8192 && mt - mts < 1024 && mts - mt < 1024)
-  printf "%-44s %10.1f %10.1f  (target < 8 and within 1: %s)\n", "marisk", mm / 1024, mms / 1024, verdict(mm < 8192 && mm - mms < 1024 && mms - mm < 1024)
+  printf "\n%-46s %9s  %s\n", "job (64 MiB byte list, its 71 MiB image)", "median s", "ratio"
+  row("wc -l on the byte list (floor)", wc, "1")
+  row("cp of the byte list (floor)", cp, "1")
+  row("tolvane -d32 on the byte list", tv, sprintf("%.1f x wc -l, %.1f x cp", tv / wc, tv / cp))
+  row("  the same over its last output", tvo, sprintf("+%.3f s", tvo - tv))
+  row("xxd -r -p + srec_cat -VMem 32", srec, sprintf("tolvane %.1f x faster", srec / tv))
+  row("xxd -r -p + objcopy -O verilog", objcopy, sprintf("tolvane %.1f x faster", objcopy / tv))
+  row("4 x wc -l on the image (floor)", wc4, "1")
+  row("marisk, 4 byte banks, one pass", mk4, sprintf("%.1f x 4 wc -l", mk4 / wc4))
+  row("  the same over its last banks", mk4o, sprintf("+%.3f s", mk4o - mk4))
+  row("marisk -d256, 32 byte banks", mk32,
+      sprintf("%.2f x the 4-bank time per byte written", (mk32 / w32) / (mk4 / w4)))
+  row("4 x srec_cat -split", spl, sprintf("marisk %.1f x faster", spl / mk4))
+  row("1000 runs of tolvane -d32 on examples/", st, sprintf("%.2f ms a run", st))
+  row("1000 runs of marisk on examples/", sm, sprintf("%.2f ms a run", sm))
+  if (large == 1) {
+    printf "\n%-46s %9s  %s\n", "job (1 GiB byte list, its 1.1 GiB image)", "median s", "ratio"
+    row("tolvane -d32", btv, sprintf("%.2f x the 64 MiB time per input byte",
+        (btv / big_bytes) / (tv / in_bytes)))
+    row("marisk, 4 byte banks", bmk, sprintf("%.2f x the 64 MiB time per input byte",
+        (bmk / big_img) / (mk4 / img_bytes)))
+  }
+  printf "\n%-46s %9s %9s %9s\n", "peak resident memory (MiB)", "1/256", "1/16", "full"
+  printf "%-46s %9s %9.1f %9.1f\n", "tolvane", "", mts / 1024, mt / 1024
+  printf "%-46s %9s %9.1f %9.1f\n", "marisk, 4 banks", "", mms / 1024, mm / 1024
+  printf "%-46s %9.1f %9.1f %9s\n", "marisk -d1016, 127 banks", m127t / 1024, m127 / 1024,
+         large == 1 ? sprintf("%.1f", m127f / 1024) : ""
+  if (large == 1) {
+    printf "%-46s %9.1f\n", "tolvane on the 1 GiB byte list", mbt / 1024
+    printf "%-46s %9.1f\n", "marisk on its image, 4 banks", mbm / 1024
+  }
 }'
 echo
-echo "All outputs checked: the image holds the bytes, the banks put it back together."
+echo "All outputs checked: the images hold the bytes, the banks put them back together."

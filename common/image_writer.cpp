@@ -2,8 +2,8 @@
 
 namespace verilog_hex {
 
-void ImageWriter::write_long_word(const AddressField& address, std::string_view data) {
-  text_.append(address.text());
+void ImageWriter::write_long_word(std::string_view field, std::string_view data) {
+  text_.append(field);
   text_.append(data);
   text_.append("\r\n");
 }

@@ -25,17 +25,19 @@ class AddressField {
 
   explicit AddressField(std::uint32_t address)
       : size_(static_cast<std::size_t>(put(own_, address) - own_)) {}
-  // From a field as read: "@", at most eight hexadecimal digits of either case, TAB,
-  // with sixteen bytes readable from its start. A field already in the written form is
-  // copied from where it was read, which must outlive this; others are formed from
-  // their value.
-  static AddressField from_field(std::string_view field) {
+  // True when a field as read ("@", at most eight hexadecimal digits of either case,
+  // TAB, with sixteen bytes readable from its start) is already in the written form.
+  static bool in_written_form(std::string_view field) {
     const std::size_t digits = field.size() - 2;
-    const bool as_written = digits > 0 && (field[1] != '0' || digits == 1) &&
-                            (lower_case_hex_letters(field.data() + 1) & ((1u << digits) - 1)) == 0;
-    if (!as_written) {
+    return digits > 0 && (field[1] != '0' || digits == 1) &&
+           (lower_case_hex_letters(field.data() + 1) & ((1u << digits) - 1)) == 0;
+  }
+  // From a field as read, as above. A field already in the written form is copied from
+  // where it was read, which must outlive this; others are formed from their value.
+  static AddressField from_field(std::string_view field) {
+    if (!in_written_form(field)) {
       std::uint32_t address = 0;
-      for (const char c : field.substr(1, digits)) {
+      for (const char c : field.substr(1, field.size() - 2)) {
         address = address << 4 | static_cast<std::uint32_t>(hex_digit_value(c));
       }
       return AddressField(address);
@@ -81,10 +83,13 @@ class AddressField {
   std::size_t size_ = 0;
 };
 
-// A word as read: its address field and its data text.
+// A word as read: where its address field stands in the written form (sixteen bytes
+// readable from there) and its data text.
 struct WordText {
-  AddressField address;
-  std::string_view data;
+  const char* field;
+  const char* data;
+  std::uint32_t field_size;
+  std::uint32_t data_size;
 };
 
 // Writes a VerilogHex image: one word line a word, "@" address TAB data CR LF, and
@@ -100,17 +105,13 @@ class ImageWriter {
 
   [[gnu::always_inline]] void write_word(std::uint32_t address, std::string_view data) {
     const std::size_t size = AddressField::kMaxSize + data.size() + 2;
-    if (size > text_.capacity()) return write_long_word(AddressField(address), data);
+    if (size > text_.capacity()) return write_long_word(AddressField(address).text(), data);
     char* out = AddressField::put(text_.reserve(size), address);
     end_line(out, data);
   }
 
   [[gnu::always_inline]] void write_word(const AddressField& address, std::string_view data) {
-    const std::size_t size = address.text().size() + data.size() + 2;
-    if (size > text_.capacity()) return write_long_word(address, data);
-    char* out = text_.reserve(size);
-    TextWriter::copy_short(out, address.text());
-    end_line(out + address.text().size(), data);
+    write_field_word(address.text(), data);
   }
 
   // Words numbered from the address on, count of them, each of data_size digits that
@@ -165,8 +166,9 @@ class ImageWriter {
     const std::size_t line = 16 + 16 + 2;  // the most a line's moves store
     if (digits > 16 || text_.capacity() < 32 + line) {
       for (const WordText& word : words) {
-        write_word(word.address, word.data.size() > offset ? word.data.substr(offset, digits)
-                                                           : std::string_view());
+        const std::string_view data(word.data, word.data_size);
+        write_field_word({word.field, word.field_size},
+                         data.size() > offset ? data.substr(offset, digits) : std::string_view());
       }
       return;
     }
@@ -175,11 +177,11 @@ class ImageWriter {
       const std::size_t batch = words.size() < most ? words.size() : most;
       char* out = text_.reserve(batch * line + 32);
       for (const WordText& word : words.first(batch)) {
-        std::memcpy(out, word.address.text().data(), 16);
-        out += word.address.text().size();
-        if (word.data.size() > offset) {
-          const std::size_t rest = word.data.size() - offset;
-          std::memcpy(out, word.data.data() + offset, 16);
+        std::memcpy(out, word.field, 16);
+        out += word.field_size;
+        if (word.data_size > offset) {
+          const std::size_t rest = word.data_size - offset;
+          std::memcpy(out, word.data + offset, 16);
           out += rest < digits ? rest : digits;
         }
         std::memcpy(out, "\r\n", 2);
@@ -194,6 +196,13 @@ class ImageWriter {
   bool finish() { return text_.finish(); }
 
  private:
+  [[gnu::always_inline]] void write_field_word(std::string_view field, std::string_view data) {
+    const std::size_t size = field.size() + data.size() + 2;
+    if (size > text_.capacity()) return write_long_word(field, data);
+    char* out = text_.reserve(size);
+    TextWriter::copy_short(out, field);
+    end_line(out + field.size(), data);
+  }
   [[gnu::always_inline]] void end_line(char* out, std::string_view data) {
     TextWriter::copy_short(out, data);
     out += data.size();
@@ -202,7 +211,7 @@ class ImageWriter {
     text_.commit(out);
   }
   // A line longer than the buffer goes out in pieces.
-  void write_long_word(const AddressField& address, std::string_view data);
+  void write_long_word(std::string_view field, std::string_view data);
 
   TextWriter text_;
 };

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bank_naming.hpp"
@@ -37,15 +38,18 @@ const char* find_line_stop(const char* p, const char* end) {
 }
 
 // The common word lines at the start of the text, up to the first other line or until
-// there are as many as words holds room for; gives how many bytes those lines hold. A
-// common line is "@", at most eight hexadecimal digits, TAB, a data text without NUL
-// and LF, within a line's length; the general parse reads all others.
-std::size_t read_simple_word_lines(std::string_view text,
-                                   std::vector<verilog_hex::WordText>& words) {
+// words is full; gives how many lines and how many bytes they hold. A common line is
+// "@", at most eight hexadecimal digits, TAB, a data text without NUL and LF, within a
+// line's length; the general parse reads all others. An address field not in the
+// written form is formed in formed, which has room for every line.
+std::pair<std::size_t, std::size_t> read_simple_word_lines(
+    std::string_view text, std::span<verilog_hex::WordText> words,
+    std::span<verilog_hex::AddressField> formed) {
   const char* next = text.data();
   const char* const end = next + text.size();
-  words.clear();
-  while (words.size() < words.capacity()) {
+  std::size_t count = 0;
+  std::size_t formed_count = 0;
+  while (count < words.size()) {
     const char* const line = next;
     const char* const limit =
         line + std::min<std::size_t>(end - line, verilog_hex::TextReader::kMaxLine);
@@ -57,11 +61,23 @@ std::size_t read_simple_word_lines(std::string_view text,
     const char* const data = p + 1;
     const char* const stop = find_line_stop(data, limit);
     if (stop == data || stop == limit || *stop != '\n') break;
-    words.push_back({verilog_hex::AddressField::from_field({line, field_size}),
-                     {data, static_cast<std::size_t>(stop - data)}});
+    // Stored member by member, straight into place.
+    verilog_hex::WordText& word = words[count++];
+    const std::string_view field(line, field_size);
+    if (verilog_hex::AddressField::in_written_form(field)) {
+      word.field = line;
+      word.field_size = static_cast<std::uint32_t>(field_size);
+    } else {
+      verilog_hex::AddressField& address = formed[formed_count++];
+      address = verilog_hex::AddressField::from_field(field);
+      word.field = address.text().data();
+      word.field_size = static_cast<std::uint32_t>(address.text().size());
+    }
+    word.data = data;
+    word.data_size = static_cast<std::uint32_t>(stop - data);
     next = stop + 1;
   }
-  return static_cast<std::size_t>(next - text.data());
+  return {count, static_cast<std::size_t>(next - text.data())};
 }
 
 }  // namespace
@@ -70,12 +86,14 @@ bool split_words(verilog_hex::TextReader& input, std::span<verilog_hex::ImageWri
                  std::int32_t digits) {
   // The common lines go straight from the buffer, a block at a time: each bank takes
   // its slices of the whole block in one go.
-  std::vector<verilog_hex::WordText> words;
-  words.reserve(1024);
+  constexpr std::size_t kBlock = 1024;
+  std::vector<verilog_hex::WordText> words(kBlock);
+  std::vector<verilog_hex::AddressField> formed(kBlock, verilog_hex::AddressField(0));
   while (!input.at_end()) {
-    const std::size_t taken = read_simple_word_lines(input.buffered(), words);
+    const auto [count, taken] = read_simple_word_lines(input.buffered(), words, formed);
     for (std::size_t slice = 0; slice < banks.size(); ++slice) {
-      banks[slice]->write_slices(words, slice * static_cast<std::size_t>(digits),
+      banks[slice]->write_slices(std::span(words).first(count),
+                                 slice * static_cast<std::size_t>(digits),
                                  static_cast<std::size_t>(digits));
     }
     input.consume(taken);
@@ -103,9 +121,9 @@ SplitStatus write_banks(verilog_hex::TextReader& input, verilog_hex::FileSystem&
   // Declared after the batch, so that they are closed before it removes what is left.
   std::vector<std::unique_ptr<verilog_hex::ImageWriter>> writers;
   std::vector<verilog_hex::ImageWriter*> banks;
-  // One buffer a bank and a few on their way to the disk, all within one budget.
-  constexpr std::size_t kBuffersWritten = 2;
-  const std::size_t buffers = static_cast<std::size_t>(bank_count) + kBuffersWritten;
+  // Two buffers a bank, one filling and one on its way to the disk, all within one
+  // budget: the banks fill at the same pace, so they hand their buffers over together.
+  const std::size_t buffers = 2 * static_cast<std::size_t>(bank_count);
   const auto pool = std::make_shared<verilog_hex::BufferPool>(
       std::min(verilog_hex::TextWriter::kDefaultCapacity, kOutputBudget / buffers), buffers);
   for (std::int32_t slice = 0; slice < bank_count; ++slice) {
