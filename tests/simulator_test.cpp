@@ -21,6 +21,10 @@ namespace fs = std::filesystem;
 
 enum class Kind { icarus, verilator };
 
+void PrintTo(Kind kind, std::ostream* os) {
+  *os << (kind == Kind::icarus ? "Icarus" : "Verilator");
+}
+
 class Simulator : public testing::TestWithParam<Kind> {
  protected:
   // The compiled testbenches live for the whole suite, one per simulator and width.
