@@ -1,5 +1,10 @@
 #include "background_writer.hpp"
 
+#ifndef _WIN32
+#include <pthread.h>
+#include <signal.h>
+#endif
+
 #include <deque>
 #include <system_error>
 #include <thread>
@@ -57,11 +62,22 @@ class WriterThread {
   // Queues the job; false when no thread can be had.
   bool queue(Job& job) {
     if (!thread_.joinable()) {
+#ifndef _WIN32
+      // The thread takes no signals, so that an interrupt always reaches the run's own
+      // thread, which holds it off while it renames the outputs.
+      sigset_t all;
+      sigset_t old;
+      sigfillset(&all);
+      pthread_sigmask(SIG_BLOCK, &all, &old);
+#endif
       try {
         thread_ = std::thread(&WriterThread::run, this);
       } catch (const std::system_error&) {
-        return false;
       }
+#ifndef _WIN32
+      pthread_sigmask(SIG_SETMASK, &old, nullptr);
+#endif
+      if (!thread_.joinable()) return false;
     }
     ++job.output->pending_;
     jobs_.push_back(std::move(job));
