@@ -25,6 +25,9 @@ constexpr std::array<std::int8_t, 256> make_hex_digit_values() {
 }
 }  // namespace detail
 
+// The digits as they are written, by value.
+inline constexpr char kUpperHexDigits[] = "0123456789ABCDEF";
+
 // The value of a hexadecimal digit of either case, by byte; -1 for every other byte.
 inline constexpr std::array<std::int8_t, 256> kHexDigitValue = detail::make_hex_digit_values();
 

@@ -145,7 +145,7 @@ class ImageWriter {
         }
         std::memcpy(out, &head, 8);
         out += head_size;
-        out[0] = "0123456789ABCDEF"[address & 0xF];
+        out[0] = kUpperHexDigits[address & 0xF];
         out[1] = '\t';
         put_data(out + 2);
         out += 2 + data_size;

@@ -9,7 +9,6 @@
 namespace converter {
 namespace {
 
-constexpr char kUpperHex[] = "0123456789ABCDEF";
 constexpr unsigned kMaxBytesPerWord = 32;
 
 // Where byte k of a word goes in its data text, in digits.
@@ -139,8 +138,8 @@ ConvertStatus convert_bytes(verilog_hex::TextReader& input, verilog_hex::ImageWr
       const auto line = k == 0 ? first : input.read_line();
       const std::uint8_t value = line ? parse_byte_line(*line) : 0;
       char* out = digits.data() + digit_offset(k, bytes_per_word, big_endian);
-      out[0] = kUpperHex[value >> 4];
-      out[1] = kUpperHex[value & 0xF];
+      out[0] = verilog_hex::kUpperHexDigits[value >> 4];
+      out[1] = verilog_hex::kUpperHexDigits[value & 0xF];
     }
     if (input.failed()) return ConvertStatus::read_failed;
     output.write_word(address, word);
