@@ -11,16 +11,10 @@ namespace verilog_hex {
 std::vector<std::string> program_arguments(int argc, char** argv) {
 #ifdef _WIN32
   int count = 0;
-  if (wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
+  if (wchar_t** wide_args = CommandLineToArgvW(GetCommandLineW(), &count)) {
     std::vector<std::string> args;
-    for (int i = 1; i < count; ++i) {
-      const int length = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-      std::string arg(static_cast<std::size_t>(length > 0 ? length : 1), '\0');
-      WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, arg.data(), length, nullptr, nullptr);
-      arg.pop_back();  // the terminating NUL
-      args.push_back(std::move(arg));
-    }
-    LocalFree(wide);
+    for (int i = 1; i < count; ++i) args.push_back(narrow(wide_args[i]));
+    LocalFree(wide_args);
     return args;
   }
 #endif

@@ -1,13 +1,10 @@
 #include "background_writer.hpp"
 
-#ifndef _WIN32
-#include <pthread.h>
-#include <signal.h>
-#endif
-
 #include <deque>
 #include <system_error>
 #include <thread>
+
+#include "interrupts.hpp"
 
 namespace verilog_hex {
 
@@ -62,21 +59,14 @@ class WriterThread {
   // Queues the job; false when no thread can be had.
   bool queue(Job& job) {
     if (!thread_.joinable()) {
-#ifndef _WIN32
-      // The thread takes no signals, so that an interrupt always reaches the run's own
-      // thread, which holds it off while it renames the outputs.
-      sigset_t all;
-      sigset_t old;
-      sigfillset(&all);
-      pthread_sigmask(SIG_BLOCK, &all, &old);
-#endif
+      // Started while interrupts are held, the thread never takes one: they reach the
+      // run's own thread, which holds them off while it renames the outputs. Fault
+      // signals still reach it.
+      const HeldInterrupts held;
       try {
         thread_ = std::thread(&WriterThread::run, this);
       } catch (const std::system_error&) {
       }
-#ifndef _WIN32
-      pthread_sigmask(SIG_SETMASK, &old, nullptr);
-#endif
       if (!thread_.joinable()) return false;
     }
     ++job.output->pending_;

@@ -36,12 +36,10 @@ class StandardStreams final : public Console {
     const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
     DWORD mode = 0;
     if (!text.empty() && GetConsoleMode(handle, &mode)) {
-      const int size = static_cast<int>(text.size());
-      const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-      std::wstring wide(static_cast<std::size_t>(length), L'\0');
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
+      const std::wstring wide_text = wide(text);
       DWORD written = 0;
-      WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+      WriteConsoleW(handle, wide_text.data(), static_cast<DWORD>(wide_text.size()), &written,
+                    nullptr);
       return;
     }
 #endif

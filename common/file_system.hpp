@@ -23,21 +23,35 @@ class OutputFile {
  public:
   virtual ~OutputFile() = default;
   virtual bool write(std::string_view bytes) = 0;
-  // Releases the file; false when it could not be closed cleanly. Called once.
+  // Releases the file; false when it could not be closed cleanly, or when a new file
+  // could not be given its final permissions. Called once.
   virtual bool close() = 0;
 };
-
-// Reads the bytes, which must outlive the file.
-std::unique_ptr<InputFile> memory_input(std::string_view bytes);
-// Appends to the string, which must outlive the file.
-std::unique_ptr<OutputFile> memory_output(std::string& target);
 
 enum class FileKind { missing, regular, directory, other };
 
 struct FileStatus {
   FileKind kind = FileKind::missing;
-  std::uint32_t permissions = 0;  // of a regular file
-  bool writable = false;
+  bool writable = false;  // of a regular file
+};
+
+// What an attempt to make a file under a new name came to.
+enum class NameResult {
+  done,
+  taken,   // a file of that name exists: another name may do
+  failed,  // no other name would do better
+};
+
+struct NewFile {
+  std::unique_ptr<OutputFile> file;  // nothing when it could not be made
+  NameResult result = NameResult::failed;
+};
+
+// A lock that other runs wait for; released when destroyed, or by the system when the
+// run dies.
+class FolderLock {
+ public:
+  virtual ~FolderLock() = default;
 };
 
 // Everything the tools do with files, so that tests can put an in-memory file system
@@ -50,28 +64,33 @@ class FileSystem {
   virtual std::unique_ptr<InputFile> open_input(const std::string& name) = 0;
   // Follows links.
   virtual FileStatus status(const std::string& name) = 0;
-  // The name of the file that a chain of links ends at; the name itself when it is no link.
-  virtual std::string resolve_links(const std::string& name) = 0;
+  // The name of the file that a chain of links ends at; the name itself when it is no
+  // link. Nothing for a loop, a chain longer than the system follows, or a link that
+  // the system would not follow for this user to write to.
+  virtual std::optional<std::string> resolve_links(const std::string& name) = 0;
   // True when both names exist and name the same file.
   virtual bool same_file(const std::string& a, const std::string& b) = 0;
 
-  // Creates a file that must not exist yet, with the given permission bits or, without
-  // them, the default ones for a new file. Until it is renamed or removed, the real file
-  // system removes it when the run is interrupted.
-  virtual std::unique_ptr<OutputFile> create_new(const std::string& name,
-                                                 std::optional<std::uint32_t> permissions) = 0;
-  // Opens an existing file for writing and cuts it to length zero.
+  // Creates a file that must not exist yet, readable and writable by its owner only.
+  // Its close() gives it the permission bits, group and access ACL of the file named
+  // like or, without one, those of a new file. Until it is renamed or removed, an
+  // interrupt removes it.
+  virtual NewFile create_new(const std::string& name, const std::optional<std::string>& like) = 0;
+  // Opens an existing device or FIFO for writing.
   virtual std::unique_ptr<OutputFile> open_existing(const std::string& name) = 0;
-  // Gives an existing file a second name.
-  virtual bool link(const std::string& existing, const std::string& name) = 0;
+  // Gives an existing file a second name; failed where the file system has no hard links.
+  virtual NameResult link(const std::string& existing, const std::string& name) = 0;
+  // Moves a file to a name that must not exist yet.
+  virtual NameResult move_to_new_name(const std::string& from, const std::string& to) = 0;
   // Moves a file to a name, replacing a file of that name.
   virtual bool rename(const std::string& from, const std::string& to) = 0;
   virtual bool remove(const std::string& name) = 0;
 
-  // Text that no other run going on at the same time gets.
-  virtual std::string run_tag() = 0;
-  // While deferred, an interrupt waits until the files are in a state it may leave.
-  virtual void defer_interrupts(bool deferred) = 0;
+  // Waits until no other run holds the folder's lock and takes it; nothing when it
+  // cannot be taken.
+  virtual std::unique_ptr<FolderLock> lock_folder(const std::string& folder) = 0;
+  // Letters and digits that nobody can guess, different at every call.
+  virtual std::string unique_text() = 0;
 };
 
 // The platform's own file system.

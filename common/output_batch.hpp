@@ -8,14 +8,14 @@
 
 namespace verilog_hex {
 
-// Output files that appear whole or not at all. Each is written under a temporary name
-// next to the file it replaces, and all are given their names by commit(), after every
-// one was written and closed. Until then a file of that name keeps its old content, and
-// a batch that is not committed removes its temporary files.
+// Output files that appear whole or not at all. Each is written under a hidden temporary
+// name next to the file it replaces, and all are given their names by commit(), after
+// every one was written and closed. Until then a file of that name keeps its old content,
+// and a batch that is not committed removes its temporary files.
 //
-// A name that is a link replaces the file it points to. A name that exists and is no
-// regular file (a device, a FIFO) is written directly, and so is an existing writable
-// file next to which no temporary file can be made.
+// A regular file is never written in place: where no temporary file can be made next to
+// it, open() refuses. A name that is a link replaces the file it points to. A device or a
+// FIFO is written directly.
 class OutputBatch {
  public:
   explicit OutputBatch(FileSystem& files) : files_(files) {}
@@ -24,28 +24,33 @@ class OutputBatch {
   ~OutputBatch() { discard(); }
 
   // The file to write the output of that name to; nothing when it cannot be written
-  // (a directory in the way, no permission). It must be closed before commit().
+  // (a directory in the way, no permission, a link not to be followed, a file that
+  // another output of the batch names already). It must be closed before commit().
   std::unique_ptr<OutputFile> open(const std::string& name);
 
-  // Gives every output its name. On a failure the outputs renamed so far get their old
-  // content back, every temporary file is removed, and the result is false.
+  // Gives every output its name, under the lock of each folder, so that runs writing to
+  // the same names take turns. On any failure every old file is put back under its name,
+  // new ones are removed with every temporary file, and the result is false.
   bool commit();
   // Removes the temporary files.
   void discard();
 
  private:
   struct Output {
-    std::string target;     // the file replaced, links followed
-    std::string temporary;  // empty when written directly
-    bool existed = false;
+    std::string target;        // the file replaced, links followed
+    std::string temporary;     // empty when written directly
+    std::string backup;        // the old file's second name while the batch is committed
+    bool existed = false;      // when the commit began
+    bool moved_aside = false;  // the backup is the old file's only name
+    bool renamed = false;
   };
 
-  std::string temporary_name(const std::string& target);
-  void roll_back(std::size_t renamed, const std::vector<std::string>& backups);
+  std::string hidden_name(const std::string& target, std::string_view suffix);
+  bool make_backup(Output& output);
+  void roll_back();
 
   FileSystem& files_;
   std::vector<Output> outputs_;
-  unsigned names_made_ = 0;
 };
 
 }  // namespace verilog_hex

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <new>
 #include <optional>
 #include <string>
 
@@ -11,6 +12,18 @@ namespace verilog_hex {
 
 // The status of every run that ends on an error.
 inline constexpr int kFailureStatus = 2;
+
+// Runs a tool's steps. Where memory runs out, what they made is removed as they unwind,
+// and the run ends with a message instead of an abort.
+template <typename Steps>
+int reporting_memory_failures(Console& console, Steps&& steps) {
+  try {
+    return steps();
+  } catch (const std::bad_alloc&) {
+    console.out("ERR: Not enough memory.\n");
+    return kFailureStatus;
+  }
+}
 
 // Opens the input file as text. A file that cannot be opened, or UTF-16 text, is
 // reported on the console and gives nothing.

@@ -1,51 +1,20 @@
-// The file system of Windows. Names are UTF-8 inside the tools and UTF-16 at the system
-// calls, so that any name the file system holds can be used.
+// The file system of Windows.
 
-#include <mutex>
+#define _CRT_RAND_S  // rand_s
+#include <stdlib.h>
+
+#include <cwctype>
 #include <string>
-#include <vector>
 
+#include "file_name.hpp"
 #include "file_system.hpp"
+#include "interrupts.hpp"
 #include "windows_api.hpp"
 
 namespace verilog_hex {
 namespace {
 
-std::wstring wide(const std::string& name) {
-  if (name.empty()) return {};
-  const int length =
-      MultiByteToWideChar(CP_UTF8, 0, name.data(), static_cast<int>(name.size()), nullptr, 0);
-  std::wstring text(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, name.data(), static_cast<int>(name.size()), text.data(), length);
-  return text;
-}
-
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-// The files made by create_new() and not yet renamed or removed. The console control
-// handler runs on a thread of its own and takes the lock, which a commit holds while it
-// renames, so that an interrupt waits until the outputs are in a state it may leave.
-std::recursive_mutex pending_lock;
-std::vector<std::wstring> pending_files;
-
-BOOL WINAPI remove_pending_files(DWORD) {
-  std::lock_guard lock(pending_lock);
-  for (const std::wstring& name : pending_files) DeleteFileW(name.c_str());
-  pending_files.clear();
-  return FALSE;  // the default handler then ends the run as it always would
-}
-
-void track(const std::wstring& name) {
-  static const bool caught = SetConsoleCtrlHandler(remove_pending_files, TRUE) != 0;
-  (void)caught;
-  std::lock_guard lock(pending_lock);
-  pending_files.push_back(name);
-}
-
-void untrack(const std::wstring& name) {
-  std::lock_guard lock(pending_lock);
-  std::erase(pending_files, name);
-}
 
 class WindowsInput final : public InputFile {
  public:
@@ -89,6 +58,27 @@ class WindowsOutput final : public OutputFile {
   HANDLE handle_;
 };
 
+class WindowsFolderLock final : public FolderLock {
+ public:
+  explicit WindowsFolderLock(HANDLE mutex) : mutex_(mutex) {}
+  ~WindowsFolderLock() override {
+    ReleaseMutex(mutex_);
+    CloseHandle(mutex_);
+  }
+  WindowsFolderLock(const WindowsFolderLock&) = delete;
+  WindowsFolderLock& operator=(const WindowsFolderLock&) = delete;
+
+ private:
+  HANDLE mutex_;
+};
+
+NameResult name_result(bool done) {
+  if (done) return NameResult::done;
+  const DWORD error = GetLastError();
+  return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? NameResult::taken
+                                                                     : NameResult::failed;
+}
+
 // A handle that only looks at the file, directories included.
 HANDLE look_at(const std::string& name) {
   return CreateFileW(wide(name).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
@@ -122,8 +112,34 @@ class WindowsFileSystem final : public FileSystem {
     return status;
   }
 
-  // A link is replaced as a file; links are rare on Windows.
-  std::string resolve_links(const std::string& name) override { return name; }
+  // The final path of a reparse point (a symbolic link or a junction), as the system
+  // follows it; loops and chains the system refuses give nothing.
+  std::optional<std::string> resolve_links(const std::string& name) override {
+    const std::wstring wide_name = wide(name);
+    const DWORD attributes = GetFileAttributesW(wide_name.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      return name;
+    }
+    const HANDLE handle = CreateFileW(wide_name.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      // A link to a file not made yet is followed when the file is made.
+      return GetLastError() == ERROR_FILE_NOT_FOUND ? std::optional<std::string>(name)
+                                                    : std::nullopt;
+    }
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD length = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
+                                             FILE_NAME_NORMALIZED);
+    if (length >= path.size()) {
+      path.resize(length + 1);
+      length = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
+                                         FILE_NAME_NORMALIZED);
+    }
+    CloseHandle(handle);
+    if (length == 0 || length >= path.size()) return std::nullopt;
+    path.resize(length);
+    return narrow(path);
+  }
 
   bool same_file(const std::string& a, const std::string& b) override {
     const HANDLE first = look_at(a);
@@ -140,55 +156,90 @@ class WindowsFileSystem final : public FileSystem {
     return same;
   }
 
-  std::unique_ptr<OutputFile> create_new(const std::string& name,
-                                         std::optional<std::uint32_t>) override {
-    const std::wstring wide_name = wide(name);
-    track(wide_name);
-    // Shared for deletion, so that an interrupt can remove it while it is open.
-    const HANDLE handle =
-        CreateFileW(wide_name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Shared for deletion only, so that an interrupt can remove it while it is open and
+  // nobody else reads it while it is written. The folder's inherited permissions apply,
+  // as to any new file there.
+  NewFile create_new(const std::string& name, const std::optional<std::string>&) override {
+    const HeldInterrupts held;
+    if (!held || !remove_when_interrupted(name)) return {};
+    const HANDLE handle = CreateFileW(wide(name).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-      untrack(wide_name);
-      return nullptr;
+      const NameResult result = name_result(false);
+      keep_when_interrupted(name);
+      return {.file = nullptr, .result = result};
     }
-    return std::make_unique<WindowsOutput>(handle);
+    return {.file = std::make_unique<WindowsOutput>(handle), .result = NameResult::done};
   }
 
   std::unique_ptr<OutputFile> open_existing(const std::string& name) override {
     const HANDLE handle = CreateFileW(wide(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
-    if (GetFileType(handle) == FILE_TYPE_DISK) SetEndOfFile(handle);
+    if (GetFileType(handle) == FILE_TYPE_DISK) {  // never a regular file in place
+      CloseHandle(handle);
+      return nullptr;
+    }
     return std::make_unique<WindowsOutput>(handle);
   }
 
-  bool link(const std::string& existing, const std::string& name) override {
-    return CreateHardLinkW(wide(name).c_str(), wide(existing).c_str(), nullptr) != 0;
+  NameResult link(const std::string& existing, const std::string& name) override {
+    return name_result(CreateHardLinkW(wide(name).c_str(), wide(existing).c_str(), nullptr) != 0);
+  }
+
+  NameResult move_to_new_name(const std::string& from, const std::string& to) override {
+    return name_result(MoveFileExW(wide(from).c_str(), wide(to).c_str(), 0) != 0);
   }
 
   bool rename(const std::string& from, const std::string& to) override {
-    const std::wstring wide_from = wide(from);
-    if (!MoveFileExW(wide_from.c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
-    untrack(wide_from);
+    if (!MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
+    keep_when_interrupted(from);
     return true;
   }
 
   bool remove(const std::string& name) override {
-    const std::wstring wide_name = wide(name);
-    const bool removed = DeleteFileW(wide_name.c_str()) != 0;
-    untrack(wide_name);
+    const bool removed = DeleteFileW(wide(name).c_str()) != 0;
+    keep_when_interrupted(name);
     return removed;
   }
 
-  std::string run_tag() override { return std::to_string(GetCurrentProcessId()); }
-
-  void defer_interrupts(bool deferred) override {
-    if (deferred) {
-      pending_lock.lock();
-    } else {
-      pending_lock.unlock();
+  // A named mutex for the folder's full path, which the system releases when the run
+  // ends; session-wide where a global one may not be made.
+  std::unique_ptr<FolderLock> lock_folder(const std::string& folder) override {
+    std::wstring path(MAX_PATH, L'\0');
+    const std::wstring wide_folder = wide(folder);
+    DWORD length = GetFullPathNameW(wide_folder.c_str(), static_cast<DWORD>(path.size()),
+                                    path.data(), nullptr);
+    if (length >= path.size()) {
+      path.resize(length + 1);
+      length = GetFullPathNameW(wide_folder.c_str(), static_cast<DWORD>(path.size()), path.data(),
+                                nullptr);
     }
+    if (length == 0 || length >= path.size()) return nullptr;
+    path.resize(length);
+    std::wstring key;
+    for (const wchar_t c : path) key += c == L'\\' ? L'/' : static_cast<wchar_t>(towlower(c));
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, (L"Global\\verilog_hex_commit:" + key).c_str());
+    if (mutex == nullptr)
+      mutex = CreateMutexW(nullptr, FALSE, (L"Local\\verilog_hex_commit:" + key).c_str());
+    if (mutex == nullptr) return nullptr;
+    const DWORD waited = WaitForSingleObject(mutex, INFINITE);
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+      CloseHandle(mutex);
+      return nullptr;
+    }
+    return std::make_unique<WindowsFolderLock>(mutex);
+  }
+
+  std::string unique_text() override {
+    constexpr std::string_view kCharacters = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::string text;
+    for (int i = 0; i < 8; ++i) {
+      unsigned int random = 0;
+      if (rand_s(&random) != 0) random = GetTickCount() * 2654435761u + static_cast<unsigned>(i);
+      text += kCharacters[random % kCharacters.size()];
+    }
+    return text;
   }
 };
 

@@ -66,10 +66,8 @@ constexpr verilog_hex::CommandLine<Settings> kCommandLine = {
     "\ninput files check\n",
 };
 
-}  // namespace
-
-int run(std::span<const std::string_view> args, verilog_hex::Console& console,
-        verilog_hex::FileSystem& files) {
+int convert(std::span<const std::string_view> args, verilog_hex::Console& console,
+            verilog_hex::FileSystem& files) {
   auto [settings, input_name, status] = verilog_hex::scan_arguments(args, kCommandLine, console);
   if (status) return *status;
 
@@ -108,6 +106,14 @@ int run(std::span<const std::string_view> args, verilog_hex::Console& console,
   console.out("done\n");
   console.out("\nprocessing complete!\n");
   return 0;
+}
+
+}  // namespace
+
+int run(std::span<const std::string_view> args, verilog_hex::Console& console,
+        verilog_hex::FileSystem& files) {
+  return verilog_hex::reporting_memory_failures(console,
+                                                [&] { return convert(args, console, files); });
 }
 
 }  // namespace converter

@@ -64,10 +64,8 @@ constexpr verilog_hex::CommandLine<Settings> kCommandLine = {
 // A bank's slice index is a signed 8-bit number.
 constexpr std::int32_t kMaxBanks = 127;
 
-}  // namespace
-
-int run(std::span<const std::string_view> args, verilog_hex::Console& console,
-        verilog_hex::FileSystem& files) {
+int split(std::span<const std::string_view> args, verilog_hex::Console& console,
+          verilog_hex::FileSystem& files) {
   auto [settings, input_name, status] = verilog_hex::scan_arguments(args, kCommandLine, console);
   if (status) return *status;
 
@@ -108,6 +106,14 @@ int run(std::span<const std::string_view> args, verilog_hex::Console& console,
   }
   console.out("done\n");
   return 0;
+}
+
+}  // namespace
+
+int run(std::span<const std::string_view> args, verilog_hex::Console& console,
+        verilog_hex::FileSystem& files) {
+  return verilog_hex::reporting_memory_failures(console,
+                                                [&] { return split(args, console, files); });
 }
 
 }  // namespace splitter

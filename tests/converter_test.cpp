@@ -5,6 +5,7 @@
 
 #include "byte_conversion.hpp"
 #include "general_rules_image.hpp"
+#include "memory_streams.hpp"
 #include "output_name.hpp"
 #include "verilog_hex.hpp"
 
@@ -51,8 +52,8 @@ TEST_P(Conversion, WritesOneWordLinePerWord) {
   const ConvertCase& c = GetParam();
   for (const std::size_t capacity : {std::size_t{0}, verilog_hex::TextReader::kDefaultCapacity}) {
     std::string out;
-    verilog_hex::TextReader input(verilog_hex::memory_input(c.input), capacity);
-    verilog_hex::ImageWriter output(verilog_hex::memory_output(out), capacity);
+    verilog_hex::TextReader input(test::memory_input(c.input), capacity);
+    verilog_hex::ImageWriter output(test::memory_output(out), capacity);
     EXPECT_EQ(converter::convert_bytes(input, output, c.data_width, c.big_endian),
               converter::ConvertStatus::ok);
     ASSERT_TRUE(output.finish());
@@ -107,8 +108,8 @@ TEST(Conversion, AddressesCountWordsInUpperCaseHex) {
     expected += line;
   }
   std::string out;
-  verilog_hex::TextReader reader(verilog_hex::memory_input(input));
-  verilog_hex::ImageWriter writer(verilog_hex::memory_output(out));
+  verilog_hex::TextReader reader(test::memory_input(input));
+  verilog_hex::ImageWriter writer(test::memory_output(out));
   ASSERT_EQ(converter::convert_bytes(reader, writer, 16, false), converter::ConvertStatus::ok);
   ASSERT_TRUE(writer.finish());
   EXPECT_EQ(out, expected);
@@ -135,8 +136,8 @@ TEST(Conversion, AnOddLineAnywhereInARunIsReadByTheGeneralRules) {
       for (const unsigned bytes_per_word : {1u, 2u, 4u, 5u}) {
         for (const bool big_endian : {true, false}) {
           std::string out;
-          verilog_hex::TextReader reader(verilog_hex::memory_input(input));
-          verilog_hex::ImageWriter writer(verilog_hex::memory_output(out));
+          verilog_hex::TextReader reader(test::memory_input(input));
+          verilog_hex::ImageWriter writer(test::memory_output(out));
           ASSERT_EQ(converter::convert_bytes(
                         reader, writer, static_cast<std::uint8_t>(8 * bytes_per_word), big_endian),
                     converter::ConvertStatus::ok);

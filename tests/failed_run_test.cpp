@@ -28,6 +28,8 @@ const std::string kTolvaneDone =
     kTolvaneOpened + "done\n\ninput files processing\ndone\n\nprocessing complete!\n";
 const std::string kTolvaneFailed =
     kTolvaneOpened + "done\n\ninput files processing\nFile I/O error.\n";
+const std::string kTolvaneRefused = kTolvaneOpened + "File I/O error.\n";
+const std::string kAcl = "user:1000:rw-,mask::rw-";
 const std::string kMariskBanner =
     "\nmarisk utility.\nversion 1.0 (31.03.08) \n\n\ninput files check\t-\t";
 const std::string kMariskOpened =
@@ -43,6 +45,11 @@ const std::string kUtf16Be(
     10);
 const std::string kMariskDone = kMariskOpened + "done\n";
 const std::string kMariskFailed = kMariskOpened + "File I/O error.\n";
+const std::string kMariskHalvesOpened =
+    "\nmarisk utility.\nversion 1.0 (31.03.08) \n\nsplit_width[1]: 16\n\ninput files check\t-\t"
+    "done\n\nform file name\t\t-\tdone\n\ndata processing\t\t-\t";
+const std::string kMariskHalvesDone = kMariskHalvesOpened + "done\n";
+const std::string kMariskHalvesFailed = kMariskHalvesOpened + "File I/O error.\n";
 
 const Files kBanks = {{"img_0x400_3.vh", {"@0\t00\r\n@1\tDE\r\n@2\tCA\r\n", 0644}},
                       {"img_0x400_2.vh", {"@0\t11\r\n@1\tAD\r\n@2\tFE\r\n", 0644}},
@@ -59,73 +66,121 @@ struct RunCase {
   Run run;
   std::vector<std::string_view> args;
   Files before;
-  std::string done;    // what a whole run prints
-  Files after;         // and leaves
-  std::string failed;  // what a run that fails after opening its outputs prints
+  std::string done;     // what a whole run prints
+  Files after;          // and leaves
+  std::string failed;   // what a run that fails after opening its outputs prints
+  std::string refused;  // and one that cannot open them
   friend void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class FailedRun : public testing::TestWithParam<RunCase> {};
 
+// The file systems a commit must work on: with and without hard links (exFAT), and
+// with stale files planted at the first temporary and the first backup name.
+struct FileSystemMode {
+  const char* name;
+  bool hard_links;
+  bool stale_names;
+};
+constexpr FileSystemMode kModes[] = {{"hard links", true, false},
+                                     {"no hard links", false, false},
+                                     {"hard links and stale names", true, true},
+                                     {"no hard links and stale names", false, true}};
+
 TEST_P(FailedRun, LeavesEveryFileAsItWas) {
   const RunCase& c = GetParam();
-  test::MemoryFileSystem clean;
-  clean.files = c.before;
-  test::MemoryConsole console;
-  ASSERT_EQ(c.run(c.args, console, clean), 0);
-  EXPECT_EQ(console.out_text, c.done);
-  EXPECT_EQ(clean.files, c.after);
+  for (const FileSystemMode& mode : kModes) {
+    SCOPED_TRACE(mode.name);
+    const auto prepared = [&] {
+      auto files = std::make_unique<test::MemoryFileSystem>();
+      files->files = c.before;
+      files->hard_links = mode.hard_links;
+      files->stale_names = mode.stale_names;
+      return files;
+    };
+    const auto clean = prepared();
+    test::MemoryConsole console;
+    ASSERT_EQ(c.run(c.args, console, *clean), 0);
+    EXPECT_EQ(console.out_text, c.done);
+    EXPECT_EQ(clean->files, with(c.after, clean->planted));
+    EXPECT_FALSE(clean->exposed);  // written while readable by its owner only
 
-  for (const test::Step step : test::kSteps) {
-    for (int k = 1; k <= clean.count(step); ++k) {
-      SCOPED_TRACE(testing::Message() << test::step_name(step) << " " << k << " fails");
-      test::MemoryFileSystem files;
-      files.files = c.before;
-      files.fail(step, k);
-      test::MemoryConsole failing;
-      EXPECT_EQ(c.run(c.args, failing, files), 2);
-      EXPECT_EQ(failing.out_text, c.failed);
-      EXPECT_EQ(failing.err_text, "");
-      EXPECT_EQ(files.files, c.before);  // old outputs byte for byte, no temporary file
+    for (const test::Step step : test::kSteps) {
+      for (int k = 1; k <= clean->count(step); ++k) {
+        SCOPED_TRACE(testing::Message() << test::step_name(step) << " " << k << " fails");
+        const auto files = prepared();
+        files->fail(step, k);
+        test::MemoryConsole failing;
+        const int status = c.run(c.args, failing, *files);
+        EXPECT_EQ(failing.err_text, "");
+        if (step == test::Step::link) {
+          // Where no hard link can be made, the old file is moved aside instead.
+          EXPECT_EQ(status, 0);
+          EXPECT_EQ(failing.out_text, c.done);
+          EXPECT_EQ(files->files, with(c.after, files->planted));
+          continue;
+        }
+        EXPECT_EQ(status, 2);
+        EXPECT_EQ(failing.out_text, step == test::Step::create ? c.refused : c.failed);
+        // Old outputs byte for byte with their modes and ACLs, nothing hidden left.
+        EXPECT_EQ(files->files, with(c.before, files->planted));
+      }
     }
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, FailedRun,
-    testing::Values(RunCase{"TolvaneNewOutput",
-                            converter::run,
-                            {"-d32", "rom.txt"},
-                            {{"rom.txt", {kRom}}},
-                            kTolvaneDone,
-                            {{"rom.txt", {kRom}}, {"rom.vh", {kImage}}},
-                            kTolvaneFailed},
-                    RunCase{"TolvaneReplacesAndKeepsPermissions",
-                            converter::run,
-                            {"-d32", "rom.txt"},
-                            {{"rom.txt", {kRom}}, {"rom.vh", {kOld, 0640}}},
-                            kTolvaneDone,
-                            {{"rom.txt", {kRom}}, {"rom.vh", {kImage, 0640}}},
-                            kTolvaneFailed},
-                    RunCase{"MariskNewBanks",
-                            splitter::run,
-                            {"img_0x100.vh"},
-                            {{"img_0x100.vh", {kImage}}},
-                            kMariskDone,
-                            with(kBanks, {{"img_0x100.vh", {kImage}}}),
-                            kMariskFailed},
-                    // Two banks replaced and two new: a failed rename puts back both kinds.
-                    RunCase{"MariskSomeBanksReplaced",
-                            splitter::run,
-                            {"img_0x100.vh"},
-                            {{"img_0x100.vh", {kImage}},
-                             {"img_0x400_3.vh", {kOld}},
-                             {"img_0x400_1.vh", {kOld, 0600}}},
-                            kMariskDone,
-                            with(kBanks,
-                                 {{"img_0x100.vh", {kImage}},
-                                  {"img_0x400_1.vh", {"@0\t22\r\n@1\tBE\r\n@2\t00\r\n", 0600}}}),
-                            kMariskFailed}),
+    testing::Values(
+        RunCase{"TolvaneNewOutput",
+                converter::run,
+                {"-d32", "rom.txt"},
+                {{"rom.txt", {kRom}}},
+                kTolvaneDone,
+                {{"rom.txt", {kRom}}, {"rom.vh", {kImage}}},
+                kTolvaneFailed,
+                kTolvaneRefused},
+        RunCase{"TolvaneReplacesAndKeepsPermissions",
+                converter::run,
+                {"-d32", "rom.txt"},
+                {{"rom.txt", {kRom}}, {"rom.vh", {kOld, 0640, kAcl}}},
+                kTolvaneDone,
+                {{"rom.txt", {kRom}}, {"rom.vh", {kImage, 0640, kAcl}}},
+                kTolvaneFailed,
+                kTolvaneRefused},
+        RunCase{"MariskNewBanks",
+                splitter::run,
+                {"img_0x100.vh"},
+                {{"img_0x100.vh", {kImage}}},
+                kMariskDone,
+                with(kBanks, {{"img_0x100.vh", {kImage}}}),
+                kMariskFailed,
+                kMariskFailed},
+        // The smallest commit that needs backups.
+        RunCase{"MariskBothBanksReplaced",
+                splitter::run,
+                {"-s16", "img_0x100.vh"},
+                {{"img_0x100.vh", {kImage}},
+                 {"img_0x200_1.vh", {kOld, 04755}},
+                 {"img_0x200_0.vh", {kOld, 0660, kAcl}}},
+                kMariskHalvesDone,
+                {{"img_0x100.vh", {kImage}},
+                 {"img_0x200_1.vh", {"@0\t0011\r\n@1\tDEAD\r\n@2\tCAFE\r\n", 04755}},
+                 {"img_0x200_0.vh", {"@0\t2233\r\n@1\tBEEF\r\n@2\t0000\r\n", 0660, kAcl}}},
+                kMariskHalvesFailed,
+                kMariskHalvesFailed},
+        // Two banks replaced and two new: a failure puts back both kinds.
+        RunCase{"MariskSomeBanksReplaced",
+                splitter::run,
+                {"img_0x100.vh"},
+                {{"img_0x100.vh", {kImage}},
+                 {"img_0x400_3.vh", {kOld}},
+                 {"img_0x400_1.vh", {kOld, 0600}}},
+                kMariskDone,
+                with(kBanks, {{"img_0x100.vh", {kImage}},
+                              {"img_0x400_1.vh", {"@0\t22\r\n@1\tBE\r\n@2\t00\r\n", 0600}}}),
+                kMariskFailed,
+                kMariskFailed}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct OpenCase {
@@ -169,13 +224,44 @@ TEST(InMemoryRun, RefusesWhereItMustAndWritesDirectlyWhereItMust) {
                     kTolvaneOpened + "File I/O error.\n",
                     2,
                     {{"rom.txt", {kRom}}}},
-           OpenCase{"no new file can be made, but the old one is writable",
+           // Never written in place, although the old file is writable.
+           OpenCase{"no new file can be made, and one is there",
                     converter::run,
                     {"-d32", "rom.txt"},
                     [](auto& files) { files.refuse_new_files = true; },
+                    kTolvaneOpened + "File I/O error.\n",
+                    2,
+                    rom},
+           OpenCase{"a link loop",
+                    converter::run,
+                    {"-d32", "rom.txt"},
+                    [](auto& files) {
+                      files.files.erase("rom.vh");
+                      files.links = {{"rom.vh", "loop.vh"}, {"loop.vh", "rom.vh"}};
+                    },
+                    kTolvaneOpened + "File I/O error.\n",
+                    2,
+                    {{"rom.txt", {kRom}}}},
+           OpenCase{"a link followed: its target replaced",
+                    converter::run,
+                    {"-d32", "rom.txt"},
+                    [](auto& files) {
+                      files.files.erase("rom.vh");
+                      files.files["real/rom.vh"] = {kOld, 0640};
+                      files.links = {{"rom.vh", "real/rom.vh"}};
+                    },
                     kTolvaneDone,
                     0,
-                    {{"rom.txt", {kRom}}, {"rom.vh", {kImage, 0600}}}},
+                    {{"rom.txt", {kRom}}, {"real/rom.vh", {kImage, 0640}}}},
+           OpenCase{"two banks that name one file",
+                    splitter::run,
+                    {"img_0x100.vh"},
+                    [](auto& files) {
+                      files.links = {{"img_0x400_2.vh", "img_0x400_3.vh"}};
+                    },
+                    kMariskFailed,
+                    2,
+                    image},
            OpenCase{"a device",
                     converter::run,
                     {"-d32", "rom.txt"},

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "byte_conversion.hpp"
+#include "memory_streams.hpp"
 #include "verilog_hex.hpp"
 
 namespace test {
@@ -16,7 +17,7 @@ namespace test {
 inline std::string image_by_general_rules(std::string_view byte_list, unsigned bytes_per_word,
                                           bool big_endian) {
   std::string bytes;
-  verilog_hex::TextReader lines(verilog_hex::memory_input(byte_list), 4096);
+  verilog_hex::TextReader lines(test::memory_input(byte_list), 4096);
   while (const auto line = lines.read_line()) {
     bytes += static_cast<char>(converter::parse_byte_line(*line));
   }

@@ -1,10 +1,13 @@
 #include "memory_file_system.hpp"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace test {
 namespace {
+
+using verilog_hex::NameResult;
 
 class Input final : public verilog_hex::InputFile {
  public:
@@ -25,33 +28,32 @@ class Input final : public verilog_hex::InputFile {
 
 class Output final : public verilog_hex::OutputFile {
  public:
-  Output(MemoryFileSystem& files, std::string name) : files_(files), name_(std::move(name)) {}
+  Output(MemoryFileSystem& files, std::string name, std::optional<MemoryFile> final_attributes)
+      : files_(files), name_(std::move(name)), final_(std::move(final_attributes)) {}
   bool write(std::string_view bytes) override {
     if (files_.step_fails(Step::write)) return false;
     files_.append(name_, bytes);
     return true;
   }
-  bool close() override { return !files_.step_fails(Step::close); }
+  bool close() override {
+    if (files_.step_fails(Step::close)) return false;
+    return !final_ || files_.finish_new_file(name_, *final_);
+  }
 
  private:
   MemoryFileSystem& files_;
   std::string name_;
+  std::optional<MemoryFile> final_;
 };
+
+struct Lock final : verilog_hex::FolderLock {};
 
 }  // namespace
 
 const char* step_name(Step step) {
-  switch (step) {
-    case Step::read:
-      return "read";
-    case Step::write:
-      return "write";
-    case Step::close:
-      return "close";
-    case Step::rename:
-      return "rename";
-  }
-  return "?";
+  constexpr const char* kNames[] = {"read", "write",  "close",      "create", "link",
+                                    "lock", "rename", "permission", "acl"};
+  return kNames[static_cast<int>(step)];
 }
 
 bool MemoryFileSystem::step_fails(Step step) {
@@ -62,7 +64,26 @@ bool MemoryFileSystem::step_fails(Step step) {
 void MemoryFileSystem::append(const std::string& name, std::string_view bytes) {
   std::lock_guard lock(mutex_);
   if (devices.contains(name)) return;
-  files[name].bytes += bytes;
+  MemoryFile& file = files[name];
+  if (file.permissions & 077) exposed = true;
+  file.bytes += bytes;
+}
+
+bool MemoryFileSystem::finish_new_file(const std::string& name, const MemoryFile& like) {
+  if (step_fails(Step::permission)) return false;
+  if (!like.acl.empty() && step_fails(Step::acl)) return false;
+  std::lock_guard lock(mutex_);
+  MemoryFile& file = files[name];
+  file.permissions = like.permissions;
+  file.acl = like.acl;
+  return true;
+}
+
+bool MemoryFileSystem::plant_stale(const std::string& name, bool& planted_once) {
+  if (!stale_names || planted_once) return false;
+  planted_once = true;
+  files[name] = planted[name] = MemoryFile{"stale\n", 0644, ""};
+  return true;
 }
 
 std::unique_ptr<verilog_hex::InputFile> MemoryFileSystem::open_input(const std::string& name) {
@@ -79,9 +100,8 @@ verilog_hex::FileStatus MemoryFileSystem::status(const std::string& name) {
     status.kind = verilog_hex::FileKind::directory;
   } else if (devices.contains(name)) {
     status.kind = verilog_hex::FileKind::other;
-  } else if (const auto file = files.find(name); file != files.end()) {
+  } else if (files.contains(name)) {
     status.kind = verilog_hex::FileKind::regular;
-    status.permissions = file->second.permissions;
   } else {
     return status;
   }
@@ -89,41 +109,74 @@ verilog_hex::FileStatus MemoryFileSystem::status(const std::string& name) {
   return status;
 }
 
+std::optional<std::string> MemoryFileSystem::resolve_links(const std::string& name) {
+  std::lock_guard lock(mutex_);
+  std::string current = name;
+  for (int hops = 0; hops < 40; ++hops) {
+    const auto link = links.find(current);
+    if (link == links.end()) return current;
+    current = link->second;
+  }
+  return std::nullopt;
+}
+
 bool MemoryFileSystem::same_file(const std::string& a, const std::string& b) {
   std::lock_guard lock(mutex_);
   return a == b && files.contains(a);
 }
 
-std::unique_ptr<verilog_hex::OutputFile> MemoryFileSystem::create_new(
-    const std::string& name, std::optional<std::uint32_t> permissions) {
+verilog_hex::NewFile MemoryFileSystem::create_new(const std::string& name,
+                                                  const std::optional<std::string>& like) {
+  if (step_fails(Step::create)) return {};
   std::lock_guard lock(mutex_);
-  if (refuse_new_files || files.contains(name) || directories.contains(name)) return nullptr;
-  files[name] = MemoryFile{"", permissions.value_or(0644)};
-  return std::make_unique<Output>(*this, name);
+  if (refuse_new_files) return {};
+  if (files.contains(name) || directories.contains(name) ||
+      plant_stale(name, stale_file_planted_)) {
+    return {.file = nullptr, .result = NameResult::taken};
+  }
+  MemoryFile final_attributes;
+  if (like) final_attributes = files.at(*like);
+  files[name] = MemoryFile{"", 0600, ""};
+  return {.file = std::make_unique<Output>(*this, name, final_attributes),
+          .result = NameResult::done};
 }
 
 std::unique_ptr<verilog_hex::OutputFile> MemoryFileSystem::open_existing(const std::string& name) {
   std::lock_guard lock(mutex_);
-  if (devices.contains(name)) return std::make_unique<Output>(*this, name);
-  const auto file = files.find(name);
-  if (file == files.end() || read_only.contains(name)) return nullptr;
-  file->second.bytes.clear();
-  return std::make_unique<Output>(*this, name);
+  if (!devices.contains(name)) return nullptr;
+  return std::make_unique<Output>(*this, name, std::nullopt);
 }
 
-bool MemoryFileSystem::link(const std::string& existing, const std::string& name) {
+verilog_hex::NameResult MemoryFileSystem::link(const std::string& existing,
+                                               const std::string& name) {
+  if (step_fails(Step::link)) return NameResult::failed;
   std::lock_guard lock(mutex_);
+  if (!hard_links) return NameResult::failed;
   const auto file = files.find(existing);
-  if (file == files.end() || files.contains(name)) return false;
+  if (file == files.end()) return NameResult::failed;
+  if (files.contains(name) || plant_stale(name, stale_backup_planted_)) return NameResult::taken;
   files[name] = file->second;  // the old file is never written again, only replaced
-  return true;
+  return NameResult::done;
+}
+
+verilog_hex::NameResult MemoryFileSystem::move_to_new_name(const std::string& from,
+                                                           const std::string& to) {
+  if (step_fails(Step::rename)) return NameResult::failed;
+  std::lock_guard lock(mutex_);
+  const auto file = files.find(from);
+  if (file == files.end()) return NameResult::failed;
+  if (files.contains(to) || plant_stale(to, stale_backup_planted_)) return NameResult::taken;
+  MemoryFile moved = std::move(file->second);
+  files.erase(file);
+  files[to] = std::move(moved);
+  return NameResult::done;
 }
 
 bool MemoryFileSystem::rename(const std::string& from, const std::string& to) {
   if (step_fails(Step::rename)) return false;
   std::lock_guard lock(mutex_);
   const auto file = files.find(from);
-  if (file == files.end()) return false;
+  if (file == files.end() || directories.contains(to)) return false;
   MemoryFile moved = std::move(file->second);
   files.erase(file);
   files[to] = std::move(moved);
@@ -133,6 +186,18 @@ bool MemoryFileSystem::rename(const std::string& from, const std::string& to) {
 bool MemoryFileSystem::remove(const std::string& name) {
   std::lock_guard lock(mutex_);
   return files.erase(name) == 1;
+}
+
+std::unique_ptr<verilog_hex::FolderLock> MemoryFileSystem::lock_folder(const std::string&) {
+  if (step_fails(Step::lock)) return nullptr;
+  return std::make_unique<Lock>();
+}
+
+std::string MemoryFileSystem::unique_text() {
+  std::lock_guard lock(mutex_);
+  char text[16];
+  std::snprintf(text, sizeof text, "u%07d", ++names_made_);
+  return text;
 }
 
 }  // namespace test

@@ -20,29 +20,44 @@ struct MemoryConsole final : verilog_hex::Console {
   void err(std::string_view text) override { err_text += text; }
 };
 
-// The steps a run takes that the file system can fail.
-enum class Step { read, write, close, rename };
-inline constexpr Step kSteps[] = {Step::read, Step::write, Step::close, Step::rename};
+// The steps a run takes that the file system can fail. A rename is also a move to a
+// new name; permission and acl are what a new file's close gives it.
+enum class Step { read, write, close, create, link, lock, rename, permission, acl };
+inline constexpr Step kSteps[] = {Step::read,   Step::write,      Step::close,
+                                  Step::create, Step::link,       Step::lock,
+                                  Step::rename, Step::permission, Step::acl};
 const char* step_name(Step step);
 
 struct MemoryFile {
+  // Written as {bytes}, {bytes, mode} or {bytes, mode, acl} in the tables.
+  MemoryFile(std::string file_bytes = {}, std::uint32_t mode = 0644, std::string file_acl = {})
+      : bytes(std::move(file_bytes)), permissions(mode), acl(std::move(file_acl)) {}
   std::string bytes;
-  std::uint32_t permissions = 0644;
+  std::uint32_t permissions;
+  std::string acl;  // named entries, as getfacl shows them
   bool operator==(const MemoryFile&) const = default;
   friend void PrintTo(const MemoryFile& file, std::ostream* os) {
     *os << testing::PrintToString(file.bytes) << " mode " << std::oct << file.permissions
         << std::dec;
+    if (!file.acl.empty()) *os << " acl " << file.acl;
   }
 };
 
-// Files in memory, without links. It counts each step and fails the one asked for.
+// Files in memory. It counts each step and fails the one asked for.
 class MemoryFileSystem final : public verilog_hex::FileSystem {
  public:
   std::map<std::string, MemoryFile> files;
+  std::map<std::string, std::string> links;  // name to the name it points to
   std::set<std::string> directories;
   std::set<std::string> devices;    // exist, are no regular files, and swallow what is written
   std::set<std::string> read_only;  // files that may not be written
   bool refuse_new_files = false;    // as a folder without write permission
+  bool hard_links = true;           // false as on exFAT
+  // The first new file's name and the first backup's name are taken by a stale file,
+  // as if another run or user had planted them.
+  bool stale_names = false;
+  std::map<std::string, MemoryFile> planted;  // what stale_names put there
+  bool exposed = false;                       // a file was written while others could read it
 
   // Fails the k-th step of that kind (from 1) and no other.
   void fail(Step step, int k) {
@@ -53,27 +68,35 @@ class MemoryFileSystem final : public verilog_hex::FileSystem {
 
   std::unique_ptr<verilog_hex::InputFile> open_input(const std::string& name) override;
   verilog_hex::FileStatus status(const std::string& name) override;
-  std::string resolve_links(const std::string& name) override { return name; }
+  std::optional<std::string> resolve_links(const std::string& name) override;
   bool same_file(const std::string& a, const std::string& b) override;
-  std::unique_ptr<verilog_hex::OutputFile> create_new(
-      const std::string& name, std::optional<std::uint32_t> permissions) override;
+  verilog_hex::NewFile create_new(const std::string& name,
+                                  const std::optional<std::string>& like) override;
   std::unique_ptr<verilog_hex::OutputFile> open_existing(const std::string& name) override;
-  bool link(const std::string& existing, const std::string& name) override;
+  verilog_hex::NameResult link(const std::string& existing, const std::string& name) override;
+  verilog_hex::NameResult move_to_new_name(const std::string& from, const std::string& to) override;
   bool rename(const std::string& from, const std::string& to) override;
   bool remove(const std::string& name) override;
-  std::string run_tag() override { return "7"; }
-  void defer_interrupts(bool) override {}
+  std::unique_ptr<verilog_hex::FolderLock> lock_folder(const std::string& folder) override;
+  std::string unique_text() override;
 
   // True when this step is to fail; counts it. Thread-safe: writes may come from a
   // writer's own thread.
   bool step_fails(Step step);
   void append(const std::string& name, std::string_view bytes);
+  // What a new file's close gives it; false when a step of it fails.
+  bool finish_new_file(const std::string& name, const MemoryFile& like);
 
  private:
+  bool plant_stale(const std::string& name, bool& planted_once);
+
   std::mutex mutex_;
-  int counts_[4] = {};
+  int counts_[std::size(kSteps)] = {};
   Step failing_step_ = Step::read;
   int failing_count_ = 0;
+  int names_made_ = 0;
+  bool stale_file_planted_ = false;
+  bool stale_backup_planted_ = false;
 };
 
 }  // namespace test

@@ -12,6 +12,7 @@
 
 #include "bank_extraction.hpp"
 #include "byte_conversion.hpp"
+#include "memory_streams.hpp"
 #include "verilog_hex.hpp"
 
 namespace {
@@ -66,8 +67,8 @@ TEST(Property, ConvertSplitAndPutBackGivesTheBytes) {
     const bool big_endian = random() % 2;
 
     std::string image;
-    verilog_hex::TextReader input(verilog_hex::memory_input(byte_list), random() % 2 ? 0 : 1 << 16);
-    verilog_hex::ImageWriter output(verilog_hex::memory_output(image), random() % 64);
+    verilog_hex::TextReader input(test::memory_input(byte_list), random() % 2 ? 0 : 1 << 16);
+    verilog_hex::ImageWriter output(test::memory_output(image), random() % 64);
     ASSERT_EQ(converter::convert_bytes(input, output, data_width, big_endian),
               converter::ConvertStatus::ok);
     ASSERT_TRUE(output.finish());
@@ -91,15 +92,14 @@ TEST(Property, ConvertSplitAndPutBackGivesTheBytes) {
     }
 
     // Split into byte banks and put back together.
-    verilog_hex::TextReader image_input(verilog_hex::memory_input(image),
-                                        random() % 2 ? 0 : 1 << 16);
+    verilog_hex::TextReader image_input(test::memory_input(image), random() % 2 ? 0 : 1 << 16);
     std::vector<unsigned> rebuilt(bytes.size());
     std::vector<std::string> bank_texts(per_word);
     std::vector<std::unique_ptr<verilog_hex::ImageWriter>> writers;
     std::vector<verilog_hex::ImageWriter*> banks;
     for (std::string& text : bank_texts) {
-      writers.push_back(std::make_unique<verilog_hex::ImageWriter>(verilog_hex::memory_output(text),
-                                                                   random() % 64));
+      writers.push_back(
+          std::make_unique<verilog_hex::ImageWriter>(test::memory_output(text), random() % 64));
       banks.push_back(writers.back().get());
     }
     ASSERT_TRUE(splitter::split_words(image_input, banks, 2));

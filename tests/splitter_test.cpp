@@ -7,6 +7,7 @@
 
 #include "bank_extraction.hpp"
 #include "bank_naming.hpp"
+#include "memory_streams.hpp"
 #include "verilog_hex.hpp"
 
 namespace {
@@ -68,13 +69,13 @@ class Extraction : public testing::TestWithParam<SliceCase> {};
 
 TEST_P(Extraction, WritesEachWordsSlice) {
   const SliceCase& c = GetParam();
-  verilog_hex::TextReader input(verilog_hex::memory_input(c.input), 0);
+  verilog_hex::TextReader input(test::memory_input(c.input), 0);
   const std::int32_t digits = 2 * (c.split_width / 8);
   std::vector<std::string> out(c.slices.size());
   std::vector<std::unique_ptr<verilog_hex::ImageWriter>> writers;
   std::vector<verilog_hex::ImageWriter*> banks;
   for (std::string& bank : out) {
-    writers.push_back(std::make_unique<verilog_hex::ImageWriter>(verilog_hex::memory_output(bank)));
+    writers.push_back(std::make_unique<verilog_hex::ImageWriter>(test::memory_output(bank)));
     banks.push_back(writers.back().get());
   }
   ASSERT_TRUE(splitter::split_words(input, banks, digits));

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "carriage_returns.hpp"
+#include "memory_streams.hpp"
 #include "verilog_hex.hpp"
 
 namespace {
@@ -31,7 +32,7 @@ std::vector<Read> read_all(verilog_hex::TextReader& reader) {
 
 std::vector<Read> read_all(const std::string& bytes,
                            std::size_t capacity = verilog_hex::TextReader::kDefaultCapacity) {
-  verilog_hex::TextReader reader(verilog_hex::memory_input(bytes), capacity);
+  verilog_hex::TextReader reader(test::memory_input(bytes), capacity);
   return read_all(reader);
 }
 
@@ -140,8 +141,8 @@ TEST(CarriageReturns, DropsEveryCrAndKeepsTheRestInOrder) {
 
 TEST(TextReader, AByteAfterSubIsNeverRead) {
   verilog_hex::TextReader reader(
-      verilog_hex::memory_input("ab\n\x1a"
-                                "cd\n"));
+      test::memory_input("ab\n\x1a"
+                         "cd\n"));
   EXPECT_EQ(read_all(reader), (std::vector<Read>{{"ab\n", false}, {"<fail>", true}}));
 }
 

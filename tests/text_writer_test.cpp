@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "memory_streams.hpp"
 #include "verilog_hex.hpp"
 
 namespace {
@@ -10,7 +11,7 @@ namespace {
 TEST(TextWriter, StoresEachLfAsCrLfAndNothingElseChanges) {
   std::string out;
   {
-    verilog_hex::TextWriter writer(verilog_hex::memory_output(out));
+    verilog_hex::TextWriter writer(test::memory_output(out));
     writer.write_text("a\nb\r\n\n%s%d\t\x1a");
     EXPECT_TRUE(writer.finish());
   }
@@ -19,7 +20,7 @@ TEST(TextWriter, StoresEachLfAsCrLfAndNothingElseChanges) {
 
 TEST(ImageWriter, WritesWordLines) {
   std::string out;
-  verilog_hex::ImageWriter writer(verilog_hex::memory_output(out));
+  verilog_hex::ImageWriter writer(test::memory_output(out));
   for (const std::uint32_t address : {0u, 0xAu, 0x10u, 0xABCDEFu, 0xFFFFFFFFu, 0x10000000u}) {
     writer.write_word(address, "0a%s");
   }
@@ -57,8 +58,8 @@ TEST(AddressField, CopiesDigitsInTheWrittenFormAndFormsAllOthers) {
 TEST(Writers, SmallBuffersKeepTheOrder) {
   const auto write_all = [](std::size_t capacity, std::string& text, std::string& image) {
     const std::string long_text(1000, 'q');
-    verilog_hex::TextWriter lines(verilog_hex::memory_output(text), capacity);
-    verilog_hex::ImageWriter words(verilog_hex::memory_output(image), capacity);
+    verilog_hex::TextWriter lines(test::memory_output(text), capacity);
+    verilog_hex::ImageWriter words(test::memory_output(image), capacity);
     for (std::uint32_t i = 0; i < 500; ++i) {
       lines.write_text(i % 50 == 0 ? long_text + "\n" + long_text : "x\ny\n");
       const std::uint32_t address = i % 9 == 0 ? 0xFFFFFFFF - i : i * 0x1357;

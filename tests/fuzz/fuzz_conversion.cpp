@@ -15,8 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view byte_list(reinterpret_cast<const char*>(data + 1), size - 1);
 
   std::string image;
-  verilog_hex::TextReader input(verilog_hex::memory_input(byte_list), data[0]);
-  verilog_hex::ImageWriter output(verilog_hex::memory_output(image), data[0] / 8u);
+  verilog_hex::TextReader input(test::memory_input(byte_list), data[0]);
+  verilog_hex::ImageWriter output(test::memory_output(image), data[0] / 8u);
   if (converter::convert_bytes(input, output, data_width, big_endian) !=
       converter::ConvertStatus::ok)
     std::abort();

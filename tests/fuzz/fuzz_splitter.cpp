@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../memory_streams.hpp"
 #include "bank_extraction.hpp"
 #include "bank_naming.hpp"
 #include "verilog_hex.hpp"
@@ -31,14 +32,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (bank.size() < 4 || bank.compare(bank.size() - 3, 3, ".vh") != 0) std::abort();
   }
 
-  verilog_hex::TextReader input(verilog_hex::memory_input(image), data[1]);
+  verilog_hex::TextReader input(test::memory_input(image), data[1]);
   const std::int32_t checked = std::min(bank_count, std::int32_t{4});
   std::vector<std::string> written(static_cast<std::size_t>(checked));
   std::vector<std::unique_ptr<verilog_hex::ImageWriter>> writers;
   std::vector<verilog_hex::ImageWriter*> banks;
   for (std::string& text : written) {
     writers.push_back(
-        std::make_unique<verilog_hex::ImageWriter>(verilog_hex::memory_output(text), data[0]));
+        std::make_unique<verilog_hex::ImageWriter>(test::memory_output(text), data[0]));
     banks.push_back(writers.back().get());
   }
   if (!splitter::split_words(input, banks, digits)) std::abort();
@@ -47,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string& bank = written[static_cast<std::size_t>(slice)];
     // The same bank by the general rules alone, line by line.
     std::string expected;
-    verilog_hex::TextReader lines(verilog_hex::memory_input(image), 4096);
+    verilog_hex::TextReader lines(test::memory_input(image), 4096);
     while (const auto line = lines.read_line()) {
       const auto word = verilog_hex::parse_word_line(*line);
       if (!word) continue;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "../memory_streams.hpp"
 #include "verilog_hex.hpp"
 
 namespace {
@@ -28,9 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   const std::size_t small = size > 0 ? data[0] * 4u : 0;
 
-  verilog_hex::TextReader large(verilog_hex::memory_input(bytes),
+  verilog_hex::TextReader large(test::memory_input(bytes),
                                 size + verilog_hex::TextReader::kMaxLine);
-  verilog_hex::TextReader tiny(verilog_hex::memory_input(bytes), small);
+  verilog_hex::TextReader tiny(test::memory_input(bytes), small);
   const auto lines = read_lines(large);
   if (read_lines(tiny) != lines) std::abort();
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "../memory_streams.hpp"
 #include "verilog_hex.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -13,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (word->data.empty() || word->data.find('\0') != std::string_view::npos) std::abort();
 
   std::string written;
-  verilog_hex::ImageWriter writer(verilog_hex::memory_output(written), 4096);
+  verilog_hex::ImageWriter writer(test::memory_output(written), 4096);
   // A line from the reader holds no LF before its end.
   if (word->data.find('\n') != std::string_view::npos) return 0;
   writer.write_word(word->address, word->data);

@@ -1,12 +1,12 @@
+#include "memory_streams.hpp"
+
 #include <algorithm>
 #include <cstring>
 
-#include "file_system.hpp"
-
-namespace verilog_hex {
+namespace test {
 namespace {
 
-class MemoryInput final : public InputFile {
+class MemoryInput final : public verilog_hex::InputFile {
  public:
   explicit MemoryInput(std::string_view bytes) : bytes_(bytes) {}
   std::ptrdiff_t read(std::span<char> into) override {
@@ -20,7 +20,7 @@ class MemoryInput final : public InputFile {
   std::string_view bytes_;
 };
 
-class MemoryOutput final : public OutputFile {
+class MemoryOutput final : public verilog_hex::OutputFile {
  public:
   explicit MemoryOutput(std::string& target) : target_(target) {}
   bool write(std::string_view bytes) override {
@@ -35,12 +35,12 @@ class MemoryOutput final : public OutputFile {
 
 }  // namespace
 
-std::unique_ptr<InputFile> memory_input(std::string_view bytes) {
+std::unique_ptr<verilog_hex::InputFile> memory_input(std::string_view bytes) {
   return std::make_unique<MemoryInput>(bytes);
 }
 
-std::unique_ptr<OutputFile> memory_output(std::string& target) {
+std::unique_ptr<verilog_hex::OutputFile> memory_output(std::string& target) {
   return std::make_unique<MemoryOutput>(target);
 }
 
-}  // namespace verilog_hex
+}  // namespace test
