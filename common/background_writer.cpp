@@ -1,6 +1,7 @@
 #include "background_writer.hpp"
 
 #include <deque>
+#include <new>
 #include <system_error>
 #include <thread>
 
@@ -66,6 +67,7 @@ class WriterThread {
       try {
         thread_ = std::thread(&WriterThread::run, this);
       } catch (const std::system_error&) {
+      } catch (const std::bad_alloc&) {  // either way the caller writes instead
       }
       if (!thread_.joinable()) return false;
     }
@@ -102,6 +104,7 @@ class WriterThread {
 };
 
 bool BackgroundWriter::start(std::unique_ptr<char[]> buffer, std::size_t size, BufferPool& pool) {
+  handed_over_ = true;
   WriterThread& writer = WriterThread::instance();
   std::unique_lock lock(writer.mutex());
   WriterThread::Job job{this, std::move(buffer), size, &pool};
@@ -117,7 +120,7 @@ bool BackgroundWriter::start(std::unique_ptr<char[]> buffer, std::size_t size, B
 bool BackgroundWriter::close(std::string_view last) {
   if (closed_) return !failed_;
   closed_ = true;
-  {
+  if (handed_over_) {  // else nothing to wait for, and no writer to make in a destructor
     WriterThread& writer = WriterThread::instance();
     std::unique_lock lock(writer.mutex());
     writer.wait(lock, *this);

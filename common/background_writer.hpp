@@ -57,6 +57,7 @@ class BackgroundWriter {
   std::size_t pending_ = 0;  // buffers handed over and not yet written; guarded, like
   bool failed_ = false;      // this, by the writer thread's lock
   bool closed_ = false;
+  bool handed_over_ = false;  // start() was called
 };
 
 }  // namespace verilog_hex

@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
 ensure_packages cmake make g++ libgtest-dev iverilog verilator clang-14 libclang-rt-14-dev man-db \
-  dpkg-dev file lintian rpm cpio
+  dpkg-dev file lintian rpm cpio acl util-linux
 
 jobs=$(nproc 2>/dev/null || echo 2)
 for preset in release debug; do

@@ -1,15 +1,18 @@
 #include "test_files.hpp"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 namespace test {
 
@@ -71,8 +74,22 @@ StartedProgram::StartedProgram(const std::string& program, const std::vector<std
 ProgramResult StartedProgram::finish() {
   ProgramResult result;
   int status = 0;
-  if (pid_ > 0 && waitpid(pid_, &status, 0) == pid_) {
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  // A program that hangs is ended, and shows as a failure with status -1.
+  const auto deadline = std::chrono::steady_clock::now() + kTimeLimit;
+  while (pid_ > 0) {
+    const pid_t ended = waitpid(pid_, &status, WNOHANG);
+    if (ended == pid_) {
+      result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      break;
+    }
+    if (ended < 0) break;
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, &status, 0);
+      result.timed_out = true;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   pid_ = -1;
   result.out = read_file(capture_.path() / "stdout");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -29,7 +30,11 @@ struct ProgramResult {
   std::string out;
   std::string err;
   int status = -1;
+  bool timed_out = false;
 };
+
+// How long a program may run before it counts as hung.
+inline constexpr std::chrono::seconds kTimeLimit{120};
 
 // A program started and not yet waited for.
 class StartedProgram {

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -21,9 +22,11 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kOld = "@0\told\r\n";
-const std::string kOpened =
+const std::string kChecked =
     "\ntext 2 vh conversion utility.\nversion 1.0.0 (2.09.08) \n\n\narguments processing\n"
-    "data_width [1]: 32\ndone\n\ninput files check\ndone\n\ninput files processing\n";
+    "data_width [1]: 32\ndone\n\ninput files check\n";
+const std::string kOpened = kChecked + "done\n\ninput files processing\n";
+const std::string kRefused = kChecked + "File I/O error.\n";
 const std::string kMariskOpened =
     "\nmarisk utility.\nversion 1.0 (31.03.08) \n\n\ninput files check\t-\tdone\n"
     "\nform file name\t\t-\tdone\n\ndata processing\t\t-\t";
@@ -47,12 +50,39 @@ std::string image_of(const std::string& bytes) {
   return test::read_file(dir.path() / "in.vh");
 }
 
+// A hidden file a run makes: a temporary file or a backup.
 bool has_temporary_file(const fs::path& dir) {
   for (const auto& entry : fs::recursive_directory_iterator(dir)) {
-    if (entry.path().extension() == ".tmp") return true;
+    const std::string extension = entry.path().extension().string();
+    if (extension == ".tmp" || extension == ".old") return true;
   }
   return false;
 }
+
+// Waits until the condition holds; false when it does not within the time limit.
+template <typename Condition>
+bool wait_for(Condition condition) {
+  const auto deadline = std::chrono::steady_clock::now() + test::kTimeLimit;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+std::string command_output(const std::string& command) {
+  std::string text;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[4096];
+    while (const std::size_t count = std::fread(buffer, 1, sizeof buffer, pipe)) {
+      text.append(buffer, count);
+    }
+    pclose(pipe);
+  }
+  return text;
+}
+
+bool running_as_root() { return geteuid() == 0; }
 
 TEST(WholeOutput, AFileSizeLimitIsAWriteFailure) {
   test::TempDir dir;
@@ -69,15 +99,15 @@ TEST(WholeOutput, AFileSizeLimitIsAWriteFailure) {
 
 // The input is a FIFO, so the run is surely in the middle of its work when the signal comes.
 TEST(WholeOutput, AnInterruptedRunRemovesItsTemporaryFile) {
-  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT, SIGALRM, SIGUSR1,
+                                  SIGUSR2, SIGXCPU, SIGVTALRM, SIGPROF, SIGRTMIN + 3}) {
     test::TempDir dir;
     ASSERT_EQ(mkfifo((dir.path() / "big.txt").c_str(), 0644), 0);
     test::write_file(dir.path() / "big.vh", kOld);
     test::StartedProgram run(TOLVANE_PATH, {"-d32", "big.txt"}, dir.path());
     std::ofstream input(dir.path() / "big.txt", std::ios::binary);
     input << byte_list(400000, 2) << std::flush;  // more than a buffer: the writing has begun
-    while (!has_temporary_file(dir.path()))
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(wait_for([&] { return has_temporary_file(dir.path()); }));
     kill(run.pid(), signal_number);
     const auto result = run.finish();
     EXPECT_EQ(result.status, 128 + signal_number) << signal_number;
@@ -158,6 +188,242 @@ TEST(WholeOutput, MariskChangesNoBankWhenOneCannotBeWritten) {
   EXPECT_EQ(test::list_files(dir.path()),
             (std::vector<std::string>{"img_0x100.vh", "img_0x400_0.vh", "img_0x400_1.vh",
                                       "img_0x400_3.vh"}));
+}
+
+// A run that cannot make a file in the folder refuses and leaves the old file, although
+// it could write that file in place.
+TEST(WholeOutput, AFolderWithoutWritePermissionIsRefused) {
+  test::TempDir dir;
+  fs::permissions(dir.path(), fs::perms(0755));
+  fs::copy_file(TOLVANE_PATH, dir.path() / "tolvane");
+  test::write_file(dir.path() / "rom.txt", byte_list(10, 6));
+  test::write_file(dir.path() / "rom.vh", kOld);
+  fs::permissions(dir.path() / "rom.vh", fs::perms(0666));
+  std::vector<std::string> args = {"-d32", "rom.txt"};
+  std::string program = (dir.path() / "tolvane").string();
+  if (running_as_root()) {  // root may write anywhere: the run is an unprivileged user's
+    args.insert(args.begin(), {"--reuid=nobody", "--regid=nogroup", "--clear-groups", program});
+    program = "/usr/bin/setpriv";
+  } else {
+    fs::permissions(dir.path(), fs::perms(0555));
+  }
+  const auto result = test::run_program(program, args, dir.path());
+  fs::permissions(dir.path(), fs::perms(0755));
+  EXPECT_EQ(result.out, kRefused);
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(test::read_file(dir.path() / "rom.vh"), kOld);
+  EXPECT_EQ(test::list_files(dir.path()),
+            (std::vector<std::string>{"rom.txt", "rom.vh", "tolvane"}));
+}
+
+// Another user who watches the folder never sees the temporary file readable.
+TEST(WholeOutput, APrivateOutputIsPrivateWhileWritten) {
+  test::TempDir dir;
+  test::write_file(dir.path() / "big.txt", byte_list(300000, 7));
+  test::write_file(dir.path() / "big.vh", kOld);
+  fs::permissions(dir.path() / "big.vh", fs::perms(0600));
+  std::atomic<bool> done = false;
+  std::atomic<int> seen = 0;
+  std::atomic<int> readable = 0;
+  std::thread watcher([&] {
+    while (!done) {
+      for (const auto& entry : fs::directory_iterator(dir.path())) {
+        if (entry.path().extension() != ".tmp") continue;
+        struct stat info {};
+        if (lstat(entry.path().c_str(), &info) != 0) continue;
+        ++seen;
+        if (info.st_mode & 077) ++readable;
+      }
+    }
+  });
+  const auto result = test::run_program(TOLVANE_PATH, {"-d32", "big.txt"}, dir.path());
+  done = true;
+  watcher.join();
+  EXPECT_EQ(result.status, 0);
+  EXPECT_GT(seen, 0);
+  EXPECT_EQ(readable, 0);
+  EXPECT_EQ(fs::status(dir.path() / "big.vh").permissions(), fs::perms(0600));
+}
+
+// The replaced file's access ACL, set-id bits and group stay as they were.
+TEST(WholeOutput, AclAndSetIdBitsAreKept) {
+  test::TempDir dir;
+  test::write_file(dir.path() / "rom.txt", byte_list(10, 8));
+  test::write_file(dir.path() / "rom.vh", kOld);
+  test::write_file(dir.path() / "img_0x100.vh", "@0\t00112233\r\n");
+  test::write_file(dir.path() / "img_0x200_1.vh", kOld);
+  test::write_file(dir.path() / "img_0x200_0.vh", kOld);
+  const std::string rom = (dir.path() / "rom.vh").string();
+  const std::string bank = (dir.path() / "img_0x200_1.vh").string();
+  ASSERT_EQ(std::system(("setfacl -m u:nobody:rw-,g::r-- '" + rom + "'").c_str()), 0);
+  ASSERT_EQ(chmod((dir.path() / "img_0x200_0.vh").c_str(), 06755), 0);
+  ASSERT_EQ(std::system(("setfacl -m u:nobody:r-- '" + bank + "'").c_str()), 0);
+  const std::string rom_acl = command_output("getfacl -cp '" + rom + "'");
+  const std::string bank_acl = command_output("getfacl -cp '" + bank + "'");
+  ASSERT_NE(rom_acl.find("user:nobody:rw-"), std::string::npos) << rom_acl;
+
+  EXPECT_EQ(test::run_program(TOLVANE_PATH, {"-d32", "rom.txt"}, dir.path()).status, 0);
+  EXPECT_EQ(test::run_program(MARISK_PATH, {"-s16", "img_0x100.vh"}, dir.path()).status, 0);
+  EXPECT_EQ(command_output("getfacl -cp '" + rom + "'"), rom_acl);
+  EXPECT_EQ(command_output("getfacl -cp '" + bank + "'"), bank_acl);
+  EXPECT_EQ(test::read_file(dir.path() / "img_0x200_1.vh"), "@0\t0011\r\n");
+  struct stat info {};
+  ASSERT_EQ(stat((dir.path() / "img_0x200_0.vh").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 06755u);
+  EXPECT_FALSE(has_temporary_file(dir.path()));
+}
+
+// In a sticky folder that everybody may write to, a link that another user planted is
+// not followed: the file it points to stays as it was.
+TEST(WholeOutput, APlantedLinkInAStickyFolderIsRefused) {
+  if (!running_as_root()) GTEST_SKIP() << "planting a link of another user needs root";
+  test::TempDir dir;
+  fs::create_directory(dir.path() / "shared");
+  fs::permissions(dir.path() / "shared", fs::perms(01777));
+  test::write_file(dir.path() / "victim.vh", kOld);
+  test::write_file(dir.path() / "shared" / "rom.txt", byte_list(10, 9));
+  fs::create_symlink(dir.path() / "victim.vh", dir.path() / "shared" / "rom.vh");
+  ASSERT_EQ(lchown((dir.path() / "shared" / "rom.vh").c_str(), 65534, 65534), 0);
+  const auto result = test::run_program(TOLVANE_PATH, {"-d32", "rom.txt"}, dir.path() / "shared");
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(result.out, kRefused);
+  EXPECT_EQ(test::read_file(dir.path() / "victim.vh"), kOld);
+  EXPECT_TRUE(fs::is_symlink(dir.path() / "shared" / "rom.vh"));
+  EXPECT_FALSE(has_temporary_file(dir.path()));
+}
+
+// A link in another folder given relative to its own folder, and a chain of two links.
+TEST(WholeOutput, RelativeLinksAndChainsAreFollowed) {
+  test::TempDir dir;
+  const std::string bytes = byte_list(10, 10);
+  fs::create_directories(dir.path() / "work");
+  fs::create_directories(dir.path() / "links");
+  fs::create_directories(dir.path() / "images");
+  test::write_file(dir.path() / "work" / "rom.txt", bytes);
+  test::write_file(dir.path() / "work" / "two.txt", bytes);
+  test::write_file(dir.path() / "images" / "real.vh", kOld);
+  test::write_file(dir.path() / "images" / "other.vh", kOld);
+  fs::create_symlink("../images/real.vh", dir.path() / "links" / "rom.vh");
+  fs::create_symlink("../links/rom.vh", dir.path() / "work" / "rom.vh");
+  fs::create_symlink("../images/other.vh", dir.path() / "work" / "two.vh");
+  EXPECT_EQ(test::run_program(TOLVANE_PATH, {"-d32", "rom.txt"}, dir.path() / "work").status, 0);
+  EXPECT_EQ(test::run_program(TOLVANE_PATH, {"-d32", "two.txt"}, dir.path() / "work").status, 0);
+  EXPECT_EQ(test::read_file(dir.path() / "images" / "real.vh"), image_of(bytes));
+  EXPECT_EQ(test::read_file(dir.path() / "images" / "other.vh"), image_of(bytes));
+  EXPECT_TRUE(fs::is_symlink(dir.path() / "work" / "rom.vh"));
+  EXPECT_TRUE(fs::is_symlink(dir.path() / "links" / "rom.vh"));
+  EXPECT_FALSE(has_temporary_file(dir.path()));
+
+  fs::remove(dir.path() / "images" / "real.vh");
+  fs::create_symlink("../links/rom.vh", dir.path() / "images" / "real.vh");  // a loop now
+  const auto looped = test::run_program(TOLVANE_PATH, {"-d32", "rom.txt"}, dir.path() / "work");
+  EXPECT_EQ(looped.status, 2);
+  EXPECT_TRUE(fs::is_symlink(dir.path() / "images" / "real.vh"));
+  EXPECT_FALSE(has_temporary_file(dir.path()));
+}
+
+// Two marisk runs whose 127 bank names coincide: each round ends with the whole set of
+// one of them. Small inputs, so that both commits come at about the same time.
+TEST(WholeOutput, ConcurrentSplitsLeaveTheBanksOfOne) {
+  test::TempDir dir;
+  // "img_0x100.vh" and "img_0x100.b.vh" both give the banks img_0x7f00_0.vh to _126.vh.
+  test::write_file(dir.path() / "img_0x100.vh", "@0\t" + std::string(254, 'A') + "\r\n");
+  test::write_file(dir.path() / "img_0x100.b.vh", "@0\t" + std::string(254, 'B') + "\r\n");
+  const auto banks = [&] {
+    std::vector<std::string> contents;
+    for (int bank = 0; bank < 127; ++bank) {
+      contents.push_back(
+          test::read_file(dir.path() / ("img_0x7f00_" + std::to_string(bank) + ".vh")));
+    }
+    return contents;
+  };
+  ASSERT_EQ(test::run_program(MARISK_PATH, {"-d1016", "img_0x100.vh"}, dir.path()).status, 0);
+  const auto first = banks();
+  ASSERT_EQ(test::run_program(MARISK_PATH, {"-d1016", "img_0x100.b.vh"}, dir.path()).status, 0);
+  const auto second = banks();
+  // Read from FIFOs that are filled at once, so that both runs go on together.
+  fs::rename(dir.path() / "img_0x100.vh", dir.path() / "a.vh");
+  fs::rename(dir.path() / "img_0x100.b.vh", dir.path() / "b.vh");
+  ASSERT_EQ(mkfifo((dir.path() / "img_0x100.vh").c_str(), 0644), 0);
+  ASSERT_EQ(mkfifo((dir.path() / "img_0x100.b.vh").c_str(), 0644), 0);
+  const std::string a_bytes = test::read_file(dir.path() / "a.vh");
+  const std::string b_bytes = test::read_file(dir.path() / "b.vh");
+  for (int round = 0; round < 30; ++round) {
+    test::StartedProgram a(MARISK_PATH, {"-d1016", "img_0x100.vh"}, dir.path());
+    test::StartedProgram b(MARISK_PATH, {"-d1016", "img_0x100.b.vh"}, dir.path());
+    std::ofstream a_input(dir.path() / "img_0x100.vh", std::ios::binary);
+    std::ofstream b_input(dir.path() / "img_0x100.b.vh", std::ios::binary);
+    a_input << a_bytes;
+    b_input << b_bytes;
+    a_input.close();
+    b_input.close();
+    EXPECT_EQ(a.finish().status, 0);
+    EXPECT_EQ(b.finish().status, 0);
+    const auto now = banks();
+    EXPECT_TRUE(now == first || now == second) << "round " << round;
+    EXPECT_FALSE(has_temporary_file(dir.path()));
+  }
+}
+
+// A hang-up that the parent ignores (nohup) does not end the run.
+TEST(WholeOutput, AnIgnoredHangUpStaysIgnored) {
+  test::TempDir dir;
+  ASSERT_EQ(mkfifo((dir.path() / "big.txt").c_str(), 0644), 0);
+  test::StartedProgram run(
+      "/bin/bash", {"-c", "trap '' HUP && exec \"$0\" \"$@\"", TOLVANE_PATH, "-d32", "big.txt"},
+      dir.path());
+  const std::string bytes = byte_list(400000, 11);
+  {
+    std::ofstream input(dir.path() / "big.txt", std::ios::binary);
+    input << bytes.substr(0, 800000) << std::flush;
+    ASSERT_TRUE(wait_for([&] { return has_temporary_file(dir.path()); }));
+    kill(run.pid(), SIGHUP);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    input << bytes.substr(800000);
+  }
+  const auto result = run.finish();
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(test::read_file(dir.path() / "big.vh"), image_of(bytes));
+}
+
+// A file that fails every read is reported once, not read again forever.
+TEST(WholeOutput, AReadErrorIsReported) {
+  test::TempDir dir;
+  fs::create_symlink("/proc/self/mem", dir.path() / "mem.txt");
+  const auto result = test::run_program(TOLVANE_PATH, {"mem.txt"}, dir.path());
+  EXPECT_EQ(result.status, 2);
+  EXPECT_FALSE(result.timed_out);
+  EXPECT_EQ(result.out.substr(result.out.size() - 16), "File I/O error.\n");
+  EXPECT_EQ(test::list_files(dir.path()), (std::vector<std::string>{"mem.txt"}));
+}
+
+// Out of memory, the run says so and leaves nothing behind, whichever allocation fails.
+TEST(WholeOutput, RunningOutOfMemoryIsReported) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer needs more address space than any limit leaves";
+#endif
+  test::TempDir dir;
+  test::write_file(dir.path() / "img_0x100.vh", "@0\t00112233\r\n");
+  int reported = 0;
+  for (int limit = 5000; limit <= 14000; limit += 1000) {
+    const auto result =
+        test::run_program("/bin/bash",
+                          {"-c", "ulimit -v " + std::to_string(limit) + " && exec \"$0\" \"$@\"",
+                           MARISK_PATH, "-d1016", "img_0x100.vh"},
+                          dir.path());
+    if (result.status == 127) continue;  // too little even to load the program
+    if (result.status == 2) {
+      EXPECT_EQ(result.out.substr(result.out.size() - 24), "ERR: Not enough memory.\n");
+      ++reported;
+    } else {
+      EXPECT_EQ(result.status, 0) << limit;
+    }
+    EXPECT_FALSE(has_temporary_file(dir.path())) << limit;
+    for (const std::string& name : test::list_files(dir.path())) {
+      if (name != "img_0x100.vh") fs::remove(dir.path() / name);
+    }
+  }
+  EXPECT_GT(reported, 0);
 }
 
 }  // namespace
