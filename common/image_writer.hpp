@@ -131,19 +131,23 @@ class ImageWriter {
       }
       return address;
     }
-    std::uint64_t head = 0;  // "@" and the digits before the last one
+    char head[8] = {};  // "@" and the digits before the last one
     std::size_t head_size = 0;
     while (count > 0) {
       const std::size_t batch = count < most ? count : most;
       char* out = text_.reserve(batch * line + 8);
       for (std::size_t i = 0; i < batch; ++i, ++address) {
         if (head_size == 0 || (address & 0xF) == 0) {
-          char field[16];
-          head_size = address < 16 ? 1 : AddressField::put(field, address >> 4) - field - 1;
-          std::memcpy(&head, field, 8);
-          if (address < 16) head = '@';
+          if (address < 16) {
+            head[0] = '@';
+            head_size = 1;
+          } else {
+            char field[16];
+            head_size = AddressField::put(field, address >> 4) - field - 1;
+            std::memcpy(head, field, 8);
+          }
         }
-        std::memcpy(out, &head, 8);
+        std::memcpy(out, head, 8);
         out += head_size;
         out[0] = kUpperHexDigits[address & 0xF];
         out[1] = '\t';
