@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__x86_64__) || defined(__i386__)
+#include "fast_paths.hpp"
+#ifdef VH_SSSE3_PATH
 #include <immintrin.h>
-#define VH_HAVE_SSSE3_PATH 1
 #endif
 
 namespace verilog_hex {
@@ -22,7 +22,7 @@ std::size_t drop_carriage_returns_bytewise(char* bytes, std::size_t count) {
   return static_cast<std::size_t>(out - bytes);
 }
 
-#ifdef VH_HAVE_SSSE3_PATH
+#ifdef VH_SSSE3_PATH
 
 // For each pattern of CR bytes among eight (bit i: byte i is a CR), the byte shuffle that
 // packs the other bytes to the front, and how many they are; and the shuffle that packs
@@ -97,7 +97,7 @@ __attribute__((target("ssse3"))) std::size_t drop_carriage_returns_ssse3(char* b
 }  // namespace
 
 std::size_t drop_carriage_returns(char* bytes, std::size_t count) {
-#ifdef VH_HAVE_SSSE3_PATH
+#ifdef VH_SSSE3_PATH
   static const bool has_ssse3 = __builtin_cpu_supports("ssse3");
   if (has_ssse3) return drop_carriage_returns_ssse3(bytes, count);
 #endif

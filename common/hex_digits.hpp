@@ -6,7 +6,8 @@
 #include <cstring>
 #include <string_view>
 
-#ifdef __SSE2__
+#include "fast_paths.hpp"
+#ifdef VH_SSE2_PATHS
 #include <emmintrin.h>
 #endif
 
@@ -58,7 +59,7 @@ inline void upper_case_hex_digits(char* digits, std::size_t count) {
   }
 }
 
-#ifdef __SSE2__
+#ifdef VH_SSE2_PATHS
 // Per byte: all ones where the byte is a hexadecimal digit, sixteen at a time.
 inline __m128i hex_digit_mask(__m128i bytes) {
   // Signed compares: bytes of 0x80 and above count as negative and match nothing.

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 
+#include "fast_paths.hpp"
 #include "hex_digits.hpp"
 
 namespace converter {
@@ -26,7 +27,7 @@ bool is_byte_line(const char* line) {
 std::size_t count_byte_lines(std::string_view text) {
   const char* p = text.data();
   std::size_t lines = 0;
-#ifdef __SSE2__
+#ifdef VH_SSE2_PATHS
   // Bit i: byte i of a 48-byte block is where a line's LF belongs.
   constexpr std::uint64_t kLineEnds = 0x924924924924;
   constexpr std::uint64_t kAll = (std::uint64_t{1} << 48) - 1;

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "bank_naming.hpp"
-
-#ifdef __SSE2__
+#include "fast_paths.hpp"
+#ifdef VH_SSE2_PATHS
 #include <emmintrin.h>
 #endif
 
@@ -20,7 +20,7 @@ namespace {
 // characters: sixteen bytes a step, reading up to sixteen bytes past the end as the
 // reader's buffer allows.
 const char* find_line_stop(const char* p, const char* end) {
-#ifdef __SSE2__
+#ifdef VH_SSE2_PATHS
   const __m128i lf = _mm_set1_epi8('\n');
   const __m128i nul = _mm_setzero_si128();
   for (; p < end; p += 16) {

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "hex_digits.hpp"
 #include "verilog_hex.hpp"
 
 namespace {
@@ -98,7 +99,7 @@ TEST(HexDigits, EveryFormAgreesOnEveryByte) {
               digit ? std::stoul(std::string(1, c), nullptr, 16) : 0);
     EXPECT_EQ(verilog_hex::parse_digits(std::string_view(&c, 1), 10),
               c >= '0' && c <= '9' ? c - '0' : 0);
-#ifdef __SSE2__
+#ifdef VH_SSE2_PATHS
     const auto mask = _mm_movemask_epi8(verilog_hex::hex_digit_mask(_mm_set1_epi8(c)));
     EXPECT_EQ(mask, digit ? 0xFFFF : 0);
 #endif
