@@ -53,6 +53,8 @@ StartedProgram::StartedProgram(const std::string& program, const std::vector<std
   const std::string out_path = (capture_.path() / "stdout").string();
   const std::string err_path = (capture_.path() / "stderr").string();
   std::vector<char*> argv;
+  static std::string emulator = PROGRAM_EMULATOR;
+  if (!emulator.empty() && program.starts_with(BUILT_PROGRAMS_DIR)) argv.push_back(emulator.data());
   argv.push_back(const_cast<char*>(program.c_str()));
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
@@ -66,7 +68,7 @@ StartedProgram::StartedProgram(const std::string& program, const std::vector<std
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
-    execv(program.c_str(), argv.data());
+    execvp(argv[0], argv.data());
     _exit(127);
   }
 }
