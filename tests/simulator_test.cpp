@@ -1,5 +1,6 @@
-// Loads the tools' images with $readmemh in Icarus Verilog and in Verilator and compares
-// every word with the words computed here from the bytes.
+// Loads the tools' images with $readmemh in Icarus Verilog, in Verilator and, as an FPGA
+// flow loads them into block RAM, in Yosys, and compares every word with the words
+// computed here from the bytes.
 
 #include <gtest/gtest.h>
 
@@ -19,10 +20,57 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum class Kind { icarus, verilator };
+enum class Kind { icarus, verilator, yosys };
 
-void PrintTo(Kind kind, std::ostream* os) {
-  *os << (kind == Kind::icarus ? "Icarus" : "Verilator");
+const char* kind_name(Kind kind) {
+  return kind == Kind::icarus ? "Icarus" : kind == Kind::verilator ? "Verilator" : "Yosys";
+}
+
+void PrintTo(Kind kind, std::ostream* os) { *os << kind_name(kind); }
+
+// How a word that the image does not set shows: X in Icarus Verilog and Yosys, 0 in
+// two-state Verilator.
+std::string unset_word(Kind kind, int width) {
+  return std::string(static_cast<std::size_t>(width / 4), kind == Kind::verilator ? '0' : 'x');
+}
+
+// The memory's initial contents as synthesis sees them: Yosys reads the image into a
+// ROM, and after "proc; memory_collect" the memory cell's INIT holds every word, the
+// last word's bits first. In lower-case hex, "x" for a word that is not set.
+std::vector<std::string> synthesised_words(int width, const fs::path& image, std::size_t depth) {
+  const fs::path dir = image.parent_path();
+  test::write_file(dir / "rom.v",
+                   "module rom(input [15:0] addr, output [" + std::to_string(width - 1) +
+                       ":0] data);\n  reg [" + std::to_string(width - 1) +
+                       ":0] mem [0:" + std::to_string(depth - 1) + "];\n  initial $readmemh(\"" +
+                       image.string() + "\", mem);\n  assign data = mem[addr];\nendmodule\n");
+  const auto run = test::run_program(
+      YOSYS_PATH, {"-q", "-p", "read_verilog rom.v; proc; memory_collect; write_json rom.json"},
+      dir);
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  const std::string json = test::read_file(dir / "rom.json");
+  const std::size_t key = json.find("\"INIT\": \"");
+  if (key == std::string::npos) {
+    ADD_FAILURE() << "no INIT in " << json;
+    return {};
+  }
+  const std::string bits = json.substr(key + 9, json.find('"', key + 9) - (key + 9));
+  EXPECT_EQ(bits.size(), depth * static_cast<std::size_t>(width));
+  std::vector<std::string> words;
+  for (std::size_t i = 0; i < depth && bits.size() == depth * width; ++i) {
+    const std::string word = bits.substr((depth - 1 - i) * width, width);
+    std::string hex;
+    for (std::size_t nibble = 0; nibble < word.size(); nibble += 4) {
+      const std::string four = word.substr(nibble, 4);
+      if (four.find('x') != std::string::npos) {
+        hex += 'x';
+        continue;
+      }
+      hex += "0123456789abcdef"[std::stoi(four, nullptr, 2)];
+    }
+    words.push_back(hex);
+  }
+  return words;
 }
 
 class Simulator : public testing::TestWithParam<Kind> {
@@ -35,9 +83,13 @@ class Simulator : public testing::TestWithParam<Kind> {
   }
 
   void SetUp() override {
-    ASSERT_FALSE(std::string(GetParam() == Kind::icarus ? IVERILOG_PATH : VERILATOR_PATH).empty())
-        << "the simulator was not found when the build was configured: install the iverilog "
-           "and verilator packages";
+    const Kind kind = GetParam();
+    ASSERT_FALSE(std::string(kind == Kind::icarus      ? IVERILOG_PATH
+                             : kind == Kind::verilator ? VERILATOR_PATH
+                                                       : YOSYS_PATH)
+                     .empty())
+        << "the simulator was not found when the build was configured: install the iverilog, "
+           "verilator and yosys packages";
   }
 
   // The testbench for the width, built once.
@@ -68,6 +120,13 @@ class Simulator : public testing::TestWithParam<Kind> {
   // here and not returned.
   static std::vector<std::string> load(int width, const fs::path& image, std::size_t words) {
     const Kind kind = GetParam();
+    if (kind == Kind::yosys) {
+      auto loaded = synthesised_words(width, image, words + 1);
+      if (loaded.size() != words + 1) return {};
+      EXPECT_EQ(loaded.back(), unset_word(kind, width)) << "a word beyond the image";
+      loaded.pop_back();
+      return loaded;
+    }
     const std::string program = testbench(kind, width);
     const std::vector<std::string> plusargs = {"+file=" + image.string(),
                                                "+words=" + std::to_string(words)};
@@ -83,9 +142,7 @@ class Simulator : public testing::TestWithParam<Kind> {
     }
     EXPECT_EQ(loaded.size(), words + 1) << run.out;
     if (loaded.size() != words + 1) return {};
-    EXPECT_EQ(loaded.back(),
-              std::string(static_cast<std::size_t>(width / 4), kind == Kind::icarus ? 'x' : '0'))
-        << "a word beyond the image";
+    EXPECT_EQ(loaded.back(), unset_word(kind, width)) << "a word beyond the image";
     loaded.pop_back();
     return loaded;
   }
@@ -180,9 +237,28 @@ TEST_P(Simulator, LoadsSplitBanksThatPutBackTheWords) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Simulators, Simulator, testing::Values(Kind::icarus, Kind::verilator),
-                         [](const auto& info) {
-                           return std::string(info.param == Kind::icarus ? "Icarus" : "Verilator");
-                         });
+// Banks of an image whose addresses jump: the words between stay unset in every bank.
+TEST_P(Simulator, LoadsBanksWithAddressGaps) {
+  test::TempDir dir;
+  test::write_file(dir.path() / "img_0x100.vh",
+                   "@0\t00112233\r\n@1\tDEADBEEF\r\n@5\tCAFEF00D\r\n@8\t01234567\r\n");
+  for (const bool big_endian : {true, false}) {
+    SCOPED_TRACE(big_endian ? "-eM" : "-eL");
+    const auto run = test::run_program(
+        MARISK_PATH, {"-s16", big_endian ? "-eM" : "-eL", "img_0x100.vh"}, dir.path());
+    ASSERT_EQ(run.status, 0) << run.out;
+    const std::string unset = unset_word(GetParam(), 16);
+    const std::vector<std::string> high = {"0011", "dead", unset, unset, unset,
+                                           "cafe", unset,  unset, "0123"};
+    const std::vector<std::string> low = {"2233", "beef", unset, unset, unset,
+                                          "f00d", unset,  unset, "4567"};
+    EXPECT_EQ(load(16, dir.path() / (big_endian ? "img_0x200_1.vh" : "img_0x200_0.vh"), 9), high);
+    EXPECT_EQ(load(16, dir.path() / (big_endian ? "img_0x200_0.vh" : "img_0x200_1.vh"), 9), low);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Simulators, Simulator,
+                         testing::Values(Kind::icarus, Kind::verilator, Kind::yosys),
+                         [](const auto& info) { return std::string(kind_name(info.param)); });
 
 }  // namespace
