@@ -16,12 +16,19 @@ fi
 runs=${1:-10}
 peer_runs=3
 source "$root/scripts/packages.sh"
-ensure_packages cmake make g++ xxd srecord binutils time
+ensure_packages cmake make g++ xxd srecord binutils time valgrind
 
-cmake -S "$root" -B "$root/build/tools" -DCMAKE_BUILD_TYPE=Release -DVH_BUILD_TESTS=OFF >/dev/null
-cmake --build "$root/build/tools" -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
+# The tools as shipped, and built with the portable paths alone, to weigh each x86 fast
+# path's code against what it gains.
+for variant in tools:ON tools-portable:OFF; do
+  cmake -S "$root" -B "$root/build/${variant%:*}" -DCMAKE_BUILD_TYPE=Release -DVH_BUILD_TESTS=OFF \
+    -DVH_FAST_PATHS="${variant#*:}" >/dev/null
+  cmake --build "$root/build/${variant%:*}" -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
+done
 tolvane="$root/build/tools/tolvane"
 marisk="$root/build/tools/marisk"
+portable_tolvane="$root/build/tools-portable/tolvane"
+portable_marisk="$root/build/tools-portable/marisk"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -87,6 +94,8 @@ jobs=(
   "marisk4|$banks4|$marisk img_0x100.vh"
   "marisk4_over|-|$marisk img_0x100.vh"
   "marisk32|$banks32|$marisk -d256 wide_0x100.vh"
+  "tolvane_portable|bytes.vh|$portable_tolvane -d32 bytes.txt"
+  "marisk4_portable|$banks4|$portable_marisk img_0x100.vh"
 )
 declare -A times
 time_job() {  # name outputs command: one run, seconds appended to times[name]
@@ -124,6 +133,20 @@ check_banks wide_0x100.vh wide_0x2000 32
 bytes_written4=$(cat $banks4 | wc -c)
 bytes_written32=$(cat $banks32 | wc -c)
 rm -f copy.txt $banks32
+
+# Instructions, counted by valgrind (processors in virtual machines often hide their
+# counters from perf).
+instructions() {  # command...: instructions executed in user space, in millions
+  valgrind --tool=cachegrind --cache-sim=no --cachegrind-out-file=/dev/null "$@" 2>&1 >/dev/null |
+    awk '/I *refs:/ { gsub(",", "", $NF); printf "%.0f", $NF / 1e6 }'
+}
+echo "Counting instructions with the fast paths on and off ..."
+ins_tolvane=$(instructions "$tolvane" -d32 bytes.txt)
+ins_tolvane_portable=$(instructions "$portable_tolvane" -d32 bytes.txt)
+ins_marisk=$(instructions "$marisk" img_0x100.vh)
+ins_marisk_portable=$(instructions "$portable_marisk" img_0x100.vh)
+check_image bytes.vh bytes.bin
+check_banks img_0x100.vh img_0x400 4
 
 echo "Timing the usual pipelines ($peer_runs runs each) ..."
 for ((round = 0; round < peer_runs; round++)); do
@@ -210,6 +233,9 @@ awk -v large="$large" \
   -v w4="$bytes_written4" -v w32="$bytes_written32" \
   -v srec="${m[srec]}" -v objcopy="${m[objcopy]}" -v spl="${m[split]}" \
   -v st="${m[small_tolvane]}" -v sm="${m[small_marisk]}" \
+  -v tvp="${m[tolvane_portable]}" -v mk4p="${m[marisk4_portable]}" \
+  -v it="$ins_tolvane" -v itp="$ins_tolvane_portable" -v im="$ins_marisk" \
+  -v imp="$ins_marisk_portable" \
   -v in_bytes="$(stat -c %s bytes.txt)" -v img_bytes="$(stat -c %s img_0x100.vh)" \
   -v btv="${m[big_tolvane]:-0}" -v bmk="${m[big_marisk4]:-0}" \
   -v btvu="${m[big_tolvane_user]:-0}" -v bmku="${m[big_marisk4_user]:-0}" \
@@ -235,6 +261,13 @@ BEGIN {
   row("4 x srec_cat -split", spl, sprintf("marisk %.1f x faster", spl / mk4))
   row("1000 runs of tolvane -d32 on examples/", st, sprintf("%.2f ms a run", st))
   row("1000 runs of marisk on examples/", sm, sprintf("%.2f ms a run", sm))
+  printf "\n%-46s %9s %9s  %s\n", "x86 fast paths (64 MiB inputs)", "median s", "M instr", "on / off"
+  printf "%-46s %9.3f %9d\n", "tolvane -d32, fast paths on", tv, it
+  printf "%-46s %9.3f %9d  %.2f x the time, %.2f x the instructions\n", "  fast paths off", tvp, itp,
+         tv / tvp, it / itp
+  printf "%-46s %9.3f %9d\n", "marisk, 4 banks, fast paths on", mk4, im
+  printf "%-46s %9.3f %9d  %.2f x the time, %.2f x the instructions\n", "  fast paths off", mk4p, imp,
+         mk4 / mk4p, im / imp
   if (large == 1) {
     printf "\n%-46s %9s  %s\n", "job (1 GiB byte list, its 1.1 GiB image)", "median s", "ratio"
     row("tolvane -d32", btv, sprintf("%.2f x the 64 MiB time per input byte",
