@@ -34,14 +34,6 @@ inline constexpr std::array<std::int8_t, 256> kHexDigitValue = detail::make_hex_
 
 inline int hex_digit_value(char c) { return kHexDigitValue[static_cast<unsigned char>(c)]; }
 
-// True when every character is a digit 0-9 or a letter A-F.
-inline bool all_upper_hex_digits(std::string_view text) {
-  for (const char c : text) {
-    if (hex_digit_value(c) < 0 || (c >= 'a' && c <= 'f')) return false;
-  }
-  return true;
-}
-
 // Eight hexadecimal digits (or NUL bytes) in upper case: of the digits, the lower-case
 // letters alone have bit 6 set, and lose bit 5.
 inline std::uint64_t upper_case_hex_digits(std::uint64_t eight) {

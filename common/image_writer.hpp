@@ -110,10 +110,6 @@ class ImageWriter {
     end_line(out, data);
   }
 
-  [[gnu::always_inline]] void write_word(const AddressField& address, std::string_view data) {
-    write_field_word(address.text(), data);
-  }
-
   // Words numbered from the address on, count of them, each of data_size digits that
   // put_data(out) stores at out (it may store up to eight bytes more, which the next
   // line then takes); gives the next address. For long runs of words: the buffer is

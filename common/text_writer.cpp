@@ -20,19 +20,6 @@ TextWriter::~TextWriter() {
   if (!finished_) finish();
 }
 
-void TextWriter::write_text(std::string_view text) {
-  while (!text.empty()) {
-    const std::size_t lf = text.find('\n');
-    if (lf == std::string_view::npos) {
-      append(text);
-      return;
-    }
-    append(text.substr(0, lf));
-    append("\r\n");
-    text.remove_prefix(lf + 1);
-  }
-}
-
 void TextWriter::append(std::string_view bytes) {
   while (!bytes.empty()) {
     if (used_ == capacity_) flush();

@@ -9,10 +9,10 @@
 
 namespace verilog_hex {
 
-// Writes text with every line end stored as CR LF, the same bytes on every platform.
-// Write errors are remembered and reported by finish(). A full buffer is written in the
-// background while the next one fills. Formatters may also fill the buffer directly:
-// reserve() room, store the bytes (LF already as CR LF) and commit() their end.
+// Writes bytes exactly as given, the same on every platform. Write errors are remembered
+// and reported by finish(). A full buffer is written in the background while the next
+// one fills. Formatters may also fill the buffer directly: reserve() room, store the
+// bytes and commit() their end.
 class TextWriter {
  public:
   static constexpr std::size_t kDefaultCapacity = 1024 * 1024;
@@ -26,8 +26,6 @@ class TextWriter {
   TextWriter& operator=(const TextWriter&) = delete;
   ~TextWriter();
 
-  // The text verbatim, but each LF stored as CR LF.
-  void write_text(std::string_view text);
   // The bytes exactly as they are.
   void append(std::string_view bytes);
 

@@ -8,14 +8,14 @@
 
 namespace {
 
-TEST(TextWriter, StoresEachLfAsCrLfAndNothingElseChanges) {
+TEST(TextWriter, StoresTheBytesExactly) {
   std::string out;
   {
     verilog_hex::TextWriter writer(test::memory_output(out));
-    writer.write_text("a\nb\r\n\n%s%d\t\x1a");
+    writer.append("a\nb\r\n\n%s%d\t\x1a");
     EXPECT_TRUE(writer.finish());
   }
-  EXPECT_EQ(out, "a\r\nb\r\r\n\r\n%s%d\t\x1a");
+  EXPECT_EQ(out, "a\nb\r\n\n%s%d\t\x1a");
 }
 
 TEST(ImageWriter, WritesWordLines) {
@@ -61,10 +61,10 @@ TEST(Writers, SmallBuffersKeepTheOrder) {
     verilog_hex::TextWriter lines(test::memory_output(text), capacity);
     verilog_hex::ImageWriter words(test::memory_output(image), capacity);
     for (std::uint32_t i = 0; i < 500; ++i) {
-      lines.write_text(i % 50 == 0 ? long_text + "\n" + long_text : "x\ny\n");
+      lines.append(i % 50 == 0 ? long_text + "\r\n" + long_text : "x\r\ny\r\n");
       const std::uint32_t address = i % 9 == 0 ? 0xFFFFFFFF - i : i * 0x1357;
       words.write_word(address, i % 50 == 0 ? long_text : std::string(i % 19, 'x'));
-      words.write_word(verilog_hex::AddressField(address), i % 3 == 0 ? "" : "ab");
+      words.write_word(address + 1, i % 3 == 0 ? "" : "ab");
     }
     EXPECT_TRUE(lines.finish());
     EXPECT_TRUE(words.finish());
@@ -92,7 +92,7 @@ TEST(TextWriter, ReportsAFullDisk) {
     auto sink = verilog_hex::real_file_system().open_existing("/dev/full");
     ASSERT_TRUE(sink);
     verilog_hex::TextWriter writer(std::move(sink), 4096);
-    for (std::size_t i = 0; i < lines; ++i) writer.write_text("ab\n");
+    for (std::size_t i = 0; i < lines; ++i) writer.append("ab\r\n");
     EXPECT_FALSE(writer.finish()) << lines << " lines";
     EXPECT_FALSE(writer.finish()) << "asked again";
   }
