@@ -95,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
         ConvertCase{"BlankLineIsAZeroByte", "\n\n", 16, true, "@0\t0000\r\n"},
         ConvertCase{"LongLineIsTwoBytes", std::string(254, ' ') + "7f\n", 16, true,
                     "@0\t070F\r\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST(Conversion, AddressesCountWordsInUpperCaseHex) {
   std::string input;

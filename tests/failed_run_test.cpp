@@ -181,7 +181,7 @@ INSTANTIATE_TEST_SUITE_P(
                               {"img_0x400_1.vh", {"@0\t22\r\n@1\tBE\r\n@2\t00\r\n", 0600}}}),
                 kMariskFailed,
                 kMariskFailed}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 struct OpenCase {
   const char* name;

@@ -54,6 +54,6 @@ TEST_P(ManPage, NamesEveryOptionTheProgramAccepts) {
 INSTANTIATE_TEST_SUITE_P(Pages, ManPage,
                          testing::Values(Page{"tolvane", TOLVANE_PATH, MAN_DIR "/tolvane.1"},
                                          Page{"marisk", MARISK_PATH, MAN_DIR "/marisk.1"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
 
 }  // namespace

@@ -259,7 +259,7 @@ INSTANTIATE_TEST_SUITE_P(
                   }
                   return files;
                 }()}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 // The input is written under other names and the run looks at the named files only.
 struct NamedCase {

@@ -44,7 +44,10 @@ std::string random_byte_list(std::mt19937& random, std::vector<unsigned>& bytes)
       bytes.push_back(0);
     } else {
       bytes.push_back(random() & 0xFF);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"  // forms from the table above
       std::snprintf(line, sizeof line, kForms[random() % std::size(kForms)], bytes.back());
+#pragma GCC diagnostic pop
       text += line;
     }
     if (i + 1 < count || random() % 2) text += random() % 2 ? "\r\n" : "\n";

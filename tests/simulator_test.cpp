@@ -259,6 +259,8 @@ TEST_P(Simulator, LoadsBanksWithAddressGaps) {
 
 INSTANTIATE_TEST_SUITE_P(Simulators, Simulator,
                          testing::Values(Kind::icarus, Kind::verilator, Kind::yosys),
-                         [](const auto& info) { return std::string(kind_name(info.param)); });
+                         [](const auto& param_info) {
+                           return std::string(kind_name(param_info.param));
+                         });
 
 }  // namespace

@@ -130,7 +130,7 @@ INSTANTIATE_TEST_SUITE_P(
             "@0\t1122\n@1\t3344\n@FFFFFFFF\t5566",
             8,
             {"@0\t11\r\n@1\t33\r\n@FFFFFFFF\t55\r\n", "@0\t22\r\n@1\t44\r\n@FFFFFFFF\t66\r\n"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST(Extraction, SlicesOfTheDataText) {
   EXPECT_EQ(splitter::data_slice("12AB34CD", 0, 2), "12");

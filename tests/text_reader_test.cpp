@@ -103,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "12\n\x1a" + std::string(600000, 'x'),
                    {{"12\n", false}, {"<fail>", true}}},
         ReaderCase{"HalfAMark", "\xEF\xBB", {{"\xEF\xBB", true}, {"<fail>", true}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST(TextReader, SmallBuffersReadLikeLargeOnes) {
   std::mt19937 random(7);

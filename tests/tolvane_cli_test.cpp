@@ -224,7 +224,7 @@ INSTANTIATE_TEST_SUITE_P(
                 2,
                 kInputOnly,
                 ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST(Tolvane, RefusesToReplaceItsInput) {
   test::TempDir dir;

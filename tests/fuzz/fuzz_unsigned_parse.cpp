@@ -25,7 +25,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     char written[32];
     const char* const forms[] = {"%x", "%X", "0x%x", " +%u", "\t%u", "-%u"};
     const unsigned form = data[4] % 6;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"  // forms from the table above
     std::snprintf(written, sizeof written, forms[form], value);
+#pragma GCC diagnostic pop
     const std::uint32_t expected = form == 5 ? 0u - value : value;
     if (verilog_hex::parse_unsigned(written, form < 3 ? 16 : 10) != expected) std::abort();
   }

@@ -4,8 +4,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
@@ -15,9 +13,14 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(argv[i])) {
       if (!entry.is_regular_file()) continue;
-      std::ifstream file(entry.path(), std::ios::binary);
-      const std::string bytes((std::istreambuf_iterator<char>(file)),
-                              std::istreambuf_iterator<char>());
+      std::string bytes;
+      if (std::FILE* file = std::fopen(entry.path().c_str(), "rb")) {
+        char block[4096];
+        while (const std::size_t count = std::fread(block, 1, sizeof block, file)) {
+          bytes.append(block, count);
+        }
+        std::fclose(file);
+      }
       LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
       ++inputs;
     }
