@@ -20,11 +20,10 @@ ensure_packages cmake make g++ xxd srecord binutils time valgrind
 
 # The tools as shipped, and built with the portable paths alone, to weigh each x86 fast
 # path's code against what it gains.
-for variant in tools:ON tools-portable:OFF; do
-  cmake -S "$root" -B "$root/build/${variant%:*}" -DCMAKE_BUILD_TYPE=Release -DVH_BUILD_TESTS=OFF \
-    -DVH_FAST_PATHS="${variant#*:}" >/dev/null
-  cmake --build "$root/build/${variant%:*}" -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
-done
+(cd "$root" && for variant in tools:ON tools-portable:OFF; do
+  cmake --preset tools -B "build/${variant%:*}" -DVH_FAST_PATHS="${variant#*:}" >/dev/null
+  cmake --build "build/${variant%:*}" -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
+done)
 tolvane="$root/build/tools/tolvane"
 marisk="$root/build/tools/marisk"
 portable_tolvane="$root/build/tools-portable/tolvane"

@@ -7,8 +7,8 @@ source scripts/packages.sh
 ensure_packages cmake make g++
 
 # A build of its own, without the tests, so that GoogleTest is not needed here.
-cmake -S . -B build/tools -DCMAKE_BUILD_TYPE=Release -DVH_BUILD_TESTS=OFF >/dev/null
-cmake --build build/tools -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
+cmake --preset tools >/dev/null
+cmake --build --preset tools -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
 
 demo=build/demo
 rm -rf "$demo" && mkdir -p "$demo"

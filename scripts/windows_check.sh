@@ -11,8 +11,8 @@ ensure_packages cmake make g++ g++-mingw-w64-x86-64-posix wine64 groff-base unzi
 wine=/usr/lib/wine/wine64
 
 jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S . -B build/tools -DCMAKE_BUILD_TYPE=Release -DVH_BUILD_TESTS=OFF >/dev/null
-cmake --build build/tools -j "$jobs" >/dev/null
+cmake --preset tools >/dev/null
+cmake --build --preset tools -j "$jobs" >/dev/null
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$jobs" >/dev/null
 

@@ -399,8 +399,8 @@ TEST(WholeOutput, AReadErrorIsReported) {
 
 // Out of memory, the run says so and leaves nothing behind, whichever allocation fails.
 TEST(WholeOutput, RunningOutOfMemoryIsReported) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "AddressSanitizer needs more address space than any limit leaves";
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the sanitizers need more address space than any limit leaves";
 #endif
   test::TempDir dir;
   test::write_file(dir.path() / "img_0x100.vh", "@0\t00112233\r\n");

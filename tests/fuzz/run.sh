@@ -11,7 +11,8 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
 status=0
-for target in text_reader unsigned_parse word_line conversion splitter; do
+for corpus in tests/fuzz/corpus/*/; do  # a folder a target
+  target=$(basename "$corpus")
   mkdir -p "$scratch/$target"
   log="$build/fuzz_$target.log"
   if "$build/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
