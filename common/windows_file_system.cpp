@@ -3,6 +3,7 @@
 #define _CRT_RAND_S  // rand_s
 #include <stdlib.h>
 
+#include <cstdint>
 #include <cwctype>
 #include <string>
 
@@ -85,6 +86,35 @@ HANDLE look_at(const std::string& name) {
                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
+// The final path of an open file, links followed; empty when the system cannot tell.
+std::wstring path_of(HANDLE handle) {
+  std::wstring path(MAX_PATH, L'\0');
+  DWORD length = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
+                                           FILE_NAME_NORMALIZED);
+  if (length >= path.size()) {
+    path.resize(length + 1);
+    length = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
+                                       FILE_NAME_NORMALIZED);
+  }
+  if (length == 0 || length >= path.size()) return {};
+  path.resize(length);
+  return path;
+}
+
+// The full path of a name, as the system completes it from the current folder.
+std::wstring full_path_of(const std::wstring& name) {
+  std::wstring path(MAX_PATH, L'\0');
+  DWORD length =
+      GetFullPathNameW(name.c_str(), static_cast<DWORD>(path.size()), path.data(), nullptr);
+  if (length >= path.size()) {
+    path.resize(length + 1);
+    length = GetFullPathNameW(name.c_str(), static_cast<DWORD>(path.size()), path.data(), nullptr);
+  }
+  if (length == 0 || length >= path.size()) return {};
+  path.resize(length);
+  return path;
+}
+
 class WindowsFileSystem final : public FileSystem {
  public:
   std::unique_ptr<InputFile> open_input(const std::string& name) override {
@@ -112,33 +142,38 @@ class WindowsFileSystem final : public FileSystem {
     return status;
   }
 
-  // The final path of a reparse point (a symbolic link or a junction), as the system
-  // follows it; loops and chains the system refuses give nothing.
+  // Where the system's own following of links (symbolic links, junctions, and under
+  // Wine the links of the host) ends: the final path of the file, when it is not the
+  // name's own. Loops and chains the system refuses give nothing.
   std::optional<std::string> resolve_links(const std::string& name) override {
     const std::wstring wide_name = wide(name);
-    const DWORD attributes = GetFileAttributesW(wide_name.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-      return name;
-    }
     const HANDLE handle = CreateFileW(wide_name.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-      // A link to a file not made yet is followed when the file is made.
-      return GetLastError() == ERROR_FILE_NOT_FOUND ? std::optional<std::string>(name)
-                                                    : std::nullopt;
+      const DWORD error = GetLastError();
+      if (error == ERROR_CANT_RESOLVE_FILENAME) {  // a loop, or a chain too long
+        return std::nullopt;
+      }
+      return name;  // missing, or failing later where it is used
     }
-    std::wstring path(MAX_PATH, L'\0');
-    DWORD length = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
-                                             FILE_NAME_NORMALIZED);
-    if (length >= path.size()) {
-      path.resize(length + 1);
-      length = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
-                                         FILE_NAME_NORMALIZED);
-    }
+    std::wstring final_path;
+    if (GetFileType(handle) == FILE_TYPE_DISK) final_path = path_of(handle);
     CloseHandle(handle);
-    if (length == 0 || length >= path.size()) return std::nullopt;
-    path.resize(length);
-    return narrow(path);
+    if (final_path.empty()) return name;  // NUL, CON and the like
+    for (const std::wstring_view prefix :
+         {std::wstring_view(L"\\\\?\\UNC\\"), std::wstring_view(L"\\\\?\\")}) {
+      if (final_path.starts_with(prefix)) {
+        final_path.replace(0, prefix.size(), prefix.size() == 8 ? L"\\\\" : L"");
+        break;
+      }
+    }
+    const std::wstring full_path = full_path_of(wide_name);
+    if (CompareStringOrdinal(final_path.data(), static_cast<int>(final_path.size()),
+                             full_path.data(), static_cast<int>(full_path.size()),
+                             TRUE) == CSTR_EQUAL) {
+      return name;
+    }
+    return narrow(final_path);
   }
 
   bool same_file(const std::string& a, const std::string& b) override {
@@ -206,22 +241,16 @@ class WindowsFileSystem final : public FileSystem {
   // A named mutex for the folder's full path, which the system releases when the run
   // ends; session-wide where a global one may not be made.
   std::unique_ptr<FolderLock> lock_folder(const std::string& folder) override {
-    std::wstring path(MAX_PATH, L'\0');
-    const std::wstring wide_folder = wide(folder);
-    DWORD length = GetFullPathNameW(wide_folder.c_str(), static_cast<DWORD>(path.size()),
-                                    path.data(), nullptr);
-    if (length >= path.size()) {
-      path.resize(length + 1);
-      length = GetFullPathNameW(wide_folder.c_str(), static_cast<DWORD>(path.size()), path.data(),
-                                nullptr);
-    }
-    if (length == 0 || length >= path.size()) return nullptr;
-    path.resize(length);
-    std::wstring key;
-    for (const wchar_t c : path) key += c == L'\\' ? L'/' : static_cast<wchar_t>(towlower(c));
-    HANDLE mutex = CreateMutexW(nullptr, FALSE, (L"Global\\verilog_hex_commit:" + key).c_str());
-    if (mutex == nullptr)
-      mutex = CreateMutexW(nullptr, FALSE, (L"Local\\verilog_hex_commit:" + key).c_str());
+    const std::wstring path = full_path_of(wide(folder));
+    if (path.empty()) return nullptr;
+    // Object names are short and take no back slash: the folder is named by a hash of
+    // its path in lower case.
+    std::uint64_t hash = 14695981039346656037u;
+    for (const wchar_t c : path)
+      hash = (hash ^ static_cast<std::uint64_t>(towlower(c))) * 1099511628211u;
+    const std::wstring key = L"verilog_hex_commit_" + std::to_wstring(hash);
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, (L"Global\\" + key).c_str());
+    if (mutex == nullptr) mutex = CreateMutexW(nullptr, FALSE, (L"Local\\" + key).c_str());
     if (mutex == nullptr) return nullptr;
     const DWORD waited = WaitForSingleObject(mutex, INFINITE);
     if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {

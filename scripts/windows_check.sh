@@ -77,6 +77,14 @@ PREPARE='printf "@0\told\r\n" >rom.vh; ln -s /dev/full big.vh' check failing-wri
 PREPARE='printf "@0\told\r\n" >img_0x400_3.vh; ln -s /dev/full img_0x400_1.vh' \
   check failing-bank marisk img_0x100.vh
 
+# A linked output replaces the file the link ends at, through a relative link in another
+# folder and a chain, and the links stay; a loop is refused.
+PREPARE='mkdir real && printf "@0\told\r\n" >real/rom.vh && ln -s real/rom.vh rom.vh' \
+  check linked-output tolvane -d32 rom.txt
+PREPARE='mkdir a b && printf "@0\told\r\n" >b/rom.vh && ln -s ../b/rom.vh a/rom.vh && ln -s a/rom.vh rom.vh' \
+  check linked-chain tolvane -d32 rom.txt
+PREPARE='ln -s loop.vh rom.vh && ln -s rom.vh loop.vh' check link-loop tolvane -d32 rom.txt
+
 # CR LF on disk on both sides, not only equal files.
 grep -q $'\r$' "$work/convert-big/windows/files/rom.vh"
 grep -q $'\r$' "$work/split-big/windows/files/img_0x400_0.vh"
