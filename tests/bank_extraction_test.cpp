@@ -1,3 +1,5 @@
+#include "bank_extraction.hpp"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -5,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "bank_extraction.hpp"
 #include "bank_naming.hpp"
 #include "memory_streams.hpp"
 #include "verilog_hex.hpp"

@@ -1,9 +1,10 @@
+#include "byte_conversion.hpp"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "byte_conversion.hpp"
 #include "general_rules_image.hpp"
 #include "memory_streams.hpp"
 #include "output_name.hpp"

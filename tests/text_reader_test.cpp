@@ -99,6 +99,15 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"MarkLaterKept",
                    "a\n\xEF\xBB\xBF",
                    {{"a\n", false}, {"\xEF\xBB\xBF", true}, {"<fail>", true}}},
+        // With the smallest buffer the mark starts the bytes kept at a refill: still data.
+        ReaderCase{"MarkAtARefillKept",
+                   std::string(254, 'a') + "\n" + std::string(254, 'b') + "\n\xEF\xBB\xBF" + "c\n",
+                   {{std::string(254, 'a') + "\n", false},
+                    {std::string(254, 'b') + "\n", false},
+                    {"\xEF\xBB\xBF"
+                     "c\n",
+                     false},
+                    {"<fail>", true}}},
         ReaderCase{"SubThenMoreThanABuffer",
                    "12\n\x1a" + std::string(600000, 'x'),
                    {{"12\n", false}, {"<fail>", true}}},

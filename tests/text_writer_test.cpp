@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "memory_file_system.hpp"
 #include "memory_streams.hpp"
 #include "verilog_hex.hpp"
 
@@ -86,7 +87,7 @@ TEST(Writers, SmallBuffersKeepTheOrder) {
 }
 
 // Full buffers are written while the next one fills: a failure of any of them, the first
-// or one in the middle of many, must still reach finish().
+// or one in the middle of many, and one followed by good writes, must still reach finish().
 TEST(TextWriter, ReportsAFullDisk) {
   for (const std::size_t lines : {1, 100000}) {
     auto sink = verilog_hex::real_file_system().open_existing("/dev/full");
@@ -95,6 +96,15 @@ TEST(TextWriter, ReportsAFullDisk) {
     for (std::size_t i = 0; i < lines; ++i) writer.append("ab\r\n");
     EXPECT_FALSE(writer.finish()) << lines << " lines";
     EXPECT_FALSE(writer.finish()) << "asked again";
+  }
+  for (const int failing_write : {1, 3, 40}) {
+    test::MemoryFileSystem files;
+    files.fail(test::Step::write, failing_write);
+    auto made = files.create_new("out.vh", std::nullopt);
+    ASSERT_TRUE(made.file);
+    verilog_hex::TextWriter writer(std::move(made.file), 4096);
+    for (std::size_t i = 0; i < 100000; ++i) writer.append("ab\r\n");
+    EXPECT_FALSE(writer.finish()) << "write " << failing_write << " of many fails";
   }
 }
 

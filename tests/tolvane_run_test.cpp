@@ -2,16 +2,16 @@
 // the files it leaves: in-process on files in memory, and the built program in a
 // temporary folder where real files matter.
 
+#include "tolvane_run.hpp"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "memory_file_system.hpp"
 #include "test_files.hpp"
-#include "tolvane_run.hpp"
 
 namespace {
 
@@ -43,14 +43,18 @@ struct CliCase {
   int status;
   std::vector<std::string> files;  // the folder's files afterwards; rom.txt is there before
   std::string vh;                  // rom.vh's bytes, when it is among the files
+  bool also_as_program = false;    // runs the built program too
   friend void PrintTo(const CliCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class TolvaneRun : public testing::TestWithParam<CliCase> {};
 
-// Every row runs in-process on files in memory; these rows run the built program too.
-const std::set<std::string_view> kAlsoAsProgram = {"NoArguments", "Width32", "Help", "SecondInput",
-                                                   "MissingInput"};
+// Every row runs in-process on files in memory; those made by this run the built
+// program too.
+CliCase as_program(CliCase c) {
+  c.also_as_program = true;
+  return c;
+}
 
 TEST_P(TolvaneRun, PrintsExitsAndWritesExactly) {
   const CliCase& run = GetParam();
@@ -70,7 +74,7 @@ TEST_P(TolvaneRun, PrintsExitsAndWritesExactly) {
   }
   EXPECT_EQ(files.files["rom.txt"].bytes, kRom);
 
-  if (!kAlsoAsProgram.contains(run.name)) return;
+  if (!run.also_as_program) return;
   test::TempDir dir;
   test::write_file(dir.path() / "rom.txt", kRom);
   const auto result = test::run_program(TOLVANE_PATH, run.args, dir.path());
@@ -89,19 +93,20 @@ const std::vector<std::string> kBoth = {"rom.txt", "rom.vh"};
 INSTANTIATE_TEST_SUITE_P(
     Cases, TolvaneRun,
     testing::Values(
-        CliCase{"NoArguments",
-                {},
-                kBanner + "ERR: Invalid parameter string.\nType \"quendle.exe -h\" to get help.\n",
-                0,
-                kInputOnly,
-                ""},
+        as_program(CliCase{
+            "NoArguments",
+            {},
+            kBanner + "ERR: Invalid parameter string.\nType \"quendle.exe -h\" to get help.\n",
+            0,
+            kInputOnly,
+            ""}),
         CliCase{"Default", {"rom.txt"}, printed("", kDone), 0, kBoth, "@0\t1234\r\n@1\tABCD\r\n"},
-        CliCase{"Width32",
-                {"-d32", "rom.txt"},
-                printed("data_width [1]: 32\n", kDone),
-                0,
-                kBoth,
-                "@0\t1234ABCD\r\n"},
+        as_program(CliCase{"Width32",
+                           {"-d32", "rom.txt"},
+                           printed("data_width [1]: 32\n", kDone),
+                           0,
+                           kBoth,
+                           "@0\t1234ABCD\r\n"}),
         CliCase{"Width8Little",
                 {"rom.txt", "-d8", "-l"},
                 printed("data_width [2]: 8\n", kDone),
@@ -132,6 +137,26 @@ INSTANTIATE_TEST_SUITE_P(
                 0,
                 kBoth,
                 "@0\t12\r\n@1\t34\r\n@2\tAB\r\n@3\tCD\r\n"},
+        // Past 32 bits the value wraps: 2^32 + 8 is 8.
+        CliCase{"WidthWrapsPast32Bits",
+                {"-d4294967304", "rom.txt"},
+                printed("data_width [1]: 8\n", kDone),
+                0,
+                kBoth,
+                "@0\t12\r\n@1\t34\r\n@2\tAB\r\n@3\tCD\r\n"},
+        // Every digit counts, 9 too.
+        CliCase{"Width96",
+                {"-d96", "rom.txt"},
+                printed("data_width [1]: 96\n", kDone),
+                0,
+                kBoth,
+                "@0\t1234ABCD0000000000000000\r\n"},
+        CliCase{"Width9",
+                {"-d9", "rom.txt"},
+                printed("data_width [1]: 9\n", kDone),
+                0,
+                kBoth,
+                "@0\t12\r\n@1\t34\r\n@2\tAB\r\n@3\tCD\r\n"},
         CliCase{"NegativeWidth",
                 {"-d-8", "-d+ 32", "-d 32", "rom.txt"},
                 printed("data_width [1]: 248\ndata_width [2]: 0\ndata_width [3]: 32\n", kDone),
@@ -150,32 +175,32 @@ INSTANTIATE_TEST_SUITE_P(
                 0,
                 kBoth,
                 "@0\t1234\r\n@1\tABCD\r\n"},
-        CliCase{"Help",
-                {"-d32", "-h", "rom.txt"},
-                kBanner + kScan + "data_width [1]: 32\n" + kHelp,
-                0,
-                kInputOnly,
-                ""},
+        as_program(CliCase{"Help",
+                           {"-d32", "-h", "rom.txt"},
+                           kBanner + kScan + "data_width [1]: 32\n" + kHelp,
+                           0,
+                           kInputOnly,
+                           ""}),
         CliCase{"HelpAfterInput",
                 {"missing.txt", "-hx", "a", "b"},
                 kBanner + kScan + kHelp,
                 0,
                 kInputOnly,
                 ""},
-        CliCase{"SecondInput",
-                {"rom.txt", "-l", "other.txt"},
-                kBanner + kScan + "ERR: Input file already defined [1]: rom.txt\n",
-                2,
-                kInputOnly,
-                ""},
+        as_program(CliCase{"SecondInput",
+                           {"rom.txt", "-l", "other.txt"},
+                           kBanner + kScan + "ERR: Input file already defined [1]: rom.txt\n",
+                           2,
+                           kInputOnly,
+                           ""}),
         CliCase{"NoInput",
                 {"-d32"},
                 printed("data_width [1]: 32\n", "ERR: Input file undefined.\n"),
                 2,
                 kInputOnly,
                 ""},
-        CliCase{
-            "MissingInput", {"missing.txt"}, printed("", "File I/O error.\n"), 2, kInputOnly, ""},
+        as_program(CliCase{
+            "MissingInput", {"missing.txt"}, printed("", "File I/O error.\n"), 2, kInputOnly, ""}),
         CliCase{"WidthBelow8",
                 {"-d4", "rom.txt"},
                 printed("data_width [1]: 4\n", "ERR: Invalid data_width: 4 (at least 8).\n"),

@@ -1,0 +1,111 @@
+// The output batch on its own: which outputs it refuses, the hidden names it makes, and
+// what commit() and discard() leave.
+
+#include "output_batch.hpp"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "memory_file_system.hpp"
+
+namespace {
+
+using Files = std::map<std::string, test::MemoryFile>;
+
+const Files kOld = {{"a.vh", {"old a"}}, {"b.vh", {"old b", 0600}}};
+
+struct RefusalCase {
+  const char* name;
+  std::vector<std::string> outputs;  // opened in turn; the last one is refused
+  void (*prepare)(test::MemoryFileSystem&);
+};
+
+TEST(OutputBatch, RefusesWhatCannotBeWrittenWholeAndChangesNothing) {
+  for (const RefusalCase& c : {
+           RefusalCase{"a second output naming the same file", {"a.vh", "a.vh"}, [](auto&) {}},
+           RefusalCase{"a link to another output",
+                       {"a.vh", "link.vh"},
+                       [](auto& files) { files.links["link.vh"] = "a.vh"; }},
+           RefusalCase{
+               "a directory", {"dir"}, [](auto& files) { files.directories.insert("dir"); }},
+           RefusalCase{"a read-only file",
+                       {"b.vh", "a.vh"},
+                       [](auto& files) { files.read_only.insert("a.vh"); }},
+           RefusalCase{"a link loop",
+                       {"loop.vh"},
+                       [](auto& files) {
+                         files.links = {{"loop.vh", "x"}, {"x", "loop.vh"}};
+                       }},
+           RefusalCase{"a folder where no file can be made",
+                       {"a.vh"},
+                       [](auto& files) { files.refuse_new_files = true; }},
+       }) {
+    SCOPED_TRACE(c.name);
+    test::MemoryFileSystem files;
+    files.files = kOld;
+    c.prepare(files);
+    {
+      verilog_hex::OutputBatch batch(files);
+      for (std::size_t i = 0; i + 1 < c.outputs.size(); ++i) {
+        EXPECT_TRUE(batch.open(c.outputs[i]));
+      }
+      EXPECT_FALSE(batch.open(c.outputs.back()));
+    }  // not committed: the batch removes what it made
+    EXPECT_EQ(files.files, kOld);
+  }
+}
+
+// Hidden, next to the target, and no longer than the target's own name where that is
+// longer than 40 bytes; cut between whole UTF-8 characters.
+TEST(OutputBatch, HiddenNamesFitWhereTheTargetFits) {
+  const std::string long_name = std::string(200, 'x') + ".vh";
+  std::string accented;
+  for (int i = 0; i < 120; ++i) accented += "\xC3\xA9";  // é, two bytes each
+  for (const std::string& target : {std::string("a.vh"), "dir/" + long_name, accented}) {
+    SCOPED_TRACE(target);
+    test::MemoryFileSystem files;
+    verilog_hex::OutputBatch batch(files);
+    ASSERT_TRUE(batch.open(target));
+    ASSERT_EQ(files.files.size(), 1u);
+    const std::string hidden = files.files.begin()->first;
+    const auto [folder, file] = verilog_hex::split_file_name(target);
+    const auto [hidden_folder, hidden_file] = verilog_hex::split_file_name(hidden);
+    EXPECT_EQ(hidden_folder, folder);
+    EXPECT_EQ(hidden_file[0], '.');
+    EXPECT_TRUE(hidden_file.ends_with(".tmp"));
+    EXPECT_LE(hidden_file.size(), std::max<std::size_t>(file.size(), 40));
+    std::size_t continuation = 0;  // bytes 10xxxxxx right after the leading dot
+    while ((static_cast<unsigned char>(hidden_file[1 + continuation]) & 0xC0) == 0x80) {
+      ++continuation;
+    }
+    EXPECT_EQ(continuation, 0u) << "a character cut";
+  }
+}
+
+TEST(OutputBatch, CommitGivesTheNamesAndDiscardLeavesTheOldFiles) {
+  for (const bool commit : {true, false}) {
+    test::MemoryFileSystem files;
+    files.files = kOld;
+    verilog_hex::OutputBatch batch(files);
+    for (const char* name : {"a.vh", "b.vh", "c.vh"}) {
+      auto file = batch.open(name);
+      ASSERT_TRUE(file);
+      EXPECT_TRUE(file->write(std::string("new ") + name));
+      EXPECT_TRUE(file->close());
+    }
+    if (commit) {
+      EXPECT_TRUE(batch.commit());
+      EXPECT_EQ(
+          files.files,
+          (Files{{"a.vh", {"new a.vh"}}, {"b.vh", {"new b.vh", 0600}}, {"c.vh", {"new c.vh"}}}));
+    } else {
+      batch.discard();
+      EXPECT_EQ(files.files, kOld);
+    }
+  }
+}
+
+}  // namespace
