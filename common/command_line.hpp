@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "console.hpp"
+#include "run_status.hpp"
 
 namespace verilog_hex {
 
@@ -76,7 +77,7 @@ ScanResult<Settings> scan_arguments(std::span<const std::string_view> args,
       if (input_position != 0) {
         console.printf(command_line.second_input, input_position,
                        std::string(args[input_position - 1]).c_str());
-        scan.status = 2;
+        scan.status = kFailureStatus;
         return scan;
       }
       input_position = position;
@@ -109,7 +110,7 @@ ScanResult<Settings> scan_arguments(std::span<const std::string_view> args,
   console.out(command_line.input_check);
   if (input_position == 0) {
     console.out("ERR: Input file undefined.\n");
-    scan.status = 2;
+    scan.status = kFailureStatus;
   } else {
     scan.input = args[input_position - 1];
   }

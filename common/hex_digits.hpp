@@ -26,6 +26,9 @@ constexpr std::array<std::int8_t, 256> make_hex_digit_values() {
 }
 }  // namespace detail
 
+// How many bytes leading_hex_digits() and lower_case_hex_letters() look at.
+inline constexpr std::size_t kHexScanWidth = 16;
+
 // The digits as they are written, by value.
 inline constexpr char kUpperHexDigits[] = "0123456789ABCDEF";
 
@@ -81,13 +84,15 @@ inline unsigned lower_case_hex_letters(const char* p) {
 #else
 inline unsigned leading_hex_digits(const char* p) {
   unsigned count = 0;
-  while (count < 16 && hex_digit_value(p[count]) >= 0) ++count;
+  while (count < kHexScanWidth && hex_digit_value(p[count]) >= 0) ++count;
   return count;
 }
 
 inline unsigned lower_case_hex_letters(const char* p) {
   unsigned letters = 0;
-  for (unsigned i = 0; i < 16; ++i) letters |= unsigned{p[i] >= 'a' && p[i] <= 'f'} << i;
+  for (unsigned i = 0; i < kHexScanWidth; ++i) {
+    letters |= unsigned{p[i] >= 'a' && p[i] <= 'f'} << i;
+  }
   return letters;
 }
 #endif

@@ -83,19 +83,15 @@ class AddressField {
   std::size_t size_ = 0;
 };
 
-// A word as read: where its address field stands in the written form (sixteen bytes
-// readable from there) and its data text.
-struct WordText {
-  const char* field;
-  const char* data;
-  std::uint32_t field_size;
-  std::uint32_t data_size;
-};
-
 // Writes a VerilogHex image: one word line a word, "@" address TAB data CR LF, and
 // nothing else. The data text is written as it stands and must hold no LF.
 class ImageWriter {
  public:
+  // Every line's end, on every platform.
+  static constexpr std::string_view kLineEnd = "\r\n";
+  // The fixed size of the moves write_slices() copies fields and data texts in.
+  static constexpr std::size_t kSliceMove = 16;
+
   explicit ImageWriter(std::unique_ptr<OutputFile> file,
                        std::size_t capacity = TextWriter::kDefaultCapacity)
       : text_(std::move(file), capacity) {}
@@ -104,111 +100,38 @@ class ImageWriter {
       : text_(std::move(file), std::move(pool)) {}
 
   [[gnu::always_inline]] void write_word(std::uint32_t address, std::string_view data) {
-    const std::size_t size = AddressField::kMaxSize + data.size() + 2;
+    const std::size_t size = AddressField::kMaxSize + data.size() + kLineEnd.size();
     if (size > text_.capacity()) return write_long_word(AddressField(address).text(), data);
     char* out = AddressField::put(text_.reserve(size), address);
     end_line(out, data);
   }
 
-  // Words numbered from the address on, count of them, each of data_size digits that
-  // put_data(out) stores at out (it may store up to eight bytes more, which the next
-  // line then takes); gives the next address. For long runs of words: the buffer is
-  // reserved a batch at a time, and only every sixteenth address is formed whole.
-  template <class PutData>
-  std::uint32_t write_numbered_words(std::uint32_t address, std::size_t count,
-                                     std::size_t data_size, PutData put_data) {
-    const std::size_t line = AddressField::kMaxSize + data_size + 2;
-    const std::size_t most = (text_.capacity() - 8) / line;
-    if (most == 0) {  // a buffer too small for a batch: one word at a time
-      std::array<char, 256 + 8> digits;
-      for (; count > 0; --count) {
-        put_data(digits.data());
-        write_word(address++, {digits.data(), data_size});
-      }
-      return address;
-    }
-    char head[8] = {};  // "@" and the digits before the last one
-    std::size_t head_size = 0;
-    while (count > 0) {
-      const std::size_t batch = count < most ? count : most;
-      char* out = text_.reserve(batch * line + 8);
-      for (std::size_t i = 0; i < batch; ++i, ++address) {
-        if (head_size == 0 || (address & 0xF) == 0) {
-          if (address < 16) {
-            head[0] = '@';
-            head_size = 1;
-          } else {
-            char field[16];
-            head_size = AddressField::put(field, address >> 4) - field - 1;
-            std::memcpy(head, field, 8);
-          }
-        }
-        std::memcpy(out, head, 8);
-        out += head_size;
-        out[0] = kUpperHexDigits[address & 0xF];
-        out[1] = '\t';
-        put_data(out + 2);
-        out += 2 + data_size;
-        std::memcpy(out, "\r\n", 2);
-        out += 2;
-      }
-      text_.commit(out);
-      count -= batch;
-    }
-    return address;
+  // For formatters of their own lines, as a tool's batch loops: room for count bytes (at
+  // most the capacity) at the returned place, then the end of what was stored there.
+  std::size_t capacity() const { return text_.capacity(); }
+  char* reserve(std::size_t count) { return text_.reserve(count); }
+  void commit(const char* end) { text_.commit(end); }
+  static char* put_line_end(char* out) {
+    std::memcpy(out, kLineEnd.data(), kLineEnd.size());
+    return out + kLineEnd.size();
   }
 
-  // For each word, a line with its address and the part of its data text that starts at
-  // the offset, at most digits long (empty when the text is shorter). Fields and texts
-  // may be copied in moves of sixteen bytes, so sixteen bytes must be readable from the
-  // start of each field and from the offset in each text that reaches it.
-  void write_slices(std::span<const WordText> words, std::size_t offset, std::size_t digits) {
-    const std::size_t line = 16 + 16 + 2;  // the most a line's moves store
-    if (digits > 16 || text_.capacity() < 32 + line) {
-      for (const WordText& word : words) {
-        const std::string_view data(word.data, word.data_size);
-        write_field_word({word.field, word.field_size},
-                         data.size() > offset ? data.substr(offset, digits) : std::string_view());
-      }
-      return;
-    }
-    const std::size_t most = (text_.capacity() - 32) / line;
-    while (!words.empty()) {
-      const std::size_t batch = words.size() < most ? words.size() : most;
-      char* out = text_.reserve(batch * line + 32);
-      for (const WordText& word : words.first(batch)) {
-        std::memcpy(out, word.field, 16);
-        out += word.field_size;
-        if (word.data_size > offset) {
-          const std::size_t rest = word.data_size - offset;
-          std::memcpy(out, word.data + offset, 16);
-          out += rest < digits ? rest : digits;
-        }
-        std::memcpy(out, "\r\n", 2);
-        out += 2;
-      }
-      text_.commit(out);
-      words = words.subspan(batch);
-    }
+  // A line of the address field as it stands and the data text.
+  [[gnu::always_inline]] void write_field_word(std::string_view field, std::string_view data) {
+    const std::size_t size = field.size() + data.size() + kLineEnd.size();
+    if (size > text_.capacity()) return write_long_word(field, data);
+    char* out = text_.reserve(size);
+    TextWriter::copy_short(out, field);
+    end_line(out + field.size(), data);
   }
 
   // Flushes and releases the output; false when any write, the flush or the close failed.
   bool finish() { return text_.finish(); }
 
  private:
-  [[gnu::always_inline]] void write_field_word(std::string_view field, std::string_view data) {
-    const std::size_t size = field.size() + data.size() + 2;
-    if (size > text_.capacity()) return write_long_word(field, data);
-    char* out = text_.reserve(size);
-    TextWriter::copy_short(out, field);
-    end_line(out + field.size(), data);
-  }
   [[gnu::always_inline]] void end_line(char* out, std::string_view data) {
     TextWriter::copy_short(out, data);
-    out += data.size();
-    *out++ = '\r';
-    *out++ = '\n';
-    text_.commit(out);
+    text_.commit(put_line_end(out + data.size()));
   }
   // A line longer than the buffer goes out in pieces.
   void write_long_word(std::string_view field, std::string_view data);

@@ -11,15 +11,18 @@ constexpr std::uint32_t kOverflow = 0xFFFFFFFF;
 
 bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
-// The digits' value, or nothing when it does not fit in 32 bits.
-std::optional<std::uint32_t> accumulate(std::string_view text, unsigned base) {
+// The digits' value; nothing when it does not fit in 32 bits and overflow saturates.
+std::optional<std::uint32_t> accumulate(std::string_view text, unsigned base, Overflow overflow) {
   std::uint64_t value = 0;
   for (const char c : text) {
     // In base 10 or 16 a letter beyond F ends the number as surely as one beyond 9.
     const int digit = hex_digit_value(c);
     if (digit < 0 || static_cast<unsigned>(digit) >= base) break;
-    value = value * base + digit;
-    if (value > kOverflow) return std::nullopt;
+    value = value * base + static_cast<unsigned>(digit);
+    if (value > kOverflow) {
+      if (overflow == Overflow::saturates) return std::nullopt;
+      value &= kOverflow;
+    }
   }
   return static_cast<std::uint32_t>(value);
 }
@@ -27,10 +30,10 @@ std::optional<std::uint32_t> accumulate(std::string_view text, unsigned base) {
 }  // namespace
 
 std::uint32_t parse_digits(std::string_view text, unsigned base) {
-  return accumulate(text, base).value_or(kOverflow);
+  return accumulate(text, base, Overflow::saturates).value_or(kOverflow);
 }
 
-std::uint32_t parse_unsigned(std::string_view text, unsigned base) {
+std::uint32_t parse_unsigned(std::string_view text, unsigned base, Overflow overflow) {
   std::size_t i = 0;
   while (i < text.size() && is_space(text[i])) ++i;
   bool negative = false;
@@ -38,7 +41,7 @@ std::uint32_t parse_unsigned(std::string_view text, unsigned base) {
   if (base == 16 && i + 1 < text.size() && text[i] == '0' && (text[i + 1] | 0x20) == 'x') {
     i += 2;
   }
-  const auto value = accumulate(text.substr(i), base);
+  const auto value = accumulate(text.substr(i), base, overflow);
   if (!value) return kOverflow;
   return negative ? 0u - *value : *value;
 }

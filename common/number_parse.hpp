@@ -10,11 +10,19 @@ namespace verilog_hex {
 // gives 0xFFFFFFFF; no digit gives 0.
 std::uint32_t parse_digits(std::string_view text, unsigned base);
 
+// What a value too large for 32 bits gives. Each tool keeps its own rule, as scripts
+// may rely on it: tolvane's -d wraps, marisk's -d and -s and every hexadecimal number
+// saturate.
+enum class Overflow {
+  saturates,  // 0xFFFFFFFF, whatever the sign
+  wraps,      // the value modulo 2^32, then negated for "-"
+};
+
 // Text to a 32-bit unsigned value in base 10 or 16: leading white space is skipped, a
 // "+" or "-" may follow, then (base 16 only) a "0x" or "0X" prefix, then the digits.
-// Text after the number is ignored and text that is no number gives 0. A value too
-// large for 32 bits gives 0xFFFFFFFF whatever the sign; otherwise "-" negates it
-// modulo 2^32.
-std::uint32_t parse_unsigned(std::string_view text, unsigned base);
+// Text after the number is ignored and text that is no number gives 0. "-" negates the
+// value modulo 2^32.
+std::uint32_t parse_unsigned(std::string_view text, unsigned base,
+                             Overflow overflow = Overflow::saturates);
 
 }  // namespace verilog_hex

@@ -2,23 +2,25 @@
 
 #include <new>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "console.hpp"
 #include "file_system.hpp"
+#include "run_status.hpp"
 #include "text_reader.hpp"
 
 namespace verilog_hex {
 
-// The status of every run that ends on an error.
-inline constexpr int kFailureStatus = 2;
-
-// Runs a tool's steps. Where memory runs out, what they made is removed as they unwind,
-// and the run ends with a message instead of an abort.
-template <typename Steps>
-int reporting_memory_failures(Console& console, Steps&& steps) {
+// Runs a tool's steps on its arguments. Where memory runs out, what they made is
+// removed as they unwind, and the run ends with a message instead of an abort.
+using ToolSteps = int (*)(std::span<const std::string_view> args, Console& console,
+                          FileSystem& files);
+inline int run_reporting_memory_failures(ToolSteps steps, std::span<const std::string_view> args,
+                                         Console& console, FileSystem& files) {
   try {
-    return steps();
+    return steps(args, console, files);
   } catch (const std::bad_alloc&) {
     console.out("ERR: Not enough memory.\n");
     return kFailureStatus;
@@ -31,7 +33,7 @@ inline std::optional<TextReader> open_input_text(FileSystem& files, const std::s
                                                  Console& console) {
   auto source = files.open_input(name);
   if (!source) {
-    console.out("File I/O error.\n");
+    console.out(kFileError);
     return std::nullopt;
   }
   std::optional<TextReader> input(std::in_place, std::move(source));

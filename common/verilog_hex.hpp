@@ -12,6 +12,7 @@
 #include "image_writer.hpp"
 #include "number_parse.hpp"
 #include "output_batch.hpp"
+#include "run_status.hpp"
 #include "run_steps.hpp"
 #include "text_reader.hpp"
 #include "text_writer.hpp"

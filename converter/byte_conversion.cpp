@@ -73,6 +73,53 @@ std::uint64_t word_digits(const char* line, bool big_endian) {
   return verilog_hex::upper_case_hex_digits(digits);
 }
 
+// Words numbered from the address on, count of them, each of data_size digits that
+// put_data(out) stores at out (it may store up to eight bytes more, which the next
+// line then takes); gives the next address. For long runs of words: the buffer is
+// reserved a batch at a time, and only every sixteenth address is formed whole.
+template <class PutData>
+std::uint32_t write_numbered_words(verilog_hex::ImageWriter& output, std::uint32_t address,
+                                   std::size_t count, std::size_t data_size, PutData put_data) {
+  const std::size_t line =
+      verilog_hex::AddressField::kMaxSize + data_size + verilog_hex::ImageWriter::kLineEnd.size();
+  const std::size_t most = (output.capacity() - 8) / line;
+  if (most == 0) {  // a buffer too small for a batch: one word at a time
+    std::array<char, 256 + 8> digits;
+    for (; count > 0; --count) {
+      put_data(digits.data());
+      output.write_word(address++, {digits.data(), data_size});
+    }
+    return address;
+  }
+  char head[8] = {};  // "@" and the digits before the last one
+  std::size_t head_size = 0;
+  while (count > 0) {
+    const std::size_t batch = count < most ? count : most;
+    char* out = output.reserve(batch * line + 8);
+    for (std::size_t i = 0; i < batch; ++i, ++address) {
+      if (head_size == 0 || (address & 0xF) == 0) {
+        if (address < 16) {
+          head[0] = '@';
+          head_size = 1;
+        } else {
+          char field[16];
+          head_size = verilog_hex::AddressField::put(field, address >> 4) - field - 1;
+          std::memcpy(head, field, 8);
+        }
+      }
+      std::memcpy(out, head, 8);
+      out += head_size;
+      out[0] = verilog_hex::kUpperHexDigits[address & 0xF];
+      out[1] = '\t';
+      put_data(out + 2);
+      out = verilog_hex::ImageWriter::put_line_end(out + 2 + data_size);
+    }
+    output.commit(out);
+    count -= batch;
+  }
+  return address;
+}
+
 // Writes the given number of words of common lines that start the text, addressed from
 // address on, and gives the next address. kFixedBytes, when not 0, is the word's size
 // known at compile time: words of up to four bytes are formed in a register, without a
@@ -82,7 +129,7 @@ std::uint32_t write_simple_words(const char* line, std::size_t words, unsigned b
                                  bool big_endian, std::uint32_t address,
                                  verilog_hex::ImageWriter& output) {
   if constexpr (kFixedBytes != 0) {
-    return output.write_numbered_words(address, words, 2 * kFixedBytes, [&](char* out) {
+    return write_numbered_words(output, address, words, 2 * kFixedBytes, [&](char* out) {
       const std::uint64_t digits = word_digits<kFixedBytes>(line, big_endian);
       std::memcpy(out, &digits, 8);
       line += 3 * kFixedBytes;

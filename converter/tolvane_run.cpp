@@ -18,52 +18,54 @@ struct Settings {
 
 constexpr int kFailure = verilog_hex::kFailureStatus;
 
-// Decimal with an optional sign, wrapping modulo 2^32; no digits give 0.
-std::uint32_t parse_signed_decimal(std::string_view text) {
-  std::size_t i = text.find_first_not_of(" \t\n\v\f\r");
-  if (i == std::string_view::npos) return 0;
-  const bool negative = text[i] == '-';
-  if (text[i] == '+' || text[i] == '-') ++i;
-  std::uint32_t value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    value = value * 10u + static_cast<std::uint32_t>(text[i] - '0');
-  }
-  return negative ? 0u - value : value;
-}
-
 constexpr verilog_hex::LetterCase kExact = verilog_hex::LetterCase::exact;
 constexpr verilog_hex::Option<Settings> kOptions[] = {
-    {'d', kExact, "",
-     [](Settings& s, std::string_view value) -> std::int32_t {
-       s.data_width = static_cast<std::uint8_t>(parse_signed_decimal(value));
+    {.letter = 'd',
+     .letter_case = kExact,
+     .value_start = "",
+     // Decimal, wrapping past 32 bits, then cut to 8 bits: "-d264" is 8, as scripts use it.
+     .take = [](Settings& s, std::string_view value) -> std::int32_t {
+       s.data_width = static_cast<std::uint8_t>(
+           verilog_hex::parse_unsigned(value, 10, verilog_hex::Overflow::wraps));
        return s.data_width;
      },
-     "data_width [%zu]: %d\n"},
-    {'h', kExact, "", nullptr, nullptr},
-    {'l', kExact, "",
-     [](Settings& s, std::string_view) { return std::int32_t{s.big_endian = false}; }, nullptr},
-    {'m', kExact, "",
-     [](Settings& s, std::string_view) { return std::int32_t{s.big_endian = true}; }, nullptr},
+     .echo = "data_width [%zu]: %d\n"},
+    {.letter = 'h', .letter_case = kExact, .value_start = "", .take = nullptr, .echo = nullptr},
+    {.letter = 'l',
+     .letter_case = kExact,
+     .value_start = "",
+     .take = [](Settings& s, std::string_view) { return std::int32_t{s.big_endian = false}; },
+     .echo = nullptr},
+    {.letter = 'm',
+     .letter_case = kExact,
+     .value_start = "",
+     .take = [](Settings& s, std::string_view) { return std::int32_t{s.big_endian = true}; },
+     .echo = nullptr},
 };
 
+// Kept verbatim on purpose, as users and scripts know them: the other program name in
+// the no-arguments message ("quendle.exe"), the help's "By default data_width=16" and
+// "(valid values 8, 16, 32)", and the misspelling "paremeter".
 constexpr verilog_hex::CommandLine<Settings> kCommandLine = {
-    "\ntext 2 vh conversion utility.\nversion 1.0.0 (2.09.08) \n\n",
-    "",
-    "ERR: Invalid parameter string.\nType \"quendle.exe -h\" to get help.\n",
-    0,
-    "\narguments processing\n",
-    "done\n",
-    kOptions,
-    "Converts text byte data 2 VerilogHex format\n"
-    "\nUSAGE: \n"
-    "\ttolvane.exe [option] <input file> [option]\n"
-    "\noptions: \n"
-    "\t-d##\t\tDefines data_width. By default data_width=16 \n\t\t\t(valid values 8, 16, 32)\n"
-    "\t-m\t\tDefines big-endian format (MSB 1st - default)\n"
-    "\t-l\t\tDefines little-endian format (LSB 1st)\n",
-    "ERR: Invalid paremeter [%zu]: \n",
-    "ERR: Input file already defined [%zu]: %s\n",
-    "\ninput files check\n",
+    .banner = "\ntext 2 vh conversion utility.\nversion 1.0.0 (2.09.08) \n\n",
+    .no_arguments_error = "",
+    .no_arguments = "ERR: Invalid parameter string.\nType \"quendle.exe -h\" to get help.\n",
+    .no_arguments_status = 0,
+    .scan_opening = "\narguments processing\n",
+    .scan_closing = "done\n",
+    .options = kOptions,
+    .help =
+        "Converts text byte data 2 VerilogHex format\n"
+        "\nUSAGE: \n"
+        "\ttolvane.exe [option] <input file> [option]\n"
+        "\noptions: \n"
+        "\t-d##\t\tDefines data_width. By default data_width=16 \n\t\t\t(valid values 8, 16, "
+        "32)\n"
+        "\t-m\t\tDefines big-endian format (MSB 1st - default)\n"
+        "\t-l\t\tDefines little-endian format (LSB 1st)\n",
+    .invalid_option = "ERR: Invalid paremeter [%zu]: \n",
+    .second_input = "ERR: Input file already defined [%zu]: %s\n",
+    .input_check = "\ninput files check\n",
 };
 
 int convert(std::span<const std::string_view> args, verilog_hex::Console& console,
@@ -89,7 +91,7 @@ int convert(std::span<const std::string_view> args, verilog_hex::Console& consol
   verilog_hex::OutputBatch outputs(files);
   auto sink = outputs.open(*output_name);
   if (!sink) {
-    console.out("File I/O error.\n");
+    console.out(verilog_hex::kFileError);
     return kFailure;
   }
   console.out("done\n");
@@ -100,7 +102,7 @@ int convert(std::span<const std::string_view> args, verilog_hex::Console& consol
       convert_bytes(*input, output, settings.data_width, settings.big_endian);
   // The output gets its name only once it is whole; otherwise an old file stays as it was.
   if (!output.finish() || converted != ConvertStatus::ok || !outputs.commit()) {
-    console.out("File I/O error.\n");
+    console.out(verilog_hex::kFileError);
     return kFailure;
   }
   console.out("done\n");
@@ -112,8 +114,7 @@ int convert(std::span<const std::string_view> args, verilog_hex::Console& consol
 
 int run(std::span<const std::string_view> args, verilog_hex::Console& console,
         verilog_hex::FileSystem& files) {
-  return verilog_hex::reporting_memory_failures(console,
-                                                [&] { return convert(args, console, files); });
+  return verilog_hex::run_reporting_memory_failures(convert, args, console, files);
 }
 
 }  // namespace converter

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <bit>
-#include <memory>
+#include <cstring>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "bank_naming.hpp"
 #include "fast_paths.hpp"
 #ifdef VH_SSE2_PATHS
 #include <emmintrin.h>
@@ -16,11 +16,26 @@
 namespace splitter {
 namespace {
 
+// The block parse reads past a line's end and the slices are copied in fixed moves, both
+// within the bytes the reader lets be read past its text.
+static_assert(verilog_hex::TextReader::kSlack >= verilog_hex::kHexScanWidth);
+static_assert(verilog_hex::TextReader::kSlack >= verilog_hex::ImageWriter::kSliceMove);
+
+// A word as read: where its address field stands in the written form (sixteen bytes
+// readable from there) and its data text.
+struct WordText {
+  const char* field;
+  const char* data;
+  std::uint32_t field_size;
+  std::uint32_t data_size;
+};
+
 // The first LF or NUL in [p, end), or end. Data texts are long runs of ordinary
 // characters: sixteen bytes a step, reading up to sixteen bytes past the end as the
 // reader's buffer allows.
 const char* find_line_stop(const char* p, const char* end) {
 #ifdef VH_SSE2_PATHS
+  static_assert(verilog_hex::TextReader::kSlack >= sizeof(__m128i));
   const __m128i lf = _mm_set1_epi8('\n');
   const __m128i nul = _mm_setzero_si128();
   for (; p < end; p += 16) {
@@ -42,8 +57,7 @@ const char* find_line_stop(const char* p, const char* end) {
 // line's length; the general parse reads all others. An address field not in the
 // written form is formed in formed, which has room for every line.
 std::pair<std::size_t, std::size_t> read_simple_word_lines(
-    std::string_view text, std::span<verilog_hex::WordText> words,
-    std::span<verilog_hex::AddressField> formed) {
+    std::string_view text, std::span<WordText> words, std::span<verilog_hex::AddressField> formed) {
   const char* next = text.data();
   const char* const end = next + text.size();
   std::size_t count = 0;
@@ -61,7 +75,7 @@ std::pair<std::size_t, std::size_t> read_simple_word_lines(
     const char* const stop = find_line_stop(data, limit);
     if (stop == data || stop == limit || *stop != '\n') break;
     // Stored member by member, straight into place.
-    verilog_hex::WordText& word = words[count++];
+    WordText& word = words[count++];
     const std::string_view field(line, field_size);
     if (verilog_hex::AddressField::in_written_form(field)) {
       word.field = line;
@@ -79,6 +93,43 @@ std::pair<std::size_t, std::size_t> read_simple_word_lines(
   return {count, static_cast<std::size_t>(next - text.data())};
 }
 
+// For each word, a line with its address and the part of its data text that starts at
+// the offset, at most digits long (empty when the text is shorter). Fields and texts
+// may be copied in moves of kSliceMove bytes, which must be readable from the start of
+// each field and from the offset in each text that reaches it.
+void write_slices(verilog_hex::ImageWriter& output, std::span<const WordText> words,
+                  std::size_t offset, std::size_t digits) {
+  constexpr std::size_t kMove = verilog_hex::ImageWriter::kSliceMove;
+  // The most a line's moves store.
+  constexpr std::size_t line = 2 * kMove + verilog_hex::ImageWriter::kLineEnd.size();
+  if (digits > kMove || output.capacity() < 2 * kMove + line) {
+    for (const WordText& word : words) {
+      const std::string_view data(word.data, word.data_size);
+      output.write_field_word({word.field, word.field_size}, data.size() > offset
+                                                                 ? data.substr(offset, digits)
+                                                                 : std::string_view());
+    }
+    return;
+  }
+  const std::size_t most = (output.capacity() - 2 * kMove) / line;
+  while (!words.empty()) {
+    const std::size_t batch = words.size() < most ? words.size() : most;
+    char* out = output.reserve(batch * line + 2 * kMove);
+    for (const WordText& word : words.first(batch)) {
+      std::memcpy(out, word.field, kMove);
+      out += word.field_size;
+      if (word.data_size > offset) {
+        const std::size_t rest = word.data_size - offset;
+        std::memcpy(out, word.data + offset, kMove);
+        out += rest < digits ? rest : digits;
+      }
+      out = verilog_hex::ImageWriter::put_line_end(out);
+    }
+    output.commit(out);
+    words = words.subspan(batch);
+  }
+}
+
 }  // namespace
 
 bool split_words(verilog_hex::TextReader& input, std::span<verilog_hex::ImageWriter* const> banks,
@@ -86,14 +137,13 @@ bool split_words(verilog_hex::TextReader& input, std::span<verilog_hex::ImageWri
   // The common lines go straight from the buffer, a block at a time: each bank takes
   // its slices of the whole block in one go.
   constexpr std::size_t kBlock = 1024;
-  std::vector<verilog_hex::WordText> words(kBlock);
+  std::vector<WordText> words(kBlock);
   std::vector<verilog_hex::AddressField> formed(kBlock, verilog_hex::AddressField(0));
   while (!input.at_end()) {
     const auto [count, taken] = read_simple_word_lines(input.buffered(), words, formed);
     for (std::size_t slice = 0; slice < banks.size(); ++slice) {
-      banks[slice]->write_slices(std::span(words).first(count),
-                                 slice * static_cast<std::size_t>(digits),
-                                 static_cast<std::size_t>(digits));
+      write_slices(*banks[slice], std::span(words).first(count),
+                   slice * static_cast<std::size_t>(digits), static_cast<std::size_t>(digits));
     }
     input.consume(taken);
     if (taken > 0) continue;
@@ -111,31 +161,6 @@ bool split_words(verilog_hex::TextReader& input, std::span<verilog_hex::ImageWri
     }
   }
   return true;
-}
-
-SplitStatus write_banks(verilog_hex::TextReader& input, verilog_hex::FileSystem& files,
-                        std::string_view base_name, std::int32_t bank_count,
-                        std::int32_t split_width, bool big_endian) {
-  verilog_hex::OutputBatch outputs(files);
-  // Declared after the batch, so that they are closed before it removes what is left.
-  std::vector<std::unique_ptr<verilog_hex::ImageWriter>> writers;
-  std::vector<verilog_hex::ImageWriter*> banks;
-  // Two buffers a bank, one filling and one on its way to the disk, all within one
-  // budget: the banks fill at the same pace, so they hand their buffers over together.
-  const std::size_t buffers = 2 * static_cast<std::size_t>(bank_count);
-  const auto pool = std::make_shared<verilog_hex::BufferPool>(
-      std::min(verilog_hex::TextWriter::kDefaultCapacity, kOutputBudget / buffers), buffers);
-  for (std::int32_t slice = 0; slice < bank_count; ++slice) {
-    const std::string name = bank_file_name(base_name, bank_number(slice, bank_count, big_endian));
-    auto sink = outputs.open(name);
-    if (!sink) return SplitStatus::io_failed;
-    writers.push_back(std::make_unique<verilog_hex::ImageWriter>(std::move(sink), pool));
-    banks.push_back(writers.back().get());
-  }
-  bool written = split_words(input, banks, 2 * (split_width / 8));
-  for (const auto& writer : writers) written = writer->finish() && written;
-  // The banks get their names together, and only when every one is whole.
-  return written && outputs.commit() ? SplitStatus::ok : SplitStatus::io_failed;
 }
 
 }  // namespace splitter

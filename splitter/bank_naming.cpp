@@ -13,9 +13,7 @@ std::optional<std::string> form_base_name(std::string_view input_name, std::int3
   if (token1_start == std::string_view::npos) return std::nullopt;
   const std::size_t token1_end = file.find('0', token1_start);
   if (token1_end == std::string_view::npos) return std::nullopt;
-  std::string_view token2 = file.substr(token1_end + 1);
-  token2.remove_prefix(std::min(token2.find_first_not_of('.'), token2.size()));
-  token2 = token2.substr(0, token2.find('.'));
+  const std::string_view token2 = verilog_hex::name_stem(file.substr(token1_end + 1));
   if (token2.empty()) return std::nullopt;
 
   std::string number_text("0");

@@ -1,8 +1,12 @@
 #include "marisk_run.hpp"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "bank_extraction.hpp"
 #include "bank_naming.hpp"
@@ -19,50 +23,96 @@ struct Settings {
 
 constexpr int kFailure = verilog_hex::kFailureStatus;
 
+// Decimal, saturating past 32 bits: "-d4294967296" is -1, refused as a width.
 std::int32_t parse_width(std::string_view text) {
-  return static_cast<std::int32_t>(verilog_hex::parse_unsigned(text, 10));
+  return static_cast<std::int32_t>(
+      verilog_hex::parse_unsigned(text, 10, verilog_hex::Overflow::saturates));
 }
 
 constexpr verilog_hex::LetterCase kEither = verilog_hex::LetterCase::either;
 constexpr verilog_hex::Option<Settings> kOptions[] = {
-    {'d', kEither, "",
-     [](Settings& s, std::string_view value) { return s.data_width = parse_width(value); },
-     "data_width [%zu]: %d\n"},
-    {'s', kEither, "",
-     [](Settings& s, std::string_view value) { return s.split_width = parse_width(value); },
-     "split_width[%zu]: %d\n"},
+    {.letter = 'd',
+     .letter_case = kEither,
+     .value_start = "",
+     .take = [](Settings& s, std::string_view value) { return s.data_width = parse_width(value); },
+     .echo = "data_width [%zu]: %d\n"},
+    {.letter = 's',
+     .letter_case = kEither,
+     .value_start = "",
+     .take = [](Settings& s, std::string_view value) { return s.split_width = parse_width(value); },
+     .echo = "split_width[%zu]: %d\n"},
     // Only the character after the letter counts, in upper case: "-eMSB" is "-eM".
-    {'e', kEither, "M",
-     [](Settings& s, std::string_view) { return std::int32_t{s.big_endian = true}; },
-     "BigEndian word format[%zu]\n"},
-    {'e', kEither, "L",
-     [](Settings& s, std::string_view) { return std::int32_t{s.big_endian = false}; },
-     "LittleEndian word format[%zu]\n"},
-    {'h', kEither, "", nullptr, nullptr},
+    {.letter = 'e',
+     .letter_case = kEither,
+     .value_start = "M",
+     .take = [](Settings& s, std::string_view) { return std::int32_t{s.big_endian = true}; },
+     .echo = "BigEndian word format[%zu]\n"},
+    {.letter = 'e',
+     .letter_case = kEither,
+     .value_start = "L",
+     .take = [](Settings& s, std::string_view) { return std::int32_t{s.big_endian = false}; },
+     .echo = "LittleEndian word format[%zu]\n"},
+    {.letter = 'h', .letter_case = kEither, .value_start = "", .take = nullptr, .echo = nullptr},
 };
 
+// Kept verbatim on purpose, as users and scripts know them: the other program name in
+// the no-arguments message ("ostraly.exe"), the help's defaults of 16 (the run's are 32
+// and 8), and the misspellings "paremeter" and "endiannes".
 constexpr verilog_hex::CommandLine<Settings> kCommandLine = {
-    "\nmarisk utility.\nversion 1.0 (31.03.08) \n\n",
-    "Command line error [1].\n",  // the count of arguments with the program name
-    "ERR: Invalid parameter string.\nType \"ostraly.exe -h\" to get help.\n",
-    1,
-    "",
-    "",
-    kOptions,
-    "Splits *.vh file to bank defined *.vh files. \n"
-    "\nUSAGE: \n"
-    "\tmarisk.exe [option] <input file> [option]\n"
-    "\noptions: \n"
-    "\t-d##\t\tDefines memory width *.vh. By default =16 \n\t\t\t(valid values 16, 32)\n\n"
-    "\t-s##\t\tDefines bank width. By default =16 \n\t\t\t(valid values 8, 16, 32, 64)\n\n"
-    "\t-e##\t\tDefines endiannes MSB or LSB. By default BigEndian (MSB)\n\n",
-    "ERR: Invalid paremeter [%zu]. \n",
-    "ERR: Input file already defined.\n",
-    "\ninput files check\t-\t",
+    .banner = "\nmarisk utility.\nversion 1.0 (31.03.08) \n\n",
+    .no_arguments_error = "Command line error [1].\n",  // the count with the program name
+    .no_arguments = "ERR: Invalid parameter string.\nType \"ostraly.exe -h\" to get help.\n",
+    .no_arguments_status = 1,
+    .scan_opening = "",
+    .scan_closing = "",
+    .options = kOptions,
+    .help =
+        "Splits *.vh file to bank defined *.vh files. \n"
+        "\nUSAGE: \n"
+        "\tmarisk.exe [option] <input file> [option]\n"
+        "\noptions: \n"
+        "\t-d##\t\tDefines memory width *.vh. By default =16 \n\t\t\t(valid values 16, 32)\n\n"
+        "\t-s##\t\tDefines bank width. By default =16 \n\t\t\t(valid values 8, 16, 32, 64)\n\n"
+        "\t-e##\t\tDefines endiannes MSB or LSB. By default BigEndian (MSB)\n\n",
+    .invalid_option = "ERR: Invalid paremeter [%zu]. \n",
+    .second_input = "ERR: Input file already defined.\n",
+    .input_check = "\ninput files check\t-\t",
 };
 
 // A bank's slice index is a signed 8-bit number.
 constexpr std::int32_t kMaxBanks = 127;
+
+// The output buffers of all banks together take at most this many bytes.
+constexpr std::size_t kOutputBudget = 4 << 20;
+
+// Writes every bank file in one pass over the input. They get their names together once
+// all are written; a bank file that cannot be opened or written, or an input that
+// cannot be read, leaves every file as it was and gives false. split_width must be at
+// least 8 and bank_count at least 1.
+bool write_banks(verilog_hex::TextReader& input, verilog_hex::FileSystem& files,
+                 std::string_view base_name, std::int32_t bank_count, std::int32_t split_width,
+                 bool big_endian) {
+  verilog_hex::OutputBatch outputs(files);
+  // Declared after the batch, so that they are closed before it removes what is left.
+  std::vector<std::unique_ptr<verilog_hex::ImageWriter>> writers;
+  std::vector<verilog_hex::ImageWriter*> banks;
+  // Two buffers a bank, one filling and one on its way to the disk, all within one
+  // budget: the banks fill at the same pace, so they hand their buffers over together.
+  const std::size_t buffers = 2 * static_cast<std::size_t>(bank_count);
+  const auto pool = std::make_shared<verilog_hex::BufferPool>(
+      std::min(verilog_hex::TextWriter::kDefaultCapacity, kOutputBudget / buffers), buffers);
+  for (std::int32_t slice = 0; slice < bank_count; ++slice) {
+    const std::string name = bank_file_name(base_name, bank_number(slice, bank_count, big_endian));
+    auto sink = outputs.open(name);
+    if (!sink) return false;
+    writers.push_back(std::make_unique<verilog_hex::ImageWriter>(std::move(sink), pool));
+    banks.push_back(writers.back().get());
+  }
+  bool written = split_words(input, banks, 2 * (split_width / 8));
+  for (const auto& writer : writers) written = writer->finish() && written;
+  // The banks get their names together, and only when every one is whole.
+  return written && outputs.commit();
+}
 
 int split(std::span<const std::string_view> args, verilog_hex::Console& console,
           verilog_hex::FileSystem& files) {
@@ -99,9 +149,9 @@ int split(std::span<const std::string_view> args, verilog_hex::Console& console,
   console.out("done\n");
 
   console.out("\ndata processing\t\t-\t");
-  if (write_banks(*input, files, *base_name, bank_count, settings.split_width,
-                  settings.big_endian) != SplitStatus::ok) {
-    console.out("File I/O error.\n");
+  if (!write_banks(*input, files, *base_name, bank_count, settings.split_width,
+                   settings.big_endian)) {
+    console.out(verilog_hex::kFileError);
     return kFailure;
   }
   console.out("done\n");
@@ -112,8 +162,7 @@ int split(std::span<const std::string_view> args, verilog_hex::Console& console,
 
 int run(std::span<const std::string_view> args, verilog_hex::Console& console,
         verilog_hex::FileSystem& files) {
-  return verilog_hex::reporting_memory_failures(console,
-                                                [&] { return split(args, console, files); });
+  return verilog_hex::run_reporting_memory_failures(split, args, console, files);
 }
 
 }  // namespace splitter
