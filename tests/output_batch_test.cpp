@@ -61,7 +61,8 @@ TEST(OutputBatch, RefusesWhatCannotBeWrittenWholeAndChangesNothing) {
 // Hidden, next to the target, and no longer than the target's own name where that is
 // longer than 40 bytes; cut between whole UTF-8 characters.
 TEST(OutputBatch, HiddenNamesFitWhereTheTargetFits) {
-  const std::string long_name = std::string(200, 'x') + ".vh";
+  std::string long_name(200, 'x');
+  long_name += ".vh";
   std::string accented;
   for (int i = 0; i < 120; ++i) accented += "\xC3\xA9";  // é, two bytes each
   for (const std::string& target : {std::string("a.vh"), "dir/" + long_name, accented}) {
