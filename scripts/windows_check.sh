@@ -76,6 +76,9 @@ PREPARE='printf "@0\told\r\n" >rom.vh' check replaced-output tolvane -d32 rom.tx
 PREPARE='printf "@0\told\r\n" >rom.vh; ln -s /dev/full big.vh' check failing-write tolvane big.txt
 PREPARE='printf "@0\told\r\n" >img_0x400_3.vh; ln -s /dev/full img_0x400_1.vh' \
   check failing-bank marisk img_0x100.vh
+# Replaced banks are backed up and renamed together; nothing hidden is left.
+PREPARE='printf "@0\told\r\n" >img_0x400_3.vh; printf "@0\told\r\n" >img_0x400_0.vh' \
+  check replaced-banks marisk img_0x100.vh
 
 # A linked output replaces the file the link ends at, through a relative link in another
 # folder and a chain, and the links stay; a loop is refused.

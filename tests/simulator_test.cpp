@@ -3,9 +3,11 @@
 // computed here from the bytes.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <random>
@@ -75,12 +77,7 @@ std::vector<std::string> synthesised_words(int width, const fs::path& image, std
 
 class Simulator : public testing::TestWithParam<Kind> {
  protected:
-  // The compiled testbenches live for the whole suite, one per simulator and width.
-  static void SetUpTestSuite() { work_.emplace(); }
-  static void TearDownTestSuite() {
-    compiled_.clear();
-    work_.reset();
-  }
+  static void TearDownTestSuite() { compiled_.clear(); }
 
   void SetUp() override {
     const Kind kind = GetParam();
@@ -92,26 +89,42 @@ class Simulator : public testing::TestWithParam<Kind> {
            "verilator and yosys packages";
   }
 
-  // The testbench for the width, built once.
+  // The testbench for the width. Compiling one (Verilator's above all) takes longer than
+  // the loads, and every test runs in a process of its own: each is built once into a
+  // cache that every build of the project shares, named after the testbench's text, and
+  // put there whole by a rename so that tests running at once never see half of one.
   static std::string testbench(Kind kind, int width) {
     std::string& program = compiled_[{kind, width}];
     if (!program.empty()) return program;
-    const std::string name =
-        (kind == Kind::icarus ? "icarus" : "verilator") + std::to_string(width);
-    const fs::path dir = work_->path() / name;
-    fs::create_directory(dir);
-    const std::string parameter = std::to_string(width);
-    const auto compiled =
-        kind == Kind::icarus
-            ? test::run_program(IVERILOG_PATH,
-                                {"-P", "readmem_tb.W=" + parameter, "-o", "tb.vvp", TESTBENCH}, dir)
-            : test::run_program(VERILATOR_PATH,
-                                {"--binary", "-Wno-fatal", "-Wno-lint", "-Wno-style", "--x-assign",
-                                 "0", "--x-initial", "0", "-GW=" + parameter, "--top-module",
-                                 "readmem_tb", "-Mdir", "obj", TESTBENCH},
-                                dir);
-    EXPECT_EQ(compiled.status, 0) << compiled.out << compiled.err;
-    program = (dir / (kind == Kind::icarus ? "tb.vvp" : "obj/Vreadmem_tb")).string();
+    const std::string bench = test::read_file(TESTBENCH);
+    const std::string name = std::string(kind == Kind::icarus ? "icarus" : "verilator") +
+                             std::to_string(width) + "-" +
+                             std::to_string(std::hash<std::string>{}(bench));
+    const fs::path cache = SIMULATOR_CACHE;
+    const fs::path dir = cache / name;
+    const fs::path built = dir / (kind == Kind::icarus ? "tb.vvp" : "obj/Vreadmem_tb");
+    if (!fs::exists(built)) {
+      fs::create_directories(cache);
+      const fs::path work = cache / (name + ".building." + std::to_string(getpid()));
+      fs::remove_all(work);
+      fs::create_directory(work);
+      const std::string parameter = std::to_string(width);
+      const auto compiled =
+          kind == Kind::icarus
+              ? test::run_program(IVERILOG_PATH,
+                                  {"-P", "readmem_tb.W=" + parameter, "-o", "tb.vvp", TESTBENCH},
+                                  work)
+              : test::run_program(VERILATOR_PATH,
+                                  {"--binary", "-Wno-fatal", "-Wno-lint", "-Wno-style",
+                                   "--x-assign", "0", "--x-initial", "0", "-GW=" + parameter,
+                                   "--top-module", "readmem_tb", "-Mdir", "obj", TESTBENCH},
+                                  work);
+      EXPECT_EQ(compiled.status, 0) << compiled.out << compiled.err;
+      std::error_code taken;  // another test may have put one there first: it is as good
+      if (compiled.status == 0) fs::rename(work, dir, taken);
+      if (compiled.status != 0 || taken) fs::remove_all(work);
+    }
+    program = built.string();
     return program;
   }
 
@@ -147,7 +160,6 @@ class Simulator : public testing::TestWithParam<Kind> {
     return loaded;
   }
 
-  static inline std::optional<test::TempDir> work_;
   static inline std::map<std::pair<Kind, int>, std::string> compiled_;
 };
 
