@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <string_view>
 
 #include "fast_paths.hpp"
@@ -43,14 +44,18 @@ inline std::uint64_t upper_case_hex_digits(std::uint64_t eight) {
   return eight & ~((eight & 0x4040404040404040) >> 1);
 }
 
-// Hexadecimal digits in upper case, eight at a time. Only for digits; the count is
-// rounded up to whole steps of eight.
-inline void upper_case_hex_digits(char* digits, std::size_t count) {
-  for (std::size_t i = 0; i < count; i += 8) {
+// Hexadecimal digits in upper case, eight at a time and the rest one by one. Only for
+// digits.
+inline void upper_case_hex_digits(std::span<char> digits) {
+  std::size_t i = 0;
+  for (; digits.size() - i >= 8; i += 8) {
     std::uint64_t eight;
-    std::memcpy(&eight, digits + i, 8);
+    std::memcpy(&eight, digits.data() + i, 8);
     eight = upper_case_hex_digits(eight);
-    std::memcpy(digits + i, &eight, 8);
+    std::memcpy(digits.data() + i, &eight, 8);
+  }
+  for (; i < digits.size(); ++i) {
+    digits[i] = static_cast<char>(upper_case_hex_digits(static_cast<unsigned char>(digits[i])));
   }
 }
 

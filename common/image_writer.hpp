@@ -92,12 +92,16 @@ class ImageWriter {
   // The fixed size of the moves write_slices() copies fields and data texts in.
   static constexpr std::size_t kSliceMove = 16;
 
+  explicit ImageWriter(std::unique_ptr<BufferSink> sink,
+                       std::size_t capacity = TextWriter::kDefaultCapacity)
+      : text_(std::move(sink), capacity) {}
+  // With buffers from a pool that other writers share.
+  ImageWriter(std::unique_ptr<BufferSink> sink, std::shared_ptr<BufferPool> pool)
+      : text_(std::move(sink), std::move(pool)) {}
+  // Writing each full buffer at once.
   explicit ImageWriter(std::unique_ptr<OutputFile> file,
                        std::size_t capacity = TextWriter::kDefaultCapacity)
-      : text_(std::move(file), capacity) {}
-  // With buffers from a pool that other writers share.
-  ImageWriter(std::unique_ptr<OutputFile> file, std::shared_ptr<BufferPool> pool)
-      : text_(std::move(file), std::move(pool)) {}
+      : text_(write_at_once(std::move(file)), capacity) {}
 
   [[gnu::always_inline]] void write_word(std::uint32_t address, std::string_view data) {
     const std::size_t size = AddressField::kMaxSize + data.size() + kLineEnd.size();

@@ -6,11 +6,11 @@
 
 namespace verilog_hex {
 
-TextWriter::TextWriter(std::unique_ptr<OutputFile> sink, std::size_t capacity)
+TextWriter::TextWriter(std::unique_ptr<BufferSink> sink, std::size_t capacity)
     : TextWriter(std::move(sink),
                  std::make_shared<BufferPool>(std::max(capacity, kMinCapacity), 2)) {}
 
-TextWriter::TextWriter(std::unique_ptr<OutputFile> sink, std::shared_ptr<BufferPool> pool)
+TextWriter::TextWriter(std::unique_ptr<BufferSink> sink, std::shared_ptr<BufferPool> pool)
     : sink_(std::move(sink)),
       pool_(std::move(pool)),
       buffer_(pool_->take()),
@@ -34,7 +34,7 @@ void TextWriter::append(std::string_view bytes) {
 // finish() reports it.
 void TextWriter::flush() {
   if (used_ > 0 && !failed_) {
-    if (!sink_.start(std::move(buffer_), used_, *pool_)) failed_ = true;
+    if (!sink_->start(std::move(buffer_), used_, *pool_)) failed_ = true;
     buffer_ = pool_->take();
   }
   used_ = 0;
@@ -43,7 +43,7 @@ void TextWriter::flush() {
 bool TextWriter::finish() {
   if (finished_) return !failed_;
   finished_ = true;
-  if (!sink_.close(failed_ ? std::string_view() : std::string_view(buffer_.get(), used_))) {
+  if (!sink_->close(failed_ ? std::string_view() : std::string_view(buffer_.get(), used_))) {
     failed_ = true;
   }
   used_ = 0;

@@ -5,23 +5,27 @@
 #include <memory>
 #include <string_view>
 
-#include "background_writer.hpp"
+#include "buffer_sink.hpp"
+#include "byte_streams.hpp"
 
 namespace verilog_hex {
 
 // Writes bytes exactly as given, the same on every platform. Write errors are remembered
-// and reported by finish(). A full buffer is written in the background while the next
-// one fills. Formatters may also fill the buffer directly: reserve() room, store the
-// bytes and commit() their end.
+// and reported by finish(). Full buffers go to a sink, which may write them while the
+// next one fills. Formatters may also fill the buffer directly: reserve() room, store
+// the bytes and commit() their end.
 class TextWriter {
  public:
   static constexpr std::size_t kDefaultCapacity = 1024 * 1024;
   static constexpr std::size_t kMinCapacity = 32;
 
   // With a buffer being filled and one being written, of the given size.
-  explicit TextWriter(std::unique_ptr<OutputFile> sink, std::size_t capacity = kDefaultCapacity);
+  explicit TextWriter(std::unique_ptr<BufferSink> sink, std::size_t capacity = kDefaultCapacity);
   // With buffers from a pool that other writers share.
-  TextWriter(std::unique_ptr<OutputFile> sink, std::shared_ptr<BufferPool> pool);
+  TextWriter(std::unique_ptr<BufferSink> sink, std::shared_ptr<BufferPool> pool);
+  // Writing each full buffer at once.
+  explicit TextWriter(std::unique_ptr<OutputFile> file, std::size_t capacity = kDefaultCapacity)
+      : TextWriter(write_at_once(std::move(file)), capacity) {}
   TextWriter(const TextWriter&) = delete;
   TextWriter& operator=(const TextWriter&) = delete;
   ~TextWriter();
@@ -63,7 +67,7 @@ class TextWriter {
  private:
   void flush();
 
-  BackgroundWriter sink_;
+  std::unique_ptr<BufferSink> sink_;
   std::shared_ptr<BufferPool> pool_;
   std::unique_ptr<char[]> buffer_;
   std::size_t capacity_;

@@ -1,19 +1,17 @@
 #pragma once
 
-// The VerilogHex library shared by both tools: the console, command line and file system
-// they use, the text reader and writer with their fixed line rules, the image writer,
-// the unsigned number parse and the word line parse.
+// The VerilogHex library, whole: the byte streams it reads and writes files through,
+// the block reader and the text rules over it, the text and image writers, the
+// hexadecimal digits, the unsigned number parse, the word line parse and the naming
+// rules. It asks nothing of the operating system.
 
-#include "command_line.hpp"
-#include "console.hpp"
+#include "block_reader.hpp"
+#include "buffer_sink.hpp"
+#include "byte_streams.hpp"
 #include "file_name.hpp"
-#include "file_system.hpp"
 #include "hex_digits.hpp"
 #include "image_writer.hpp"
 #include "number_parse.hpp"
-#include "output_batch.hpp"
-#include "run_status.hpp"
-#include "run_steps.hpp"
 #include "text_reader.hpp"
 #include "text_writer.hpp"
 #include "word_line.hpp"

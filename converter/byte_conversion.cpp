@@ -6,6 +6,7 @@
 
 #include "fast_paths.hpp"
 #include "hex_digits.hpp"
+#include "number_parse.hpp"
 
 namespace converter {
 namespace {
@@ -74,17 +75,20 @@ std::uint64_t word_digits(const char* line, bool big_endian) {
 }
 
 // Words numbered from the address on, count of them, each of data_size digits that
-// put_data(out) stores at out (it may store up to eight bytes more, which the next
-// line then takes); gives the next address. For long runs of words: the buffer is
+// put_data(out) stores at out; gives the next address. put_data may store up to
+// data_slack bytes past the digits (in stores of a fixed size), which the room reserved
+// here allows for and the next line overwrites. For long runs of words: the buffer is
 // reserved a batch at a time, and only every sixteenth address is formed whole.
 template <class PutData>
 std::uint32_t write_numbered_words(verilog_hex::ImageWriter& output, std::uint32_t address,
-                                   std::size_t count, std::size_t data_size, PutData put_data) {
+                                   std::size_t count, std::size_t data_size, std::size_t data_slack,
+                                   PutData put_data) {
   const std::size_t line =
       verilog_hex::AddressField::kMaxSize + data_size + verilog_hex::ImageWriter::kLineEnd.size();
-  const std::size_t most = (output.capacity() - 8) / line;
-  if (most == 0) {  // a buffer too small for a batch: one word at a time
-    std::array<char, 256 + 8> digits;
+  const std::size_t room = output.capacity() > data_slack ? output.capacity() - data_slack : 0;
+  const std::size_t most = room / line;
+  if (most == 0) {  // too small a buffer for a batch: one word at a time
+    std::array<char, 2 * kMaxBytesPerWord + 8> digits;
     for (; count > 0; --count) {
       put_data(digits.data());
       output.write_word(address++, {digits.data(), data_size});
@@ -95,7 +99,7 @@ std::uint32_t write_numbered_words(verilog_hex::ImageWriter& output, std::uint32
   std::size_t head_size = 0;
   while (count > 0) {
     const std::size_t batch = count < most ? count : most;
-    char* out = output.reserve(batch * line + 8);
+    char* out = output.reserve(batch * line + data_slack);
     for (std::size_t i = 0; i < batch; ++i, ++address) {
       if (head_size == 0 || (address & 0xF) == 0) {
         if (address < 16) {
@@ -129,13 +133,15 @@ std::uint32_t write_simple_words(const char* line, std::size_t words, unsigned b
                                  bool big_endian, std::uint32_t address,
                                  verilog_hex::ImageWriter& output) {
   if constexpr (kFixedBytes != 0) {
-    return write_numbered_words(output, address, words, 2 * kFixedBytes, [&](char* out) {
+    // All the word's digits in one store of eight bytes.
+    constexpr std::size_t kDigits = 2 * kFixedBytes;
+    return write_numbered_words(output, address, words, kDigits, 8 - kDigits, [&](char* out) {
       const std::uint64_t digits = word_digits<kFixedBytes>(line, big_endian);
       std::memcpy(out, &digits, 8);
       line += 3 * kFixedBytes;
     });
   }
-  std::array<char, 2 * kMaxBytesPerWord + 8> digits{};  // room for whole steps
+  std::array<char, 2 * kMaxBytesPerWord> digits{};
   const std::string_view word(digits.data(), 2 * bytes_per_word);
   const std::ptrdiff_t step = big_endian ? 2 : -2;
   char* const first_digits = digits.data() + digit_offset(0, bytes_per_word, big_endian);
@@ -144,7 +150,7 @@ std::uint32_t write_simple_words(const char* line, std::size_t words, unsigned b
     for (unsigned k = 0; k < bytes_per_word; ++k, line += 3, out += step) {
       std::memcpy(out, line, 2);
     }
-    verilog_hex::upper_case_hex_digits(digits.data(), word.size());
+    verilog_hex::upper_case_hex_digits(std::span(digits).first(word.size()));
     output.write_word(address++, word);
   }
   return address;

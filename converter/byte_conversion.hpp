@@ -3,7 +3,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "verilog_hex.hpp"
+#include "image_writer.hpp"
+#include "text_reader.hpp"
 
 namespace converter {
 

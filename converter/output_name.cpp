@@ -1,11 +1,12 @@
 #include "output_name.hpp"
 
-#include "verilog_hex.hpp"
+#include "file_name.hpp"
+#include "image_writer.hpp"
 
 namespace converter {
 
 std::optional<std::string> output_name_for(std::string_view input_name) {
-  const auto [folder, file] = verilog_hex::split_file_name(input_name);
+  const auto [folder, file] = verilog_hex::name_parts(input_name);
   const std::string_view stem = verilog_hex::name_stem(file);
   if (stem.empty()) return std::nullopt;
   std::string name(folder);

@@ -4,9 +4,15 @@
 #include <optional>
 #include <string>
 
+#include "background_writer.hpp"
 #include "byte_conversion.hpp"
+#include "command_line.hpp"
+#include "input_files.hpp"
+#include "number_parse.hpp"
+#include "output_batch.hpp"
 #include "output_name.hpp"
-#include "verilog_hex.hpp"
+#include "run_status.hpp"
+#include "tool_run.hpp"
 
 namespace converter {
 namespace {
@@ -16,10 +22,10 @@ struct Settings {
   bool big_endian = true;
 };
 
-constexpr int kFailure = verilog_hex::kFailureStatus;
+constexpr int kFailure = platform::kFailureStatus;
 
-constexpr verilog_hex::LetterCase kExact = verilog_hex::LetterCase::exact;
-constexpr verilog_hex::Option<Settings> kOptions[] = {
+constexpr platform::LetterCase kExact = platform::LetterCase::exact;
+constexpr platform::Option<Settings> kOptions[] = {
     {.letter = 'd',
      .letter_case = kExact,
      .value_start = "",
@@ -46,7 +52,7 @@ constexpr verilog_hex::Option<Settings> kOptions[] = {
 // Kept verbatim on purpose, as users and scripts know them: the other program name in
 // the no-arguments message ("quendle.exe"), the help's "By default data_width=16" and
 // "(valid values 8, 16, 32)", and the misspelling "paremeter".
-constexpr verilog_hex::CommandLine<Settings> kCommandLine = {
+constexpr platform::CommandLine<Settings> kCommandLine = {
     .banner = "\ntext 2 vh conversion utility.\nversion 1.0.0 (2.09.08) \n\n",
     .no_arguments_error = "",
     .no_arguments = "ERR: Invalid parameter string.\nType \"quendle.exe -h\" to get help.\n",
@@ -68,9 +74,9 @@ constexpr verilog_hex::CommandLine<Settings> kCommandLine = {
     .input_check = "\ninput files check\n",
 };
 
-int convert(std::span<const std::string_view> args, verilog_hex::Console& console,
-            verilog_hex::FileSystem& files) {
-  auto [settings, input_name, status] = verilog_hex::scan_arguments(args, kCommandLine, console);
+int convert(std::span<const std::string_view> args, platform::Console& console,
+            platform::FileSystem& files) {
+  auto [settings, input_name, status] = platform::scan_arguments(args, kCommandLine, console);
   if (status) return *status;
 
   if (settings.data_width < 8) {
@@ -82,27 +88,27 @@ int convert(std::span<const std::string_view> args, verilog_hex::Console& consol
     console.printf("ERR: Cannot form output file name from \"%s\".\n", input_name.c_str());
     return kFailure;
   }
-  auto input = verilog_hex::open_input_text(files, input_name, console);
+  auto input = platform::open_text_input(files, input_name, console);
   if (!input) return kFailure;
   if (*output_name == input_name || files.same_file(*output_name, input_name)) {
     console.printf("ERR: Output file would replace the input file: %s\n", output_name->c_str());
     return kFailure;
   }
-  verilog_hex::OutputBatch outputs(files);
+  platform::OutputBatch outputs(files);
   auto sink = outputs.open(*output_name);
   if (!sink) {
-    console.out(verilog_hex::kFileError);
+    console.out(platform::kFileError);
     return kFailure;
   }
   console.out("done\n");
 
   console.out("\ninput files processing\n");
-  verilog_hex::ImageWriter output(std::move(sink));
+  verilog_hex::ImageWriter output(platform::write_in_background(std::move(sink)));
   const ConvertStatus converted =
       convert_bytes(*input, output, settings.data_width, settings.big_endian);
   // The output gets its name only once it is whole; otherwise an old file stays as it was.
   if (!output.finish() || converted != ConvertStatus::ok || !outputs.commit()) {
-    console.out(verilog_hex::kFileError);
+    console.out(platform::kFileError);
     return kFailure;
   }
   console.out("done\n");
@@ -112,9 +118,9 @@ int convert(std::span<const std::string_view> args, verilog_hex::Console& consol
 
 }  // namespace
 
-int run(std::span<const std::string_view> args, verilog_hex::Console& console,
-        verilog_hex::FileSystem& files) {
-  return verilog_hex::run_reporting_memory_failures(convert, args, console, files);
+int run(std::span<const std::string_view> args, platform::Console& console,
+        platform::FileSystem& files) {
+  return platform::run_reporting_memory_failures(convert, args, console, files);
 }
 
 }  // namespace converter

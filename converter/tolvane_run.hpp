@@ -3,14 +3,15 @@
 #include <span>
 #include <string_view>
 
-#include "verilog_hex.hpp"
+#include "console.hpp"
+#include "file_system.hpp"
 
 namespace converter {
 
 // The whole run of tolvane on its arguments (the program name not among them): every
 // message goes to the console and every file through the file system. Gives the exit
 // status.
-int run(std::span<const std::string_view> args, verilog_hex::Console& console,
-        verilog_hex::FileSystem& files);
+int run(std::span<const std::string_view> args, platform::Console& console,
+        platform::FileSystem& files);
 
 }  // namespace converter

@@ -5,7 +5,8 @@
 #include <span>
 #include <string_view>
 
-#include "verilog_hex.hpp"
+#include "image_writer.hpp"
+#include "text_reader.hpp"
 
 namespace splitter {
 

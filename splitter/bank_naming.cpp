@@ -2,12 +2,14 @@
 
 #include <cstdio>
 
-#include "verilog_hex.hpp"
+#include "file_name.hpp"
+#include "image_writer.hpp"
+#include "number_parse.hpp"
 
 namespace splitter {
 
 std::optional<std::string> form_base_name(std::string_view input_name, std::int32_t bank_count) {
-  const auto [folder, file] = verilog_hex::split_file_name(input_name);
+  const auto [folder, file] = verilog_hex::name_parts(input_name);
 
   const std::size_t token1_start = file.find_first_not_of('0');
   if (token1_start == std::string_view::npos) return std::nullopt;

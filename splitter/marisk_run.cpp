@@ -8,9 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "background_writer.hpp"
 #include "bank_extraction.hpp"
 #include "bank_naming.hpp"
-#include "verilog_hex.hpp"
+#include "command_line.hpp"
+#include "input_files.hpp"
+#include "number_parse.hpp"
+#include "output_batch.hpp"
+#include "run_status.hpp"
+#include "tool_run.hpp"
 
 namespace splitter {
 namespace {
@@ -21,7 +27,7 @@ struct Settings {
   bool big_endian = true;
 };
 
-constexpr int kFailure = verilog_hex::kFailureStatus;
+constexpr int kFailure = platform::kFailureStatus;
 
 // Decimal, saturating past 32 bits: "-d4294967296" is -1, refused as a width.
 std::int32_t parse_width(std::string_view text) {
@@ -29,8 +35,8 @@ std::int32_t parse_width(std::string_view text) {
       verilog_hex::parse_unsigned(text, 10, verilog_hex::Overflow::saturates));
 }
 
-constexpr verilog_hex::LetterCase kEither = verilog_hex::LetterCase::either;
-constexpr verilog_hex::Option<Settings> kOptions[] = {
+constexpr platform::LetterCase kEither = platform::LetterCase::either;
+constexpr platform::Option<Settings> kOptions[] = {
     {.letter = 'd',
      .letter_case = kEither,
      .value_start = "",
@@ -58,7 +64,7 @@ constexpr verilog_hex::Option<Settings> kOptions[] = {
 // Kept verbatim on purpose, as users and scripts know them: the other program name in
 // the no-arguments message ("ostraly.exe"), the help's defaults of 16 (the run's are 32
 // and 8), and the misspellings "paremeter" and "endiannes".
-constexpr verilog_hex::CommandLine<Settings> kCommandLine = {
+constexpr platform::CommandLine<Settings> kCommandLine = {
     .banner = "\nmarisk utility.\nversion 1.0 (31.03.08) \n\n",
     .no_arguments_error = "Command line error [1].\n",  // the count with the program name
     .no_arguments = "ERR: Invalid parameter string.\nType \"ostraly.exe -h\" to get help.\n",
@@ -89,10 +95,10 @@ constexpr std::size_t kOutputBudget = 4 << 20;
 // all are written; a bank file that cannot be opened or written, or an input that
 // cannot be read, leaves every file as it was and gives false. split_width must be at
 // least 8 and bank_count at least 1.
-bool write_banks(verilog_hex::TextReader& input, verilog_hex::FileSystem& files,
+bool write_banks(verilog_hex::TextReader& input, platform::FileSystem& files,
                  std::string_view base_name, std::int32_t bank_count, std::int32_t split_width,
                  bool big_endian) {
-  verilog_hex::OutputBatch outputs(files);
+  platform::OutputBatch outputs(files);
   // Declared after the batch, so that they are closed before it removes what is left.
   std::vector<std::unique_ptr<verilog_hex::ImageWriter>> writers;
   std::vector<verilog_hex::ImageWriter*> banks;
@@ -105,7 +111,8 @@ bool write_banks(verilog_hex::TextReader& input, verilog_hex::FileSystem& files,
     const std::string name = bank_file_name(base_name, bank_number(slice, bank_count, big_endian));
     auto sink = outputs.open(name);
     if (!sink) return false;
-    writers.push_back(std::make_unique<verilog_hex::ImageWriter>(std::move(sink), pool));
+    writers.push_back(std::make_unique<verilog_hex::ImageWriter>(
+        platform::write_in_background(std::move(sink)), pool));
     banks.push_back(writers.back().get());
   }
   bool written = split_words(input, banks, 2 * (split_width / 8));
@@ -114,12 +121,12 @@ bool write_banks(verilog_hex::TextReader& input, verilog_hex::FileSystem& files,
   return written && outputs.commit();
 }
 
-int split(std::span<const std::string_view> args, verilog_hex::Console& console,
-          verilog_hex::FileSystem& files) {
-  auto [settings, input_name, status] = verilog_hex::scan_arguments(args, kCommandLine, console);
+int split(std::span<const std::string_view> args, platform::Console& console,
+          platform::FileSystem& files) {
+  auto [settings, input_name, status] = platform::scan_arguments(args, kCommandLine, console);
   if (status) return *status;
 
-  auto input = verilog_hex::open_input_text(files, input_name, console);
+  auto input = platform::open_text_input(files, input_name, console);
   if (!input) return kFailure;
   console.out("done\n");
 
@@ -151,7 +158,7 @@ int split(std::span<const std::string_view> args, verilog_hex::Console& console,
   console.out("\ndata processing\t\t-\t");
   if (!write_banks(*input, files, *base_name, bank_count, settings.split_width,
                    settings.big_endian)) {
-    console.out(verilog_hex::kFileError);
+    console.out(platform::kFileError);
     return kFailure;
   }
   console.out("done\n");
@@ -160,9 +167,9 @@ int split(std::span<const std::string_view> args, verilog_hex::Console& console,
 
 }  // namespace
 
-int run(std::span<const std::string_view> args, verilog_hex::Console& console,
-        verilog_hex::FileSystem& files) {
-  return verilog_hex::run_reporting_memory_failures(split, args, console, files);
+int run(std::span<const std::string_view> args, platform::Console& console,
+        platform::FileSystem& files) {
+  return platform::run_reporting_memory_failures(split, args, console, files);
 }
 
 }  // namespace splitter

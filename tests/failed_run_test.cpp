@@ -14,8 +14,7 @@
 namespace {
 
 using Files = std::map<std::string, test::MemoryFile>;
-using Run = int (*)(std::span<const std::string_view>, verilog_hex::Console&,
-                    verilog_hex::FileSystem&);
+using Run = int (*)(std::span<const std::string_view>, platform::Console&, platform::FileSystem&);
 
 const std::string kRom = "00\r\n11\r\n22\r\n33\r\nde\r\nad\r\nbe\r\nef\r\nca\r\nfe\r\n";
 const std::string kImage = "@0\t00112233\r\n@1\tDEADBEEF\r\n@2\tCAFE0000\r\n";

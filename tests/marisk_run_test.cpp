@@ -318,6 +318,9 @@ TEST(Marisk, NamesBankFilesFromTheInputName) {
            NamedCase{
                "dir.1/rom_0x10.vh", {"-d16"}, "", {"dir.1/rom_0x20_0.vh", "dir.1/rom_0x20_1.vh"}},
            NamedCase{"x/0rom_0x10.vh", {"-d16"}, "", {"x/rom_0x20_0.vh", "x/rom_0x20_1.vh"}},
+           // On Linux a back slash is part of the name: these files are in the folder itself.
+           NamedCase{"d0\\rom_0x10.vh", {"-d16"}, "", {"d0\\rom_0x20_0.vh", "d0\\rom_0x20_1.vh"}},
+           NamedCase{"x\\0rom_0x10.vh", {"-d16"}, "", {"x\\rom_0x20_0.vh", "x\\rom_0x20_1.vh"}},
        }) {
     test::TempDir dir;
     for (const char* sub : {"d0", "dir.1", "x"}) fs::create_directory(dir.path() / sub);

@@ -7,7 +7,7 @@
 namespace test {
 namespace {
 
-using verilog_hex::NameResult;
+using platform::NameResult;
 
 class Input final : public verilog_hex::InputFile {
  public:
@@ -46,7 +46,7 @@ class Output final : public verilog_hex::OutputFile {
   std::optional<MemoryFile> final_;
 };
 
-struct Lock final : verilog_hex::FolderLock {};
+struct Lock final : platform::FolderLock {};
 
 }  // namespace
 
@@ -93,15 +93,15 @@ std::unique_ptr<verilog_hex::InputFile> MemoryFileSystem::open_input(const std::
   return std::make_unique<Input>(*this, file->second.bytes);
 }
 
-verilog_hex::FileStatus MemoryFileSystem::status(const std::string& name) {
+platform::FileStatus MemoryFileSystem::status(const std::string& name) {
   std::lock_guard lock(mutex_);
-  verilog_hex::FileStatus status;
+  platform::FileStatus status;
   if (directories.contains(name)) {
-    status.kind = verilog_hex::FileKind::directory;
+    status.kind = platform::FileKind::directory;
   } else if (devices.contains(name)) {
-    status.kind = verilog_hex::FileKind::other;
+    status.kind = platform::FileKind::other;
   } else if (files.contains(name)) {
-    status.kind = verilog_hex::FileKind::regular;
+    status.kind = platform::FileKind::regular;
   } else {
     return status;
   }
@@ -125,8 +125,8 @@ bool MemoryFileSystem::same_file(const std::string& a, const std::string& b) {
   return a == b && files.contains(a);
 }
 
-verilog_hex::NewFile MemoryFileSystem::create_new(const std::string& name,
-                                                  const std::optional<std::string>& like) {
+platform::NewFile MemoryFileSystem::create_new(const std::string& name,
+                                               const std::optional<std::string>& like) {
   if (step_fails(Step::create)) return {};
   std::lock_guard lock(mutex_);
   if (refuse_new_files) return {};
@@ -147,8 +147,7 @@ std::unique_ptr<verilog_hex::OutputFile> MemoryFileSystem::open_existing(const s
   return std::make_unique<Output>(*this, name, std::nullopt);
 }
 
-verilog_hex::NameResult MemoryFileSystem::link(const std::string& existing,
-                                               const std::string& name) {
+platform::NameResult MemoryFileSystem::link(const std::string& existing, const std::string& name) {
   if (step_fails(Step::link)) return NameResult::failed;
   std::lock_guard lock(mutex_);
   if (!hard_links) return NameResult::failed;
@@ -159,8 +158,8 @@ verilog_hex::NameResult MemoryFileSystem::link(const std::string& existing,
   return NameResult::done;
 }
 
-verilog_hex::NameResult MemoryFileSystem::move_to_new_name(const std::string& from,
-                                                           const std::string& to) {
+platform::NameResult MemoryFileSystem::move_to_new_name(const std::string& from,
+                                                        const std::string& to) {
   if (step_fails(Step::rename)) return NameResult::failed;
   std::lock_guard lock(mutex_);
   const auto file = files.find(from);
@@ -188,7 +187,7 @@ bool MemoryFileSystem::remove(const std::string& name) {
   return files.erase(name) == 1;
 }
 
-std::unique_ptr<verilog_hex::FolderLock> MemoryFileSystem::lock_folder(const std::string&) {
+std::unique_ptr<platform::FolderLock> MemoryFileSystem::lock_folder(const std::string&) {
   if (step_fails(Step::lock)) return nullptr;
   return std::make_unique<Lock>();
 }

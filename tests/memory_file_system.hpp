@@ -8,12 +8,13 @@
 #include <set>
 #include <string>
 
-#include "verilog_hex.hpp"
+#include "console.hpp"
+#include "file_system.hpp"
 
 namespace test {
 
 // Messages kept in memory.
-struct MemoryConsole final : verilog_hex::Console {
+struct MemoryConsole final : platform::Console {
   std::string out_text;
   std::string err_text;
   void out(std::string_view text) override { out_text += text; }
@@ -44,7 +45,7 @@ struct MemoryFile {
 };
 
 // Files in memory. It counts each step and fails the one asked for.
-class MemoryFileSystem final : public verilog_hex::FileSystem {
+class MemoryFileSystem final : public platform::FileSystem {
  public:
   std::map<std::string, MemoryFile> files;
   std::map<std::string, std::string> links;  // name to the name it points to
@@ -67,17 +68,17 @@ class MemoryFileSystem final : public verilog_hex::FileSystem {
   int count(Step step) const { return counts_[static_cast<int>(step)]; }
 
   std::unique_ptr<verilog_hex::InputFile> open_input(const std::string& name) override;
-  verilog_hex::FileStatus status(const std::string& name) override;
+  platform::FileStatus status(const std::string& name) override;
   std::optional<std::string> resolve_links(const std::string& name) override;
   bool same_file(const std::string& a, const std::string& b) override;
-  verilog_hex::NewFile create_new(const std::string& name,
-                                  const std::optional<std::string>& like) override;
+  platform::NewFile create_new(const std::string& name,
+                               const std::optional<std::string>& like) override;
   std::unique_ptr<verilog_hex::OutputFile> open_existing(const std::string& name) override;
-  verilog_hex::NameResult link(const std::string& existing, const std::string& name) override;
-  verilog_hex::NameResult move_to_new_name(const std::string& from, const std::string& to) override;
+  platform::NameResult link(const std::string& existing, const std::string& name) override;
+  platform::NameResult move_to_new_name(const std::string& from, const std::string& to) override;
   bool rename(const std::string& from, const std::string& to) override;
   bool remove(const std::string& name) override;
-  std::unique_ptr<verilog_hex::FolderLock> lock_folder(const std::string& folder) override;
+  std::unique_ptr<platform::FolderLock> lock_folder(const std::string& folder) override;
   std::string unique_text() override;
 
   // True when this step is to fail; counts it. Thread-safe: writes may come from a

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "file_system.hpp"
+#include "byte_streams.hpp"
 
 namespace test {
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "memory_file_system.hpp"
+#include "path_parts.hpp"
 
 namespace {
 
@@ -48,7 +49,7 @@ TEST(OutputBatch, RefusesWhatCannotBeWrittenWholeAndChangesNothing) {
     files.files = kOld;
     c.prepare(files);
     {
-      verilog_hex::OutputBatch batch(files);
+      platform::OutputBatch batch(files);
       for (std::size_t i = 0; i + 1 < c.outputs.size(); ++i) {
         EXPECT_TRUE(batch.open(c.outputs[i]));
       }
@@ -65,15 +66,17 @@ TEST(OutputBatch, HiddenNamesFitWhereTheTargetFits) {
   long_name += ".vh";
   std::string accented;
   for (int i = 0; i < 120; ++i) accented += "\xC3\xA9";  // é, two bytes each
-  for (const std::string& target : {std::string("a.vh"), "dir/" + long_name, accented}) {
+  // On Linux "proj\\rom.vh" is one name in the current folder, hidden as a whole.
+  for (const std::string& target :
+       {std::string("a.vh"), "dir/" + long_name, accented, std::string("proj\\rom.vh")}) {
     SCOPED_TRACE(target);
     test::MemoryFileSystem files;
-    verilog_hex::OutputBatch batch(files);
+    platform::OutputBatch batch(files);
     ASSERT_TRUE(batch.open(target));
     ASSERT_EQ(files.files.size(), 1u);
     const std::string hidden = files.files.begin()->first;
-    const auto [folder, file] = verilog_hex::split_file_name(target);
-    const auto [hidden_folder, hidden_file] = verilog_hex::split_file_name(hidden);
+    const auto [folder, file] = platform::path_parts(target);
+    const auto [hidden_folder, hidden_file] = platform::path_parts(hidden);
     EXPECT_EQ(hidden_folder, folder);
     EXPECT_EQ(hidden_file[0], '.');
     EXPECT_TRUE(hidden_file.ends_with(".tmp"));
@@ -86,11 +89,28 @@ TEST(OutputBatch, HiddenNamesFitWhereTheTargetFits) {
   }
 }
 
+// The system's own rule for where a path's folder ends, not the naming rule's.
+TEST(PathParts, SplitsAsTheSystemDoes) {
+  struct Case {
+    std::string_view path;
+    std::string_view separators;
+    std::string_view folder;
+  };
+  for (const Case& c : {Case{"proj\\rom.vh", platform::kPosixSeparators, ""},
+                        Case{"proj\\rom.vh", platform::kWindowsSeparators, "proj\\"},
+                        Case{"a/b\\c", platform::kPosixSeparators, "a/"},
+                        Case{"a/b\\c", platform::kWindowsSeparators, "a/b\\"}}) {
+    const auto [folder, file] = platform::path_parts(c.path, c.separators);
+    EXPECT_EQ(folder, c.folder) << c.path << " split at " << c.separators;
+    EXPECT_EQ(std::string(folder) + std::string(file), c.path);
+  }
+}
+
 TEST(OutputBatch, CommitGivesTheNamesAndDiscardLeavesTheOldFiles) {
   for (const bool commit : {true, false}) {
     test::MemoryFileSystem files;
     files.files = kOld;
-    verilog_hex::OutputBatch batch(files);
+    platform::OutputBatch batch(files);
     for (const char* name : {"a.vh", "b.vh", "c.vh"}) {
       auto file = batch.open(name);
       ASSERT_TRUE(file);

@@ -103,7 +103,7 @@ TEST(HexDigits, EveryFormAgreesOnEveryByte) {
 #endif
     if (digit) {
       char eight[8] = {c, c, c, c, c, c, c, c};
-      verilog_hex::upper_case_hex_digits(eight, 8);
+      verilog_hex::upper_case_hex_digits(eight);
       EXPECT_EQ(eight[7], static_cast<char>(std::toupper(byte)));
     }
   }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "carriage_returns.hpp"
+#include "file_system.hpp"
 #include "memory_streams.hpp"
 #include "verilog_hex.hpp"
 
@@ -156,8 +157,8 @@ TEST(TextReader, AByteAfterSubIsNeverRead) {
 }
 
 TEST(RealFileSystem, RefusesMissingInputsAndDirectories) {
-  EXPECT_FALSE(verilog_hex::real_file_system().open_input("/nonexistent/file.txt"));
-  EXPECT_FALSE(verilog_hex::real_file_system().open_input("/tmp"));
+  EXPECT_FALSE(platform::real_file_system().open_input("/nonexistent/file.txt"));
+  EXPECT_FALSE(platform::real_file_system().open_input("/tmp"));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "background_writer.hpp"
 #include "memory_file_system.hpp"
 #include "memory_streams.hpp"
 #include "verilog_hex.hpp"
@@ -90,9 +91,9 @@ TEST(Writers, SmallBuffersKeepTheOrder) {
 // or one in the middle of many, and one followed by good writes, must still reach finish().
 TEST(TextWriter, ReportsAFullDisk) {
   for (const std::size_t lines : {1, 100000}) {
-    auto sink = verilog_hex::real_file_system().open_existing("/dev/full");
+    auto sink = platform::real_file_system().open_existing("/dev/full");
     ASSERT_TRUE(sink);
-    verilog_hex::TextWriter writer(std::move(sink), 4096);
+    verilog_hex::TextWriter writer(platform::write_in_background(std::move(sink)), 4096);
     for (std::size_t i = 0; i < lines; ++i) writer.append("ab\r\n");
     EXPECT_FALSE(writer.finish()) << lines << " lines";
     EXPECT_FALSE(writer.finish()) << "asked again";
@@ -102,7 +103,7 @@ TEST(TextWriter, ReportsAFullDisk) {
     files.fail(test::Step::write, failing_write);
     auto made = files.create_new("out.vh", std::nullopt);
     ASSERT_TRUE(made.file);
-    verilog_hex::TextWriter writer(std::move(made.file), 4096);
+    verilog_hex::TextWriter writer(platform::write_in_background(std::move(made.file)), 4096);
     for (std::size_t i = 0; i < 100000; ++i) writer.append("ab\r\n");
     EXPECT_FALSE(writer.finish()) << "write " << failing_write << " of many fails";
   }

@@ -277,9 +277,13 @@ TEST(Tolvane, WritesNextToTheInput) {
     std::string input;
     std::string output;
   };
+  // A back slash is an ordinary character of a Linux name: "proj\rom.txt" is a file in
+  // the current folder, and so is its output.
   for (const Case& c :
        {Case{"./rom.txt", "rom.vh"}, Case{"sub/.x.y", "sub/x.vh"},
-        Case{"dir.1/rom.txt", "dir.1/rom.vh"}, Case{"a.b.c", "a.vh"}, Case{"rom", "rom.vh"}}) {
+        Case{"dir.1/rom.txt", "dir.1/rom.vh"}, Case{"a.b.c", "a.vh"}, Case{"rom", "rom.vh"},
+        Case{"proj\\rom.txt", "proj\\rom.vh"}, Case{"..\\dir\\rom.txt", "..\\dir\\rom.vh"},
+        Case{"sub/a\\.b.txt", "sub/a\\b.vh"}}) {
     test::TempDir dir;
     fs::create_directory(dir.path() / "sub");
     fs::create_directory(dir.path() / "dir.1");
@@ -287,6 +291,11 @@ TEST(Tolvane, WritesNextToTheInput) {
     const auto result = test::run_program(TOLVANE_PATH, {"-d8", c.input}, dir.path());
     EXPECT_EQ(result.out, printed("data_width [1]: 8\n", kDone)) << c.input;
     EXPECT_EQ(test::read_file(dir.path() / c.output), "@0\tFF\r\n") << c.input;
+    std::size_t files = 0;  // the input and the output, nothing hidden left
+    for (const auto& entry : fs::recursive_directory_iterator(dir.path())) {
+      files += entry.is_regular_file();
+    }
+    EXPECT_EQ(files, 2u) << c.input;
   }
 }
 

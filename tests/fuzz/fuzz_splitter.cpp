@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       name_end == std::string_view::npos ? "" : rest.substr(name_end + 1);
 
   if (const auto base = splitter::form_base_name(name, bank_count)) {
-    const std::string_view folder = verilog_hex::split_file_name(name).folder;
+    const std::string_view folder = verilog_hex::name_parts(name).folder;
     if (!base->starts_with(folder)) std::abort();
     if (base->find("0x", folder.size()) == std::string::npos) std::abort();
     const std::string bank = splitter::bank_file_name(*base, bank_count - 1);

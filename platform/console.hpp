@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-namespace verilog_hex {
+namespace platform {
 
 // Where a tool's messages go: standard output and standard error, or memory in tests.
 // The bytes pass unchanged, so the messages are the same on every platform.
@@ -24,4 +24,4 @@ class Console {
 // Standard output and standard error of the process.
 Console& real_console();
 
-}  // namespace verilog_hex
+}  // namespace platform

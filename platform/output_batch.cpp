@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <optional>
 
-#include "file_name.hpp"
 #include "interrupts.hpp"
+#include "path_parts.hpp"
 
-namespace verilog_hex {
+namespace platform {
 namespace {
 
 // Names made at random are retried this often when taken, so that files planted at
@@ -22,7 +22,7 @@ constexpr std::size_t kShortName = 40;
 // ".NAME.TAG.tmp" next to the target: hidden, unguessable, and no longer than the
 // target's own name where that is long, so that it fits wherever the target fits.
 std::string OutputBatch::hidden_name(const std::string& target, std::string_view suffix) {
-  const auto [folder, file] = split_file_name(target);
+  const auto [folder, file] = path_parts(target);
   const std::string tag = files_.unique_text();
   const std::size_t overhead = 2 + tag.size() + suffix.size();
   const std::size_t budget = std::max(file.size(), kShortName);
@@ -83,7 +83,7 @@ bool OutputBatch::commit() {
   }
   std::vector<std::string> folders;
   for (const Output& output : outputs_) {
-    const std::string_view folder = split_file_name(output.target).folder;
+    const std::string_view folder = path_parts(output.target).folder;
     folders.emplace_back(folder.empty() ? "." : folder);
   }
   // Always in the same order, so that two runs never wait for each other.
@@ -165,4 +165,4 @@ void OutputBatch::discard() {
   outputs_.clear();
 }
 
-}  // namespace verilog_hex
+}  // namespace platform

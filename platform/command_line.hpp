@@ -10,7 +10,7 @@
 #include "console.hpp"
 #include "run_status.hpp"
 
-namespace verilog_hex {
+namespace platform {
 
 enum class LetterCase { exact, either };
 
@@ -119,4 +119,4 @@ ScanResult<Settings> scan_arguments(std::span<const std::string_view> args,
 
 #pragma GCC diagnostic pop
 
-}  // namespace verilog_hex
+}  // namespace platform

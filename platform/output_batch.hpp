@@ -6,7 +6,7 @@
 
 #include "file_system.hpp"
 
-namespace verilog_hex {
+namespace platform {
 
 // Output files that appear whole or not at all. Each is written under a hidden temporary
 // name next to the file it replaces, and all are given their names by commit(), after
@@ -53,4 +53,4 @@ class OutputBatch {
   std::vector<Output> outputs_;
 };
 
-}  // namespace verilog_hex
+}  // namespace platform

@@ -8,7 +8,7 @@
 #include "interrupts.hpp"
 #include "windows_api.hpp"
 
-namespace verilog_hex {
+namespace platform {
 namespace {
 
 // The console handler runs on a thread of its own and takes the lock, which a hold
@@ -45,4 +45,4 @@ HeldInterrupts::HeldInterrupts() {
 
 HeldInterrupts::~HeldInterrupts() { files_lock.unlock(); }
 
-}  // namespace verilog_hex
+}  // namespace platform

@@ -11,7 +11,7 @@
 #include "windows_api.hpp"
 #endif
 
-namespace verilog_hex {
+namespace platform {
 namespace {
 
 class StandardStreams final : public Console {
@@ -70,4 +70,4 @@ Console& real_console() {
   return console;
 }
 
-}  // namespace verilog_hex
+}  // namespace platform

@@ -11,7 +11,7 @@
 
 #include "interrupts.hpp"
 
-namespace verilog_hex {
+namespace platform {
 namespace {
 
 // Every signal whose default action ends the run and that can be caught. Fault signals
@@ -115,4 +115,4 @@ HeldInterrupts::~HeldInterrupts() {
   static_cast<void>(::pthread_sigmask(SIG_SETMASK, &mask_before_hold, nullptr));
 }
 
-}  // namespace verilog_hex
+}  // namespace platform

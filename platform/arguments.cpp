@@ -6,7 +6,7 @@
 #include <shellapi.h>
 #endif
 
-namespace verilog_hex {
+namespace platform {
 
 std::vector<std::string> program_arguments(int argc, char** argv) {
 #ifdef _WIN32
@@ -21,4 +21,4 @@ std::vector<std::string> program_arguments(int argc, char** argv) {
   return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
 }
 
-}  // namespace verilog_hex
+}  // namespace platform

@@ -7,12 +7,12 @@
 #include <cwctype>
 #include <string>
 
-#include "file_name.hpp"
 #include "file_system.hpp"
 #include "interrupts.hpp"
+#include "path_parts.hpp"
 #include "windows_api.hpp"
 
-namespace verilog_hex {
+namespace platform {
 namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -279,4 +279,4 @@ FileSystem& real_file_system() {
   return files;
 }
 
-}  // namespace verilog_hex
+}  // namespace platform

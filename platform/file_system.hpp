@@ -8,25 +8,12 @@
 #include <string>
 #include <string_view>
 
-namespace verilog_hex {
+#include "byte_streams.hpp"
 
-// Raw bytes from a file or from memory, read in large blocks from the start to the end.
-class InputFile {
- public:
-  virtual ~InputFile() = default;
-  // The number of bytes read: 0 at the end, -1 on a read error.
-  virtual std::ptrdiff_t read(std::span<char> into) = 0;
-};
+namespace platform {
 
-// Raw bytes to a file or to memory.
-class OutputFile {
- public:
-  virtual ~OutputFile() = default;
-  virtual bool write(std::string_view bytes) = 0;
-  // Releases the file; false when it could not be closed cleanly, or when a new file
-  // could not be given its final permissions. Called once.
-  virtual bool close() = 0;
-};
+using verilog_hex::InputFile;
+using verilog_hex::OutputFile;
 
 enum class FileKind { missing, regular, directory, other };
 
@@ -96,4 +83,4 @@ class FileSystem {
 // The platform's own file system.
 FileSystem& real_file_system();
 
-}  // namespace verilog_hex
+}  // namespace platform

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace verilog_hex {
+namespace platform {
 
 // Names are UTF-8 inside the tools and UTF-16 at the system calls, so that any name the
 // file system holds can be used.
@@ -33,4 +33,4 @@ inline std::string narrow(std::wstring_view text) {
   return narrow_text;
 }
 
-}  // namespace verilog_hex
+}  // namespace platform

@@ -15,11 +15,11 @@
 #include <cstring>
 #include <string>
 
-#include "file_name.hpp"
 #include "file_system.hpp"
 #include "interrupts.hpp"
+#include "path_parts.hpp"
 
-namespace verilog_hex {
+namespace platform {
 namespace {
 
 // How many links in a chain the system itself follows.
@@ -141,7 +141,7 @@ std::optional<FinalAttributes> attributes_of(const std::string& name) {
 // is followed only when it belongs to the runner or to the folder's owner.
 bool may_follow(const std::string& link, const struct stat& link_info) {
   if (link_info.st_uid == ::geteuid()) return true;
-  const std::string_view folder = split_file_name(link).folder;
+  const std::string_view folder = path_parts(link).folder;
   struct stat folder_info {};
   if (::stat(folder.empty() ? "." : std::string(folder).c_str(), &folder_info) != 0) return false;
   const bool sticky_for_all = (folder_info.st_mode & S_ISVTX) && (folder_info.st_mode & S_IWOTH);
@@ -197,7 +197,7 @@ class PosixFileSystem final : public FileSystem {
       const ssize_t length = ::readlink(current.c_str(), target.data(), target.size());
       if (length <= 0 || static_cast<std::size_t>(length) >= target.size()) return std::nullopt;
       target.resize(static_cast<std::size_t>(length));
-      if (target[0] != '/') target.insert(0, split_file_name(current).folder);
+      if (target[0] != '/') target.insert(0, path_parts(current).folder);
       current = std::move(target);
     }
     return std::nullopt;
@@ -326,4 +326,4 @@ FileSystem& real_file_system() {
   return files;
 }
 
-}  // namespace verilog_hex
+}  // namespace platform

@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace verilog_hex {
+namespace platform {
 
 // What a run does about the signals (on Windows, the console events) that would end it:
 // each removes the files registered here, then ends the run as it would have. A signal
@@ -31,4 +31,4 @@ class HeldInterrupts {
   bool held_ = false;
 };
 
-}  // namespace verilog_hex
+}  // namespace platform

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <string_view>
+#include <vector>
+
+#include "byte_streams.hpp"
+
+namespace verilog_hex {
+
+// Output buffers of one size that writers take to fill and get back once their bytes
+// are written. At most count of them exist, each made when first needed, so that any
+// number of outputs can share one memory budget.
+class BufferPool {
+ public:
+  BufferPool(std::size_t size, std::size_t count) : size_(size), left_to_make_(count) {}
+
+  std::size_t size() const { return size_; }
+  // A buffer to fill; waits while all are being written.
+  std::unique_ptr<char[]> take();
+  void give(std::unique_ptr<char[]> buffer);
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable returned_;
+  std::vector<std::unique_ptr<char[]>> free_;
+  std::size_t size_;
+  std::size_t left_to_make_;
+};
+
+// Where a writer's full buffers go, to be written to one file in the order handed over.
+class BufferSink {
+ public:
+  virtual ~BufferSink() = default;
+  // Hands the buffer's first size bytes over; the buffer goes back to the pool once they
+  // are written. False once any write has failed.
+  virtual bool start(std::unique_ptr<char[]> buffer, std::size_t size, BufferPool& pool) = 0;
+  // Writes the last bytes after every buffer handed over and closes the file; false when
+  // any write or the close failed. Later calls give the same answer.
+  virtual bool close(std::string_view last) = 0;
+};
+
+// Writes each buffer at once, in the caller's time.
+std::unique_ptr<BufferSink> write_at_once(std::unique_ptr<OutputFile> file);
+
+}  // namespace verilog_hex

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string_view>
+
+namespace verilog_hex {
+
+// Raw bytes from a file or from memory, read in large blocks from the start to the end.
+// The library reads and writes files only through these; where they come from is the
+// caller's business.
+class InputFile {
+ public:
+  virtual ~InputFile() = default;
+  // The number of bytes read: 0 at the end, -1 on a read error.
+  virtual std::ptrdiff_t read(std::span<char> into) = 0;
+};
+
+// Raw bytes to a file or to memory.
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;
+  virtual bool write(std::string_view bytes) = 0;
+  // Releases the file; false when it could not be closed cleanly, or when a new file
+  // could not be given its final permissions. Called once.
+  virtual bool close() = 0;
+};
+
+}  // namespace verilog_hex

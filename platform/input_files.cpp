@@ -1,0 +1,32 @@
+#include "input_files.hpp"
+
+#include "run_status.hpp"
+
+namespace platform {
+
+std::optional<verilog_hex::TextReader> open_text_input(FileSystem& files, const std::string& name,
+                                                       Console& console) {
+  auto source = files.open_input(name);
+  if (!source) {
+    console.out(kFileError);
+    return std::nullopt;
+  }
+  std::optional<verilog_hex::TextReader> input(std::in_place, std::move(source));
+  if (input->starts_as_utf16()) {
+    console.printf("ERR: Input file is UTF-16 text; save it as ASCII or UTF-8: %s\n", name.c_str());
+    return std::nullopt;
+  }
+  return input;
+}
+
+std::optional<verilog_hex::BlockReader> open_byte_input(FileSystem& files, const std::string& name,
+                                                        Console& console) {
+  auto source = files.open_input(name);
+  if (!source) {
+    console.out(kFileError);
+    return std::nullopt;
+  }
+  return std::optional<verilog_hex::BlockReader>(std::in_place, std::move(source));
+}
+
+}  // namespace platform
