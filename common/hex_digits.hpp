@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -57,6 +58,21 @@ inline void upper_case_hex_digits(std::span<char> digits) {
   for (; i < digits.size(); ++i) {
     digits[i] = static_cast<char>(upper_case_hex_digits(static_cast<unsigned char>(digits[i])));
   }
+}
+
+// The eight upper-case hexadecimal digits of the value, leading zeros kept, as a 64-bit
+// number whose bytes in memory are the digits in the order they are written.
+inline std::uint64_t eight_hex_digits(std::uint32_t value) {
+  std::uint64_t nibbles = value;  // one nibble a byte, the last digit in the lowest
+  nibbles = (nibbles | nibbles << 16) & 0x0000FFFF0000FFFF;
+  nibbles = (nibbles | nibbles << 8) & 0x00FF00FF00FF00FF;
+  nibbles = (nibbles | nibbles << 4) & 0x0F0F0F0F0F0F0F0F;
+  // A nibble of 10 or more carries into bit 4 once 6 is added: it then needs 7 more.
+  const std::uint64_t letters = ((nibbles + 0x0606060606060606) >> 4) & 0x0101010101010101;
+  const std::uint64_t text = nibbles + 0x3030303030303030 + letters * 7;
+  // The first digit must come first in memory.
+  if constexpr (std::endian::native == std::endian::little) return __builtin_bswap64(text);
+  return text;
 }
 
 #ifdef VH_SSE2_PATHS

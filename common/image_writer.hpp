@@ -56,16 +56,10 @@ class AddressField {
   static char* put(char* out, std::uint32_t address) {
     *out++ = '@';
     const int digits = address == 0 ? 1 : (std::bit_width(address) + 3) / 4;
-    std::uint64_t nibbles = address;  // one nibble a byte, the last digit in the lowest
-    nibbles = (nibbles | nibbles << 16) & 0x0000FFFF0000FFFF;
-    nibbles = (nibbles | nibbles << 8) & 0x00FF00FF00FF00FF;
-    nibbles = (nibbles | nibbles << 4) & 0x0F0F0F0F0F0F0F0F;
-    // A nibble of 10 or more carries into bit 4 once 6 is added: it then needs 7 more.
-    const std::uint64_t letters = ((nibbles + 0x0606060606060606) >> 4) & 0x0101010101010101;
-    std::uint64_t text = nibbles + 0x3030303030303030 + letters * 7;
-    // The first digit kept must come first in memory.
+    std::uint64_t text = eight_hex_digits(address);
+    // The leading zeros go: the first digit kept must come first in memory.
     if constexpr (std::endian::native == std::endian::little) {
-      text = __builtin_bswap64(text) >> 8 * (8 - digits);
+      text >>= 8 * (8 - digits);
     } else {
       text <<= 8 * (8 - digits);
     }
@@ -128,6 +122,12 @@ class ImageWriter {
     TextWriter::copy_short(out, field);
     end_line(out + field.size(), data);
   }
+
+  // A word line whose data text comes in pieces: the address field, each piece in
+  // order, then the line end.
+  void begin_word(std::uint32_t address) { text_.append(AddressField(address).text()); }
+  void add_data(std::string_view piece) { text_.append(piece); }
+  void end_word() { text_.append(kLineEnd); }
 
   // Flushes and releases the output; false when any write, the flush or the close failed.
   bool finish() { return text_.finish(); }

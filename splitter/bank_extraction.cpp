@@ -55,8 +55,8 @@ const char* find_line_stop(const char* p, const char* end) {
 
 // The common word lines at the start of the text, up to the first other line or until
 // words is full; gives how many lines and how many bytes they hold. A common line is
-// "@", at most eight hexadecimal digits, TAB, a data text without NUL and LF, within a
-// line's length; the general parse reads all others. An address field not in the
+// "@", at most eight hexadecimal digits, TAB, a data text without NUL and LF, and its LF
+// within the text; split_whole_line() reads all others. An address field not in the
 // written form is formed in formed, which has room for every line.
 std::pair<std::size_t, std::size_t> read_simple_word_lines(
     std::string_view text, std::span<WordText> words, std::span<verilog_hex::AddressField> formed) {
@@ -66,16 +66,14 @@ std::pair<std::size_t, std::size_t> read_simple_word_lines(
   std::size_t formed_count = 0;
   while (count < words.size()) {
     const char* const line = next;
-    const char* const limit =
-        line + std::min<std::size_t>(end - line, verilog_hex::TextReader::kMaxLine);
-    if (line == limit || *line != '@') break;
+    if (line == end || *line != '@') break;
     // The reader's buffer may be read past the text's end.
     const char* const p = line + 1 + verilog_hex::leading_hex_digits(line + 1);
     const auto field_size = static_cast<std::size_t>(p - line + 1);  // "@", digits, TAB
-    if (field_size > verilog_hex::AddressField::kMaxSize || p >= limit || *p != '\t') break;
+    if (field_size > verilog_hex::AddressField::kMaxSize || p >= end || *p != '\t') break;
     const char* const data = p + 1;
-    const char* const stop = find_line_stop(data, limit);
-    if (stop == data || stop == limit || *stop != '\n') break;
+    const char* const stop = find_line_stop(data, end);
+    if (stop == data || stop == end || *stop != '\n') break;
     // Stored member by member, straight into place.
     WordText& word = words[count++];
     const std::string_view field(line, field_size);
@@ -132,6 +130,81 @@ void write_slices(verilog_hex::ImageWriter& output, std::span<const WordText> wo
   }
 }
 
+// Reads one line whole, whatever its length, as the buffer hands it out piece by piece,
+// and writes its word to every bank: the address is read as its digits come and each
+// bank's slice is written as its characters come. Characters past the last bank's slice
+// are skipped, so the line is never held whole.
+void split_whole_line(verilog_hex::TextReader& input,
+                      std::span<verilog_hex::ImageWriter* const> banks, std::size_t digits) {
+  enum class Part { tabs, address, field_rest, data, ignored };
+  Part part = Part::tabs;
+  constexpr std::uint64_t kTooLarge = std::uint64_t{1} << 32;
+  std::uint64_t address = 0;  // stops growing past 32 bits
+  std::size_t taken = 0;      // characters of the data text so far
+  const std::size_t wanted = banks.size() * digits;
+  bool open = false;  // every bank has begun the word's line
+  const auto end_word = [&] {
+    if (open) {
+      for (verilog_hex::ImageWriter* bank : banks) bank->end_word();
+    }
+    open = false;
+  };
+  for (std::string_view text = input.buffered(); !text.empty(); text = input.buffered()) {
+    for (std::size_t i = 0; i < text.size();) {
+      const char c = text[i];
+      if (c == '\n') {
+        input.consume(i + 1);
+        return end_word();
+      }
+      if (c == '\0') {  // the line ends here for the parse
+        end_word();
+        part = Part::ignored;
+      }
+      const int digit = verilog_hex::hex_digit_value(c);
+      switch (part) {
+        case Part::tabs:  // the field's first character, "@" in a word line, is dropped
+          if (c != '\t') part = Part::address;
+          break;
+        case Part::address:
+          if (c == '\t') {
+            part = Part::data;
+          } else if (digit >= 0) {
+            address = std::min(address << 4 | static_cast<unsigned>(digit), kTooLarge);
+          } else {
+            part = Part::field_rest;
+          }
+          break;
+        case Part::field_rest:
+          if (c == '\t') part = Part::data;
+          break;
+        case Part::data: {
+          const std::size_t run =
+              std::min(text.find_first_of(std::string_view("\n\0", 2), i), text.size()) - i;
+          if (!open) {
+            const auto value = static_cast<std::uint32_t>(std::min(address, kTooLarge - 1));
+            for (verilog_hex::ImageWriter* bank : banks) bank->begin_word(value);
+            open = true;
+          }
+          // Each bank's part of the run, within the slices wanted.
+          for (std::size_t at = taken; at < wanted && at < taken + run;) {
+            const std::size_t slice_end = std::min({(at / digits + 1) * digits, taken + run});
+            banks[at / digits]->add_data(text.substr(i + (at - taken), slice_end - at));
+            at = slice_end;
+          }
+          taken += run;
+          i += run;
+          continue;
+        }
+        case Part::ignored:
+          break;
+      }
+      ++i;
+    }
+    input.consume(text.size());
+  }
+  end_word();  // the last line, without a line end
+}
+
 }  // namespace
 
 bool split_words(verilog_hex::TextReader& input, std::span<verilog_hex::ImageWriter* const> banks,
@@ -141,28 +214,17 @@ bool split_words(verilog_hex::TextReader& input, std::span<verilog_hex::ImageWri
   constexpr std::size_t kBlock = 1024;
   std::vector<WordText> words(kBlock);
   std::vector<verilog_hex::AddressField> formed(kBlock, verilog_hex::AddressField(0));
-  while (!input.at_end()) {
-    const auto [count, taken] = read_simple_word_lines(input.buffered(), words, formed);
+  const auto slice_size = static_cast<std::size_t>(digits);
+  for (;;) {
+    const std::string_view text = input.buffered();
+    if (text.empty()) return !input.failed();
+    const auto [count, taken] = read_simple_word_lines(text, words, formed);
     for (std::size_t slice = 0; slice < banks.size(); ++slice) {
-      write_slices(*banks[slice], std::span(words).first(count),
-                   slice * static_cast<std::size_t>(digits), static_cast<std::size_t>(digits));
+      write_slices(*banks[slice], std::span(words).first(count), slice * slice_size, slice_size);
     }
     input.consume(taken);
-    if (taken > 0) continue;
-
-    const auto line = input.read_line();
-    if (!line) {
-      if (input.failed()) return false;
-      continue;
-    }
-    const auto word = verilog_hex::parse_word_line(*line);
-    if (!word) continue;
-    for (std::size_t slice = 0; slice < banks.size(); ++slice) {
-      banks[slice]->write_word(word->address,
-                               data_slice(word->data, static_cast<std::int32_t>(slice), digits));
-    }
+    if (taken == 0) split_whole_line(input, banks, slice_size);
   }
-  return true;
 }
 
 }  // namespace splitter

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -43,10 +44,39 @@ std::string naming_fails(const std::string& scan_messages, const std::string& er
   return kBanner + scan_messages + kChecked + "\nform file name\t\t-\t" + error;
 }
 
-Files with_input(Files banks) {
-  banks[kInput] = kImage;
+Files with_input(Files banks, const std::string& image = kImage) {
+  banks[kInput] = image;
   return banks;
 }
+
+// An image of words wider than a line of 255 characters, at addresses of several lengths,
+// and the banks it splits into: slice j of every word is its number in hexadecimal,
+// repeated to the slice's width, and the leftmost slice goes to the highest bank.
+struct WideSplit {
+  std::string image;
+  Files banks;
+};
+WideSplit wide_split(int banks, std::size_t digits, const std::string& base) {
+  const std::vector<std::string> fields = {"@0\t", "@00ABC\t", "@12345678\t"};
+  WideSplit split;
+  std::string data;
+  for (int j = 0; j < banks; ++j) {
+    char number[8];
+    std::snprintf(number, sizeof number, "%X", j % 16);
+    data += std::string(digits, number[0]);
+  }
+  for (const std::string& field : fields) split.image += field + data + "\r\n";
+  for (int j = 0; j < banks; ++j) {
+    std::string bank;
+    const std::string slice = data.substr(static_cast<std::size_t>(j) * digits, digits);
+    for (const char* written : {"@0\t", "@ABC\t", "@12345678\t"}) bank += written + slice + "\r\n";
+    split.banks[base + "_" + std::to_string(banks - 1 - j) + ".vh"] = bank;
+  }
+  split.banks = with_input(split.banks, split.image);
+  return split;
+}
+const WideSplit kWide1024 = wide_split(16, 16, "rom_0x1000");
+const WideSplit kWide1016 = wide_split(127, 2, "rom_0x7f00");
 
 const Files kByteBanksBig = with_input({{"rom_0x400_3.vh", "@1F\t12\r\n@20\tab\r\n"},
                                         {"rom_0x400_2.vh", "@1F\tAB\r\n@20\t\r\n"},
@@ -66,6 +96,7 @@ struct CliCase {
   Files files;
   std::string err = "";
   bool also_as_program = false;  // runs the built program too
+  std::string image = kImage;    // the input's bytes
   friend void PrintTo(const CliCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -87,7 +118,7 @@ CliCase as_program(CliCase c) {
 TEST_P(MariskRun, PrintsExitsAndWritesExactly) {
   const CliCase& run = GetParam();
   test::MemoryFileSystem files;
-  files.files[kInput] = {kImage};
+  files.files[kInput] = {run.image};
   test::MemoryConsole console;
   EXPECT_EQ(splitter::run(std::vector<std::string_view>(run.args.begin(), run.args.end()), console,
                           files),
@@ -100,7 +131,7 @@ TEST_P(MariskRun, PrintsExitsAndWritesExactly) {
 
   if (!run.also_as_program) return;
   test::TempDir dir;
-  test::write_file(dir.path() / kInput, kImage);
+  test::write_file(dir.path() / kInput, run.image);
   const auto result = test::run_program(MARISK_PATH, run.args, dir.path());
   EXPECT_EQ(result.out, run.out);
   EXPECT_EQ(result.err, run.err);
@@ -254,6 +285,19 @@ INSTANTIATE_TEST_SUITE_P(
                 0,
                 with_input({{"rom_0x200_1.vh", "@1F\t12AB34CD\r\n@20\tab\r\n"},
                             {"rom_0x200_0.vh", "@1F\t\r\n@20\t\r\n"}})},
+        // Word lines longer than 255 characters are read whole.
+        as_program(CliCase{.name = "Wide1024BitsIn64BitBanks",
+                           .args = {"-d1024", "-s64", kInput},
+                           .out = split("data_width [1]: 1024\nsplit_width[2]: 64\n"),
+                           .status = 0,
+                           .files = kWide1024.banks,
+                           .image = kWide1024.image}),
+        CliCase{.name = "Wide1016BitsIn127Banks",
+                .args = {"-d1016", kInput},
+                .out = split("data_width [1]: 1016\n"),
+                .status = 0,
+                .files = kWide1016.banks,
+                .image = kWide1016.image},
         CliCase{"TooManyBanks",
                 {"-d1024", "-s8", kInput},
                 naming_fails("data_width [1]: 1024\nsplit_width[2]: 8\n",
