@@ -7,8 +7,8 @@ namespace verilog_hex {
 
 BlockReader::BlockReader(std::unique_ptr<InputFile> source, std::size_t capacity, Filter filter)
     : source_(std::move(source)),
-      buffer_(std::make_unique<char[]>(std::max<std::size_t>(capacity, 1) + kSlack)),
-      capacity_(std::max<std::size_t>(capacity, 1)),
+      buffer_(std::make_unique<char[]>(std::max(capacity, kMinCapacity) + kSlack)),
+      capacity_(std::max(capacity, kMinCapacity)),
       filter_(filter) {}
 
 std::string_view BlockReader::fill(std::size_t wanted) {

@@ -14,6 +14,8 @@ namespace verilog_hex {
 class BlockReader {
  public:
   static constexpr std::size_t kDefaultCapacity = 256 * 1024;
+  // The smallest buffer: a run of this many bytes always fits.
+  static constexpr std::size_t kMinCapacity = 256;
   // So that parsers may load in fixed-size steps, this many bytes past the end of what
   // is buffered can be read (their values are unspecified).
   static constexpr std::size_t kSlack = 16;

@@ -156,6 +156,47 @@ std::uint32_t write_simple_words(const char* line, std::size_t words, unsigned b
   return address;
 }
 
+// The digits of a word of kBytes bytes of binary input (at most four), in the order they
+// are written, as the bytes of a number in memory: eight of them, the word's first.
+template <unsigned kBytes>
+std::uint64_t binary_word_digits(const char* bytes, bool big_endian) {
+  std::uint32_t value = 0;
+  for (unsigned k = 0; k < kBytes; ++k) {
+    const unsigned place = big_endian ? k : kBytes - 1 - k;  // 0: written first
+    value |= std::uint32_t{static_cast<unsigned char>(bytes[k])} << (8 * (3 - place));
+  }
+  return verilog_hex::eight_hex_digits(value);
+}
+
+// Writes the given number of whole words of binary input, addressed from address on, and
+// gives the next address.
+template <unsigned kFixedBytes>
+std::uint32_t write_binary_words(const char* bytes, std::size_t words, unsigned bytes_per_word,
+                                 bool big_endian, std::uint32_t address,
+                                 verilog_hex::ImageWriter& output) {
+  if constexpr (kFixedBytes != 0) {
+    // All the word's digits in one store of eight bytes.
+    constexpr std::size_t kDigits = 2 * kFixedBytes;
+    return write_numbered_words(output, address, words, kDigits, 8 - kDigits, [&](char* out) {
+      const std::uint64_t digits = binary_word_digits<kFixedBytes>(bytes, big_endian);
+      std::memcpy(out, &digits, 8);
+      bytes += kFixedBytes;
+    });
+  }
+  std::array<char, 2 * kMaxBytesPerWord> digits{};
+  const std::string_view word(digits.data(), 2 * bytes_per_word);
+  for (std::size_t w = 0; w < words; ++w, bytes += bytes_per_word) {
+    for (unsigned k = 0; k < bytes_per_word; ++k) {
+      const auto value = static_cast<unsigned char>(bytes[k]);
+      char* out = digits.data() + digit_offset(k, bytes_per_word, big_endian);
+      out[0] = verilog_hex::kUpperHexDigits[value >> 4];
+      out[1] = verilog_hex::kUpperHexDigits[value & 0xF];
+    }
+    output.write_word(address++, word);
+  }
+  return address;
+}
+
 }  // namespace
 
 std::uint8_t parse_byte_line(std::string_view line) {
@@ -199,6 +240,34 @@ ConvertStatus convert_bytes(verilog_hex::TextReader& input, verilog_hex::ImageWr
     output.write_word(address, word);
   }
   return input.failed() ? ConvertStatus::read_failed : ConvertStatus::ok;
+}
+
+ConvertStatus convert_binary(verilog_hex::BlockReader& input, verilog_hex::ImageWriter& output,
+                             std::uint8_t data_width, bool big_endian) {
+  const unsigned bytes_per_word = data_width / 8u;
+  const auto write_words = bytes_per_word == 4   ? write_binary_words<4>
+                           : bytes_per_word == 2 ? write_binary_words<2>
+                           : bytes_per_word == 1 ? write_binary_words<1>
+                                                 : write_binary_words<0>;
+  std::uint32_t address = 0;
+  for (;;) {
+    // Whole words straight from the buffer; a block is read once fewer than a word is left.
+    const std::string_view bytes = input.fill(bytes_per_word);
+    const std::size_t words = bytes.size() / bytes_per_word;
+    if (words == 0) break;
+    address = write_words(bytes.data(), words, bytes_per_word, big_endian, address, output);
+    input.consume(words * bytes_per_word);
+  }
+  if (input.failed()) return ConvertStatus::read_failed;
+  // A last word begun: its missing bytes are 0x00.
+  const std::string_view rest = input.buffered();
+  if (!rest.empty()) {
+    std::array<char, kMaxBytesPerWord> word{};
+    std::memcpy(word.data(), rest.data(), rest.size());
+    write_words(word.data(), 1, bytes_per_word, big_endian, address, output);
+    input.consume(rest.size());
+  }
+  return ConvertStatus::ok;
 }
 
 }  // namespace converter

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "block_reader.hpp"
 #include "image_writer.hpp"
 #include "text_reader.hpp"
 
@@ -19,5 +20,9 @@ enum class ConvertStatus { ok, read_failed };
 // least 8.
 ConvertStatus convert_bytes(verilog_hex::TextReader& input, verilog_hex::ImageWriter& output,
                             std::uint8_t data_width, bool big_endian);
+
+// The same grouping for a binary input, every byte of which is one byte of the image.
+ConvertStatus convert_binary(verilog_hex::BlockReader& input, verilog_hex::ImageWriter& output,
+                             std::uint8_t data_width, bool big_endian);
 
 }  // namespace converter

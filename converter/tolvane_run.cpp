@@ -20,6 +20,7 @@ namespace {
 struct Settings {
   std::uint8_t data_width = 16;
   bool big_endian = true;
+  bool binary = false;  // every byte of the input is a data byte
 };
 
 constexpr int kFailure = platform::kFailureStatus;
@@ -47,6 +48,11 @@ constexpr platform::Option<Settings> kOptions[] = {
      .value_start = "",
      .take = [](Settings& s, std::string_view) { return std::int32_t{s.big_endian = true}; },
      .echo = nullptr},
+    {.letter = 'b',
+     .letter_case = kExact,
+     .value_start = "",
+     .take = [](Settings& s, std::string_view) { return std::int32_t{s.binary = true}; },
+     .echo = nullptr},
 };
 
 // Kept verbatim on purpose, as users and scripts know them: the other program name in
@@ -68,7 +74,8 @@ constexpr platform::CommandLine<Settings> kCommandLine = {
         "\t-d##\t\tDefines data_width. By default data_width=16 \n\t\t\t(valid values 8, 16, "
         "32)\n"
         "\t-m\t\tDefines big-endian format (MSB 1st - default)\n"
-        "\t-l\t\tDefines little-endian format (LSB 1st)\n",
+        "\t-l\t\tDefines little-endian format (LSB 1st)\n"
+        "\t-b\t\tDefines binary input (each byte of the file is one data byte)\n",
     .invalid_option = "ERR: Invalid paremeter [%zu]: \n",
     .second_input = "ERR: Input file already defined [%zu]: %s\n",
     .input_check = "\ninput files check\n",
@@ -88,8 +95,16 @@ int convert(std::span<const std::string_view> args, platform::Console& console,
     console.printf("ERR: Cannot form output file name from \"%s\".\n", input_name.c_str());
     return kFailure;
   }
-  auto input = platform::open_text_input(files, input_name, console);
-  if (!input) return kFailure;
+  // A byte list as text, or a binary image as it stands.
+  std::optional<verilog_hex::TextReader> byte_list;
+  std::optional<verilog_hex::BlockReader> binary;
+  if (settings.binary) {
+    binary = platform::open_byte_input(files, input_name, console);
+    if (!binary) return kFailure;
+  } else {
+    byte_list = platform::open_text_input(files, input_name, console);
+    if (!byte_list) return kFailure;
+  }
   if (*output_name == input_name || files.same_file(*output_name, input_name)) {
     console.printf("ERR: Output file would replace the input file: %s\n", output_name->c_str());
     return kFailure;
@@ -105,7 +120,8 @@ int convert(std::span<const std::string_view> args, platform::Console& console,
   console.out("\ninput files processing\n");
   verilog_hex::ImageWriter output(platform::write_in_background(std::move(sink)));
   const ConvertStatus converted =
-      convert_bytes(*input, output, settings.data_width, settings.big_endian);
+      binary ? convert_binary(*binary, output, settings.data_width, settings.big_endian)
+             : convert_bytes(*byte_list, output, settings.data_width, settings.big_endian);
   // The output gets its name only once it is whole; otherwise an old file stays as it was.
   if (!output.finish() || converted != ConvertStatus::ok || !outputs.commit()) {
     console.out(platform::kFileError);

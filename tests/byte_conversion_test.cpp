@@ -44,6 +44,7 @@ struct ConvertCase {
   std::uint8_t data_width;
   bool big_endian;
   std::string output;
+  bool binary = false;  // every byte of the input is data
   friend void PrintTo(const ConvertCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -53,16 +54,40 @@ TEST_P(Conversion, WritesOneWordLinePerWord) {
   const ConvertCase& c = GetParam();
   for (const std::size_t capacity : {std::size_t{0}, verilog_hex::TextReader::kDefaultCapacity}) {
     std::string out;
-    verilog_hex::TextReader input(test::memory_input(c.input), capacity);
     verilog_hex::ImageWriter output(test::memory_output(out), capacity);
-    EXPECT_EQ(converter::convert_bytes(input, output, c.data_width, c.big_endian),
-              converter::ConvertStatus::ok);
+    if (c.binary) {
+      verilog_hex::BlockReader input(test::memory_input(c.input), capacity);
+      EXPECT_EQ(converter::convert_binary(input, output, c.data_width, c.big_endian),
+                converter::ConvertStatus::ok);
+    } else {
+      verilog_hex::TextReader input(test::memory_input(c.input), capacity);
+      EXPECT_EQ(converter::convert_bytes(input, output, c.data_width, c.big_endian),
+                converter::ConvertStatus::ok);
+    }
     ASSERT_TRUE(output.finish());
     EXPECT_EQ(out, c.output);
   }
 }
 
 const std::string kFourBytes = "12\n34\nab\ncd";
+
+// 600 bytes, 0x00 to 0xFF and again, as words of three bytes: words cross the ends of the
+// smallest read blocks.
+const std::string kBinaryRun = [] {
+  std::string bytes;
+  for (int i = 0; i < 600; ++i) bytes += static_cast<char>(i & 0xFF);
+  return bytes;
+}();
+std::string image_of_binary_run() {
+  std::string image;
+  char line[32];
+  for (int word = 0; word < 200; ++word) {
+    std::snprintf(line, sizeof line, "@%X\t%02X%02X%02X\r\n", word, (3 * word) & 0xFF,
+                  (3 * word + 1) & 0xFF, (3 * word + 2) & 0xFF);
+    image += line;
+  }
+  return image;
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Conversion,
@@ -94,8 +119,16 @@ INSTANTIATE_TEST_SUITE_P(
                     8, true, ""},
         ConvertCase{"CrLfInput", "12\r\n34\r\n", 8, true, "@0\t12\r\n@1\t34\r\n"},
         ConvertCase{"BlankLineIsAZeroByte", "\n\n", 16, true, "@0\t0000\r\n"},
-        ConvertCase{"LongLineIsTwoBytes", std::string(254, ' ') + "7f\n", 16, true,
-                    "@0\t070F\r\n"}),
+        ConvertCase{"LongLineIsTwoBytes", std::string(254, ' ') + "7f\n", 16, true, "@0\t070F\r\n"},
+        // Binary input: every byte is data, the text rules' bytes and a mark too.
+        ConvertCase{"BinaryEveryByteIsData", std::string("\xEF\xBB\xBF\r\n\x1a\0\xff", 8), 32, true,
+                    "@0\tEFBBBF0D\r\n@1\t0A1A00FF\r\n", true},
+        ConvertCase{"BinaryPartialWordBig", "\x01\x02\x03", 32, true, "@0\t01020300\r\n", true},
+        ConvertCase{"BinaryPartialWordLittle", "\x01\x02\x03", 32, false, "@0\t00030201\r\n", true},
+        ConvertCase{"BinaryEmpty", "", 16, true, "", true},
+        ConvertCase{"BinaryWidth40Little", "\x01\x02\x03\x04\x05\x06", 40, false,
+                    "@0\t0504030201\r\n@1\t0000000006\r\n", true},
+        ConvertCase{"BinaryAcrossBlocks", kBinaryRun, 24, true, image_of_binary_run(), true}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST(Conversion, AddressesCountWordsInUpperCaseHex) {

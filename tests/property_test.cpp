@@ -76,6 +76,16 @@ TEST(Property, ConvertSplitAndPutBackGivesTheBytes) {
               converter::ConvertStatus::ok);
     ASSERT_TRUE(output.finish());
 
+    // The same bytes as a binary file give the same image.
+    std::string binary_bytes(bytes.begin(), bytes.end());
+    std::string binary_image;
+    verilog_hex::BlockReader binary(test::memory_input(binary_bytes), random() % 2 ? 0 : 1 << 16);
+    verilog_hex::ImageWriter binary_output(test::memory_output(binary_image), random() % 64);
+    ASSERT_EQ(converter::convert_binary(binary, binary_output, data_width, big_endian),
+              converter::ConvertStatus::ok);
+    ASSERT_TRUE(binary_output.finish());
+    EXPECT_EQ(binary_image, image);
+
     // The image reads back as words 0, 1, 2, ... of two upper-case digits a byte.
     bytes.resize((bytes.size() + per_word - 1) / per_word * per_word, 0);
     const auto image_lines = split_lines(image);

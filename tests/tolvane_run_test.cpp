@@ -28,7 +28,8 @@ const std::string kHelp =
     "\noptions: \n"
     "\t-d##\t\tDefines data_width. By default data_width=16 \n\t\t\t(valid values 8, 16, 32)\n"
     "\t-m\t\tDefines big-endian format (MSB 1st - default)\n"
-    "\t-l\t\tDefines little-endian format (LSB 1st)\n";
+    "\t-l\t\tDefines little-endian format (LSB 1st)\n"
+    "\t-b\t\tDefines binary input (each byte of the file is one data byte)\n";
 const std::string kRom = "12\n34\nab\ncd";
 
 // What a run prints when the scan prints scan_messages and the check ends with ending.
@@ -163,6 +164,31 @@ INSTANTIATE_TEST_SUITE_P(
                 0,
                 kBoth,
                 "@0\t1234ABCD\r\n"},
+        // "12\n34\nab\ncd" as bytes: its digits and its LF bytes are the data.
+        as_program(CliCase{"Binary",
+                           {"-d32", "-b", "rom.txt"},
+                           printed("data_width [1]: 32\n", kDone),
+                           0,
+                           kBoth,
+                           "@0\t31320A33\r\n@1\t340A6162\r\n@2\t0A636400\r\n"}),
+        CliCase{"BinaryLittleLongLetter",
+                {"-bin", "-l", "rom.txt"},
+                printed("", kDone),
+                0,
+                kBoth,
+                "@0\t3231\r\n@1\t330A\r\n@2\t0A34\r\n@3\t6261\r\n@4\t630A\r\n@5\t0064\r\n"},
+        CliCase{"UpperCaseBIsUnknown",
+                {"-B", "rom.txt"},
+                printed("ERR: Invalid paremeter [1]: \n", kDone),
+                0,
+                kBoth,
+                "@0\t1234\r\n@1\tABCD\r\n"},
+        as_program(CliCase{"BinaryMissingInput",
+                           {"-b", "missing.bin"},
+                           printed("", "File I/O error.\n"),
+                           2,
+                           kInputOnly,
+                           ""}),
         CliCase{"UnknownOption",
                 {"rom.txt", "-x"},
                 printed("ERR: Invalid paremeter [2]: \n", kDone),
