@@ -52,6 +52,11 @@ mv small.vh small_0x100.vh
 mv tiny.vh tiny_0x100.vh
 awk -F'\t' '{ sub(/\r$/, "", $2); w = w $2 }
   NR % 8 == 0 { printf "@%X\t%s\r\n", NR / 8 - 1, w; w = "" }' img_0x100.vh >wide_0x100.vh
+# The same bytes as a memory a kilobit wide (lines of 256 digits, for 16 banks of 64
+# bits), and one word line of 64 MiB digits without a line end.
+awk -F'\t' '{ sub(/\r$/, "", $2); w = w $2 }
+  NR % 32 == 0 { printf "@%X\t%s\r\n", NR / 32 - 1, w; w = "" }' img_0x100.vh >kilo_0x100.vh
+{ printf '@0\t'; cat bytes.bin bytes.bin | xxd -p | tr -d '\n'; } >long_0x1.vh
 
 # The checks: an image's data digits give back the bytes and its addresses count 0, 1,
 # 2, ...; banks put back together leftmost first give the image's lines.
@@ -77,10 +82,21 @@ check_banks img_0x100.vh img_0x400 4
 "$marisk" -d256 wide_0x100.vh >/dev/null
 check_banks wide_0x100.vh wide_0x2000 32
 [ "$(data_sum wide_0x100.vh)" = "$(sha <bytes.bin)" ] || fail "the 256-bit image lost bytes"
+"$marisk" -d1024 -s64 kilo_0x100.vh >/dev/null
+check_banks kilo_0x100.vh kilo_0x1000 16
+# The binary input gives the byte list's image.
+"$tolvane" -d32 -b bytes.bin >/dev/null
+check_image bytes.vh bytes.bin
+# Every bank of the long line holds its 16 digits of the line's first 256.
+"$marisk" -d1024 -s64 long_0x1.vh >/dev/null
+[ "$(for ((bank = 15; bank >= 0; bank--)); do cut -f2 "long_0x10_$bank.vh"; done | tr -d '\r\n')" = \
+  "$(head -c 128 bytes.bin | xxd -p | tr -d '\n')" ] || fail "the banks of the long line are wrong"
 
 banks4="img_0x400_0.vh img_0x400_1.vh img_0x400_2.vh img_0x400_3.vh"
 banks32=$(echo wide_0x2000_{0..31}.vh)
-rm -f $banks4 $banks32
+banks16=$(echo kilo_0x1000_{0..15}.vh)
+banks_long=$(echo long_0x10_{0..15}.vh)
+rm -f $banks4 $banks32 $banks16 $banks_long
 
 # jobs: name, outputs removed before each run ("-" keeps them: a run over old
 # outputs), command.
@@ -88,11 +104,14 @@ jobs=(
   "wc||wc -l bytes.txt"
   "cp|copy.txt|cp bytes.txt copy.txt"
   "tolvane|bytes.vh|$tolvane -d32 bytes.txt"
+  "tolvane_binary|bytes.vh|$tolvane -d32 -b bytes.bin"
   "tolvane_over|-|$tolvane -d32 bytes.txt"
   "wc4||wc -l img_0x100.vh; wc -l img_0x100.vh; wc -l img_0x100.vh; wc -l img_0x100.vh"
   "marisk4|$banks4|$marisk img_0x100.vh"
   "marisk4_over|-|$marisk img_0x100.vh"
   "marisk32|$banks32|$marisk -d256 wide_0x100.vh"
+  "marisk16|$banks16|$marisk -d1024 -s64 kilo_0x100.vh"
+  "marisk_long|$banks_long|$marisk -d1024 -s64 long_0x1.vh"
   "tolvane_portable|bytes.vh|$portable_tolvane -d32 bytes.txt"
   "marisk4_portable|$banks4|$portable_marisk img_0x100.vh"
 )
@@ -129,9 +148,11 @@ done
 check_image bytes.vh bytes.bin
 check_banks img_0x100.vh img_0x400 4
 check_banks wide_0x100.vh wide_0x2000 32
+check_banks kilo_0x100.vh kilo_0x1000 16
 bytes_written4=$(cat $banks4 | wc -c)
 bytes_written32=$(cat $banks32 | wc -c)
-rm -f copy.txt $banks32
+bytes_written16=$(cat $banks16 | wc -c)
+rm -f copy.txt $banks32 $banks16 $banks_long
 
 # Instructions, counted by valgrind (processors in virtual machines often hide their
 # counters from perf).
@@ -179,7 +200,10 @@ mem_marisk=$(peak_kib "$marisk" img_0x100.vh)
 mem_marisk_small=$(peak_kib "$marisk" small_0x100.vh)
 mem_marisk127=$(peak_kib "$marisk" -d1016 small_0x100.vh)
 mem_marisk127_tiny=$(peak_kib "$marisk" -d1016 tiny_0x100.vh)
-rm -f small_0x7f00_*.vh tiny_0x7f00_*.vh bytes.vh $banks4
+rm -f bytes.vh
+mem_tolvane_binary=$(peak_kib "$tolvane" -d32 -b bytes.bin)
+mem_marisk_long=$(peak_kib "$marisk" -d1024 -s64 long_0x1.vh)
+rm -f small_0x7f00_*.vh tiny_0x7f00_*.vh bytes.vh $banks4 $banks_long
 
 if [ "$large" = 1 ]; then
   echo "Timing the 1 GiB byte list and its image ($runs runs each) ..."
@@ -229,7 +253,9 @@ fi
 awk -v large="$large" \
   -v wc="${m[wc]}" -v cp="${m[cp]}" -v tv="${m[tolvane]}" -v tvo="${m[tolvane_over]}" \
   -v wc4="${m[wc4]}" -v mk4="${m[marisk4]}" -v mk4o="${m[marisk4_over]}" -v mk32="${m[marisk32]}" \
-  -v w4="$bytes_written4" -v w32="$bytes_written32" \
+  -v w4="$bytes_written4" -v w32="$bytes_written32" -v w16="$bytes_written16" \
+  -v tvb="${m[tolvane_binary]}" -v mk16="${m[marisk16]}" -v mkl="${m[marisk_long]}" \
+  -v mtb="$mem_tolvane_binary" -v mml="$mem_marisk_long" \
   -v srec="${m[srec]}" -v objcopy="${m[objcopy]}" -v spl="${m[split]}" \
   -v st="${m[small_tolvane]}" -v sm="${m[small_marisk]}" \
   -v tvp="${m[tolvane_portable]}" -v mk4p="${m[marisk4_portable]}" \
@@ -250,6 +276,7 @@ BEGIN {
   row("cp of the byte list (floor)", cp, "1")
   row("tolvane -d32 on the byte list", tv, sprintf("%.1f x wc -l, %.1f x cp", tv / wc, tv / cp))
   row("  the same over its last output", tvo, sprintf("+%.3f s", tvo - tv))
+  row("tolvane -d32 -b on the same 16 MiB binary", tvb, sprintf("%.2f x the byte-list time", tvb / tv))
   row("xxd -r -p + srec_cat -VMem 32", srec, sprintf("tolvane %.1f x faster", srec / tv))
   row("xxd -r -p + objcopy -O verilog", objcopy, sprintf("tolvane %.1f x faster", objcopy / tv))
   row("4 x wc -l on the image (floor)", wc4, "1")
@@ -257,6 +284,9 @@ BEGIN {
   row("  the same over its last banks", mk4o, sprintf("+%.3f s", mk4o - mk4))
   row("marisk -d256, 32 byte banks", mk32,
       sprintf("%.2f x the 4-bank time per byte written", (mk32 / w32) / (mk4 / w4)))
+  row("marisk -d1024 -s64, 16 banks of 64 bits", mk16,
+      sprintf("%.2f x the 4-bank time per byte written", (mk16 / w16) / (mk4 / w4)))
+  row("marisk -d1024 -s64 on one 64 MiB line", mkl, sprintf("%.2f x 4 wc -l", mkl / wc4))
   row("4 x srec_cat -split", spl, sprintf("marisk %.1f x faster", spl / mk4))
   row("1000 runs of tolvane -d32 on examples/", st, sprintf("%.2f ms a run", st))
   row("1000 runs of marisk on examples/", sm, sprintf("%.2f ms a run", sm))
@@ -280,6 +310,8 @@ BEGIN {
   }
   printf "\n%-46s %9s %9s %9s\n", "peak resident memory (MiB)", "1/256", "1/16", "full"
   printf "%-46s %9s %9.1f %9.1f\n", "tolvane", "", mts / 1024, mt / 1024
+  printf "%-46s %9s %9s %9.1f\n", "tolvane -b", "", "", mtb / 1024
+  printf "%-46s %9s %9s %9.1f\n", "marisk -d1024 -s64 on one 64 MiB line", "", "", mml / 1024
   printf "%-46s %9s %9.1f %9.1f\n", "marisk, 4 banks", "", mms / 1024, mm / 1024
   printf "%-46s %9.1f %9.1f %9s\n", "marisk -d1016, 127 banks", m127t / 1024, m127 / 1024,
          large == 1 ? sprintf("%.1f", m127f / 1024) : ""

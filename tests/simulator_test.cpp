@@ -204,15 +204,22 @@ TEST_P(Simulator, LoadsConvertedImagesWordForWord) {
     for (const std::size_t count : {std::size_t{3000}, std::size_t{3001}, std::size_t{3003}}) {
       const auto bytes = random_bytes(count, static_cast<unsigned>(count + width));
       test::write_file(dir.path() / "bytes.txt", byte_list(bytes));
+      test::write_file(dir.path() / "bytes.bin", std::string(bytes.begin(), bytes.end()));
       for (const bool big_endian : {true, false}) {
-        SCOPED_TRACE("width " + std::to_string(width) + ", " + std::to_string(count) + " bytes, " +
-                     (big_endian ? "-m" : "-l"));
-        const auto run = test::run_program(
-            TOLVANE_PATH, {"-d" + std::to_string(width), big_endian ? "-m" : "-l", "bytes.txt"},
-            dir.path());
-        ASSERT_EQ(run.status, 0) << run.out;
-        const auto expected = expected_words(bytes, width, big_endian);
-        EXPECT_EQ(load(width, dir.path() / "bytes.vh", expected.size()), expected);
+        // The same bytes as a binary file, at one width.
+        for (const bool binary : {false, true}) {
+          if (binary && width != 32) continue;
+          SCOPED_TRACE("width " + std::to_string(width) + ", " + std::to_string(count) +
+                       " bytes, " + (big_endian ? "-m" : "-l") + (binary ? " -b" : ""));
+          const auto run =
+              test::run_program(TOLVANE_PATH,
+                                {"-d" + std::to_string(width), binary ? "-b" : "-m",
+                                 big_endian ? "-m" : "-l", binary ? "bytes.bin" : "bytes.txt"},
+                                dir.path());
+          ASSERT_EQ(run.status, 0) << run.out;
+          const auto expected = expected_words(bytes, width, big_endian);
+          EXPECT_EQ(load(width, dir.path() / "bytes.vh", expected.size()), expected);
+        }
       }
     }
   }
@@ -247,6 +254,29 @@ TEST_P(Simulator, LoadsSplitBanksThatPutBackTheWords) {
       EXPECT_EQ(rebuilt, words);
     }
   }
+}
+
+// A memory a kilobit wide over sixteen 64-bit banks: its word lines hold 256 digits.
+TEST_P(Simulator, LoadsBanksOfAKilobitWideMemory) {
+  test::TempDir dir;
+  const auto words = expected_words(random_bytes(128 * 40, 12), 1024, true);
+  std::string image;
+  char address[24];
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    std::snprintf(address, sizeof address, "@%zX\t", i);
+    image += address + words[i] + "\r\n";
+  }
+  test::write_file(dir.path() / "wide_0x1.vh", image);
+  const auto run = test::run_program(MARISK_PATH, {"-d1024", "-s64", "wide_0x1.vh"}, dir.path());
+  ASSERT_EQ(run.status, 0) << run.out;
+  std::vector<std::string> rebuilt(words.size());
+  for (int slice = 0; slice < 16; ++slice) {
+    const auto loaded =
+        load(64, dir.path() / ("wide_0x10_" + std::to_string(15 - slice) + ".vh"), words.size());
+    ASSERT_EQ(loaded.size(), words.size());
+    for (std::size_t i = 0; i < words.size(); ++i) rebuilt[i] += loaded[i];
+  }
+  EXPECT_EQ(rebuilt, words);
 }
 
 // Banks of an image whose addresses jump: the words between stay unset in every bank.
