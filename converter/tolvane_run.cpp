@@ -12,6 +12,7 @@
 #include "output_batch.hpp"
 #include "output_name.hpp"
 #include "run_status.hpp"
+#include "same_file.hpp"
 #include "tool_run.hpp"
 
 namespace converter {
@@ -105,7 +106,7 @@ int convert(std::span<const std::string_view> args, platform::Console& console,
     byte_list = platform::open_text_input(files, input_name, console);
     if (!byte_list) return kFailure;
   }
-  if (*output_name == input_name || files.same_file(*output_name, input_name)) {
+  if (*output_name == input_name || platform::same_file(files, *output_name, input_name)) {
     console.printf("ERR: Output file would replace the input file: %s\n", output_name->c_str());
     return kFailure;
   }

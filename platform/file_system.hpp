@@ -34,11 +34,24 @@ struct NewFile {
   NameResult result = NameResult::failed;
 };
 
-// A lock that other runs wait for; released when destroyed, or by the system when the
-// run dies.
+// What a file or folder is, whatever name reaches it: on Linux its device and inode
+// number, on Windows its volume and file index.
+struct FileId {
+  std::uint64_t device = 0;
+  std::uint64_t index = 0;
+  auto operator<=>(const FileId&) const = default;
+};
+
+// A folder's lock, which other runs wait for: released when destroyed, or by the system
+// when the run dies.
 class FolderLock {
  public:
   virtual ~FolderLock() = default;
+  // The folder whose lock this is, so that runs take each lock once and all in one order.
+  virtual FileId folder() const = 0;
+  // Waits until no other run holds the lock and takes it; false when it cannot be
+  // taken. An interrupt while it waits ends the run.
+  virtual bool take() = 0;
 };
 
 // Everything the tools do with files, so that tests can put an in-memory file system
@@ -55,8 +68,13 @@ class FileSystem {
   // link. Nothing for a loop, a chain longer than the system follows, or a link that
   // the system would not follow for this user to write to.
   virtual std::optional<std::string> resolve_links(const std::string& name) = 0;
-  // True when both names exist and name the same file.
-  virtual bool same_file(const std::string& a, const std::string& b) = 0;
+  // What the file or folder that the name reaches is, links followed; nothing when it
+  // is missing. A file system that ignores case may give one file a different identity
+  // under each spelling of its name.
+  virtual std::optional<FileId> identity(const std::string& name) = 0;
+  // True when the folder's listing holds an entry spelt exactly as the name's last part,
+  // false when it does not, nothing when the folder cannot be listed.
+  virtual std::optional<bool> listed(const std::string& name) = 0;
 
   // Creates a file that must not exist yet, readable and writable by its owner only.
   // Its close() gives it the permission bits, group and access ACL of the file named
@@ -73,9 +91,10 @@ class FileSystem {
   virtual bool rename(const std::string& from, const std::string& to) = 0;
   virtual bool remove(const std::string& name) = 0;
 
-  // Waits until no other run holds the folder's lock and takes it; nothing when it
-  // cannot be taken.
-  virtual std::unique_ptr<FolderLock> lock_folder(const std::string& folder) = 0;
+  // The lock of the folder, not yet taken; nothing when there is none to be had. A
+  // folder that may be written but not read shares the lock of the nearest folder
+  // above it that can be read.
+  virtual std::unique_ptr<FolderLock> folder_lock(const std::string& folder) = 0;
   // Letters and digits that nobody can guess, different at every call.
   virtual std::string unique_text() = 0;
 };

@@ -5,6 +5,7 @@
 
 #include "interrupts.hpp"
 #include "path_parts.hpp"
+#include "same_file.hpp"
 
 namespace platform {
 namespace {
@@ -17,21 +18,36 @@ constexpr int kNameAttempts = 100;
 // file system takes names of this length.
 constexpr std::size_t kShortName = 40;
 
+bool continues_character(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// The length of UTF-8 text in UTF-16 units, in which NTFS, exFAT and FAT count a name:
+// a character of four bytes takes two units, any other one.
+std::size_t utf16_units(std::string_view text) {
+  std::size_t units = 0;
+  for (const char c : text) {
+    if (!continues_character(c)) units += static_cast<unsigned char>(c) >= 0xF0 ? 2 : 1;
+  }
+  return units;
+}
+
 }  // namespace
 
 // ".NAME.TAG.tmp" next to the target: hidden, unguessable, and no longer than the
-// target's own name where that is long, so that it fits wherever the target fits.
+// target's own name where that is long, in bytes and in UTF-16 units, so that it fits
+// wherever the target fits.
 std::string OutputBatch::hidden_name(const std::string& target, std::string_view suffix) {
   const auto [folder, file] = path_parts(target);
   const std::string tag = files_.unique_text();
-  const std::size_t overhead = 2 + tag.size() + suffix.size();
-  const std::size_t budget = std::max(file.size(), kShortName);
-  std::size_t keep = budget > overhead ? std::min(file.size(), budget - overhead) : 0;
-  // Whole UTF-8 characters only.
-  while (keep > 0 && keep < file.size() &&
-         (static_cast<unsigned char>(file[keep]) & 0xC0) == 0x80) {
-    --keep;
-  }
+  const std::size_t overhead = 2 + tag.size() + suffix.size();  // ASCII: bytes and units
+  const std::size_t byte_budget = std::max(file.size(), kShortName);
+  const std::size_t unit_budget = std::max(utf16_units(file), kShortName);
+  std::size_t keep = byte_budget > overhead ? std::min(file.size(), byte_budget - overhead) : 0;
+  // Whole characters only, within both budgets.
+  const auto fits = [&](std::size_t bytes) {
+    return bytes == 0 || (!(bytes < file.size() && continues_character(file[bytes])) &&
+                          utf16_units(file.substr(0, bytes)) + overhead <= unit_budget);
+  };
+  while (!fits(keep)) --keep;
   std::string name(folder);
   name += '.';
   name += file.substr(0, keep);
@@ -56,8 +72,12 @@ std::unique_ptr<OutputFile> OutputBatch::open(const std::string& name) {
     case FileKind::missing:
       break;
   }
+  // Two outputs that end at one file, there or not yet, would lose one's content.
   for (const Output& output : outputs_) {
-    if (output.target == *target || files_.same_file(output.target, *target)) return nullptr;
+    if (output.target == *target || same_file(files_, output.target, *target) ||
+        same_entry(files_, output.target, *target, output.temporary)) {
+      return nullptr;
+    }
   }
   const bool existed = status.kind == FileKind::regular;
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
@@ -75,27 +95,36 @@ std::unique_ptr<OutputFile> OutputBatch::open(const std::string& name) {
 }
 
 bool OutputBatch::commit() {
-  // An interrupt waits until every output has its new name or every old file is back.
-  const HeldInterrupts held;
-  if (!held) {
-    discard();
-    return false;
-  }
-  std::vector<std::string> folders;
+  // Each folder's lock once, known by what the folder is whatever name reaches it, and
+  // all in the order of their identities, so that no run waits for itself or for a
+  // run that waits for it. While a run waits, an interrupt ends it as it would any time
+  // before the renames: its temporary files go, every old file stays.
+  std::vector<std::unique_ptr<FolderLock>> locks;
   for (const Output& output : outputs_) {
     const std::string_view folder = path_parts(output.target).folder;
-    folders.emplace_back(folder.empty() ? "." : folder);
-  }
-  // Always in the same order, so that two runs never wait for each other.
-  std::sort(folders.begin(), folders.end());
-  folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
-  std::vector<std::unique_ptr<FolderLock>> locks;
-  for (const std::string& folder : folders) {
-    locks.push_back(files_.lock_folder(folder));
+    locks.push_back(files_.folder_lock(folder.empty() ? "." : std::string(folder)));
     if (!locks.back()) {
       discard();
       return false;
     }
+  }
+  std::stable_sort(locks.begin(), locks.end(),
+                   [](const auto& a, const auto& b) { return a->folder() < b->folder(); });
+  locks.erase(std::unique(locks.begin(), locks.end(),
+                          [](const auto& a, const auto& b) { return a->folder() == b->folder(); }),
+              locks.end());
+  for (const auto& lock : locks) {
+    if (!lock->take()) {
+      discard();
+      return false;
+    }
+  }
+  // From here an interrupt waits until every output has its new name or every old file
+  // is back.
+  const HeldInterrupts held;
+  if (!held) {
+    discard();
+    return false;
   }
 
   // With several files to rename, each old one keeps a second name until all are

@@ -1,5 +1,6 @@
 // The file system of Linux and other POSIX systems.
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/file.h>
@@ -24,6 +25,9 @@ namespace {
 
 // How many links in a chain the system itself follows.
 constexpr int kMaxLinks = 40;
+
+// How far up a folder lock may be looked for.
+constexpr int kMaxFolderDepth = 256;
 
 #ifdef __linux__
 // Where the kernel keeps a file's access ACL: named users and groups and the mask.
@@ -96,18 +100,111 @@ class PosixOutput final : public OutputFile {
   std::optional<FinalAttributes> final_;
 };
 
+FileId id_of(const struct stat& info) {
+  return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
+// flock() on the folder, which the kernel releases when the run dies.
 class PosixFolderLock final : public FolderLock {
  public:
-  explicit PosixFolderLock(int fd) : fd_(fd) {}
+  PosixFolderLock(int fd, FileId folder) : fd_(fd), folder_(folder) {}
   ~PosixFolderLock() override {
     if (fd_ >= 0) ::close(fd_);  // releases the lock
   }
   PosixFolderLock(const PosixFolderLock&) = delete;
   PosixFolderLock& operator=(const PosixFolderLock&) = delete;
 
+  FileId folder() const override { return folder_; }
+  // Interrupts are not held here: an ending signal removes the run's files and ends it.
+  bool take() override {
+    if (fd_ < 0) return true;  // no folder above could be read: the run goes on
+    for (;;) {
+      if (::flock(fd_, LOCK_EX) == 0) return true;
+      if (errno == EINTR) continue;
+      // Some network shares and FUSE file systems have no locks; the run goes on.
+      return errno == ENOLCK || errno == EOPNOTSUPP || errno == EINVAL;
+    }
+  }
+
  private:
   int fd_;
+  FileId folder_;
 };
+
+#ifdef __linux__
+// Where the kernel keeps a folder's default ACL, which new files in it inherit.
+constexpr const char* kDefaultAcl = "system.posix_acl_default";
+
+// An extended attribute's whole value: empty where there is none (or none possible),
+// nothing when it cannot be read.
+std::optional<std::string> attribute(const std::string& name, const char* key) {
+  for (;;) {
+    const ssize_t size = ::getxattr(name.c_str(), key, nullptr, 0);
+    if (size < 0) {
+      if (errno == ENODATA || errno == ENOTSUP) return std::string();
+      return std::nullopt;
+    }
+    std::string value(static_cast<std::size_t>(size), '\0');
+    const ssize_t read = ::getxattr(name.c_str(), key, value.data(), value.size());
+    if (read >= 0) {
+      value.resize(static_cast<std::size_t>(read));
+      return value;
+    }
+    if (errno != ERANGE) return std::nullopt;  // ERANGE: it grew meanwhile
+  }
+}
+
+// What the kernel gives a file made with mode 0666 in a folder with that default ACL
+// (the umask is not applied there): each entry limited by the mode's bits for its
+// class, the mode's group bits by the mask (or the owning group without one). The
+// attribute's numbers are little-endian on every machine.
+std::optional<FinalAttributes> inherited_attributes(std::string acl) {
+  constexpr std::size_t kHeader = 4;
+  constexpr std::size_t kEntry = 8;
+  if (acl.size() < kHeader || (acl.size() - kHeader) % kEntry != 0) return std::nullopt;
+  const auto u16 = [&](std::size_t at) {
+    return static_cast<unsigned>(static_cast<unsigned char>(acl[at]) |
+                                 static_cast<unsigned char>(acl[at + 1]) << 8);
+  };
+  constexpr unsigned kUserObj = 0x01, kUser = 0x02, kGroupObj = 0x04, kGroup = 0x08, kMask = 0x10,
+                     kOther = 0x20;
+  constexpr mode_t kNewFileMode = 0666;
+  mode_t mode = kNewFileMode;
+  std::optional<std::size_t> group_obj;
+  std::optional<std::size_t> mask;
+  bool extended = false;
+  for (std::size_t at = kHeader; at < acl.size(); at += kEntry) {
+    const unsigned tag = u16(at);
+    unsigned perm = u16(at + 2);
+    if (tag == kUserObj) {
+      perm &= (kNewFileMode >> 6) & 7;
+      mode = (mode & ~mode_t{0700}) | perm << 6;
+    } else if (tag == kOther) {
+      perm &= kNewFileMode & 7;
+      mode = (mode & ~mode_t{07}) | perm;
+    } else if (tag == kGroupObj) {
+      group_obj = at;
+    } else if (tag == kMask) {
+      mask = at;
+      extended = true;
+    } else if (tag == kUser || tag == kGroup) {
+      extended = true;
+    }
+    acl[at + 2] = static_cast<char>(perm & 0xFF);
+    acl[at + 3] = static_cast<char>(perm >> 8);
+  }
+  const std::optional<std::size_t> group_class = mask ? mask : group_obj;
+  if (!group_class) return std::nullopt;
+  const unsigned group = u16(*group_class + 2) & ((kNewFileMode >> 3) & 7);
+  acl[*group_class + 2] = static_cast<char>(group);
+  acl[*group_class + 3] = 0;
+  mode = (mode & ~mode_t{070}) | group << 3;
+  FinalAttributes attributes;
+  attributes.mode = mode;
+  if (extended) attributes.acl = std::move(acl);  // else the mode says it all
+  return attributes;
+}
+#endif
 
 // The permission bits, group and access ACL of an existing file; nothing when it cannot
 // be read.
@@ -118,21 +215,9 @@ std::optional<FinalAttributes> attributes_of(const std::string& name) {
   attributes.mode = info.st_mode & 07777;
   attributes.group = info.st_gid;
 #ifdef __linux__
-  for (;;) {
-    const ssize_t size = ::getxattr(name.c_str(), kAccessAcl, nullptr, 0);
-    if (size < 0) {
-      if (errno == ENODATA || errno == ENOTSUP) break;  // no ACL, or none possible here
-      return std::nullopt;
-    }
-    attributes.acl.resize(static_cast<std::size_t>(size));
-    const ssize_t read =
-        ::getxattr(name.c_str(), kAccessAcl, attributes.acl.data(), attributes.acl.size());
-    if (read >= 0) {
-      attributes.acl.resize(static_cast<std::size_t>(read));
-      break;
-    }
-    if (errno != ERANGE) return std::nullopt;  // ERANGE: it grew meanwhile
-  }
+  auto acl = attribute(name, kAccessAcl);
+  if (!acl) return std::nullopt;
+  attributes.acl = std::move(*acl);
 #endif
   return attributes;
 }
@@ -203,11 +288,25 @@ class PosixFileSystem final : public FileSystem {
     return std::nullopt;
   }
 
-  bool same_file(const std::string& a, const std::string& b) override {
-    struct stat first {};
-    struct stat second {};
-    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
-           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+  std::optional<FileId> identity(const std::string& name) override {
+    struct stat info {};
+    if (::stat(name.c_str(), &info) != 0) return std::nullopt;
+    return id_of(info);
+  }
+
+  std::optional<bool> listed(const std::string& name) override {
+    const auto [folder, file] = path_parts(name);
+    DIR* dir = ::opendir(folder.empty() ? "." : std::string(folder).c_str());
+    if (dir == nullptr) return std::nullopt;
+    bool found = false;
+    while (const dirent* entry = ::readdir(dir)) {
+      if (file == entry->d_name) {
+        found = true;
+        break;
+      }
+    }
+    ::closedir(dir);
+    return found;
   }
 
   NewFile create_new(const std::string& name, const std::optional<std::string>& like) override {
@@ -216,7 +315,7 @@ class PosixFileSystem final : public FileSystem {
       final_attributes = attributes_of(*like);
       if (!final_attributes) return {};
     } else {
-      final_attributes.emplace().mode = static_cast<mode_t>(0666 & ~umask_);
+      final_attributes = new_file_attributes(name);
     }
     const HeldInterrupts held;
     if (!held || !remove_when_interrupted(name)) return {};
@@ -272,20 +371,27 @@ class PosixFileSystem final : public FileSystem {
     return removed;
   }
 
-  std::unique_ptr<FolderLock> lock_folder(const std::string& folder) override {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-      // A folder that may be written but not read cannot be locked; the run goes on.
-      return errno == EACCES ? std::make_unique<PosixFolderLock>(-1) : nullptr;
+  // A folder that may be written but not read (a drop box) cannot be opened for a lock:
+  // the nearest folder above it that can stands for it, "/.." after "/.." as the
+  // system resolves them, so that every run writing there takes the same lock.
+  std::unique_ptr<FolderLock> folder_lock(const std::string& folder) override {
+    std::string path = folder;
+    for (int up = 0; up <= kMaxFolderDepth; ++up) {
+      const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      if (fd >= 0) {
+        struct stat info {};
+        if (::fstat(fd, &info) != 0) {
+          ::close(fd);
+          return nullptr;
+        }
+        return std::make_unique<PosixFolderLock>(fd, id_of(info));
+      }
+      if (errno != EACCES) return nullptr;
+      path += path.ends_with('/') ? ".." : "/..";
     }
-    auto lock = std::make_unique<PosixFolderLock>(fd);
-    for (;;) {
-      if (::flock(fd, LOCK_EX) == 0) return lock;
-      if (errno == EINTR) continue;
-      // Some network shares and FUSE file systems have no locks; the run goes on.
-      if (errno == ENOLCK || errno == EOPNOTSUPP || errno == EINVAL) return lock;
-      return nullptr;
-    }
+    struct stat info {};  // not even the root can be read: the run goes on unlocked
+    if (::stat(folder.c_str(), &info) != 0) return nullptr;
+    return std::make_unique<PosixFolderLock>(-1, id_of(info));
   }
 
   std::string unique_text() override {
@@ -314,6 +420,21 @@ class PosixFileSystem final : public FileSystem {
       mixed = mixed * 6364136223846793005u + 1442695040888963407u;
       bytes[i] = static_cast<unsigned char>(mixed >> 56);
     }
+  }
+
+  // What a new file made with mode 0666 gets in the folder the name is in: what the
+  // folder's default ACL gives it where it has one, else 0666 less the umask.
+  FinalAttributes new_file_attributes(const std::string& name) const {
+#ifdef __linux__
+    const std::string_view folder = path_parts(name).folder;
+    auto acl = attribute(folder.empty() ? "." : std::string(folder), kDefaultAcl);
+    if (acl && !acl->empty()) {
+      if (auto inherited = inherited_attributes(std::move(*acl))) return *inherited;
+    }
+#endif
+    FinalAttributes attributes;
+    attributes.mode = static_cast<mode_t>(0666 & ~umask_);
+    return attributes;
   }
 
   mode_t umask_ = 022;

@@ -59,18 +59,29 @@ class WindowsOutput final : public OutputFile {
   HANDLE handle_;
 };
 
+// A named mutex, which the system releases when the run ends.
 class WindowsFolderLock final : public FolderLock {
  public:
-  explicit WindowsFolderLock(HANDLE mutex) : mutex_(mutex) {}
+  WindowsFolderLock(HANDLE mutex, FileId folder) : mutex_(mutex), folder_(folder) {}
   ~WindowsFolderLock() override {
-    ReleaseMutex(mutex_);
+    if (taken_) ReleaseMutex(mutex_);
     CloseHandle(mutex_);
   }
   WindowsFolderLock(const WindowsFolderLock&) = delete;
   WindowsFolderLock& operator=(const WindowsFolderLock&) = delete;
 
+  FileId folder() const override { return folder_; }
+  // Interrupts are not held here: a console event removes the run's files and ends it.
+  bool take() override {
+    const DWORD waited = WaitForSingleObject(mutex_, INFINITE);
+    taken_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+    return taken_;
+  }
+
  private:
   HANDLE mutex_;
+  FileId folder_;
+  bool taken_ = false;
 };
 
 NameResult name_result(bool done) {
@@ -176,19 +187,27 @@ class WindowsFileSystem final : public FileSystem {
     return narrow(final_path);
   }
 
-  bool same_file(const std::string& a, const std::string& b) override {
-    const HANDLE first = look_at(a);
-    const HANDLE second = look_at(b);
-    BY_HANDLE_FILE_INFORMATION one{};
-    BY_HANDLE_FILE_INFORMATION two{};
-    const bool same =
-        first != INVALID_HANDLE_VALUE && second != INVALID_HANDLE_VALUE &&
-        GetFileInformationByHandle(first, &one) && GetFileInformationByHandle(second, &two) &&
-        one.dwVolumeSerialNumber == two.dwVolumeSerialNumber &&
-        one.nFileIndexHigh == two.nFileIndexHigh && one.nFileIndexLow == two.nFileIndexLow;
-    if (first != INVALID_HANDLE_VALUE) CloseHandle(first);
-    if (second != INVALID_HANDLE_VALUE) CloseHandle(second);
-    return same;
+  std::optional<FileId> identity(const std::string& name) override {
+    const HANDLE handle = look_at(name);
+    if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = GetFileInformationByHandle(handle, &info) != 0;
+    CloseHandle(handle);
+    if (!known) return std::nullopt;
+    return FileId{info.dwVolumeSerialNumber,
+                  std::uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow};
+  }
+
+  std::optional<bool> listed(const std::string& name) override {
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW(wide(name).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return false;
+      return std::nullopt;
+    }
+    FindClose(search);
+    return narrow(found.cFileName) == path_parts(name).file;
   }
 
   // Shared for deletion only, so that an interrupt can remove it while it is open and
@@ -238,26 +257,18 @@ class WindowsFileSystem final : public FileSystem {
     return removed;
   }
 
-  // A named mutex for the folder's full path, which the system releases when the run
-  // ends; session-wide where a global one may not be made.
-  std::unique_ptr<FolderLock> lock_folder(const std::string& folder) override {
-    const std::wstring path = full_path_of(wide(folder));
-    if (path.empty()) return nullptr;
-    // Object names are short and take no back slash: the folder is named by a hash of
-    // its path in lower case.
-    std::uint64_t hash = 14695981039346656037u;
-    for (const wchar_t c : path)
-      hash = (hash ^ static_cast<std::uint64_t>(towlower(c))) * 1099511628211u;
-    const std::wstring key = L"verilog_hex_commit_" + std::to_wstring(hash);
+  // A named mutex for the folder, named after what the folder is (its volume and file
+  // index), so that every name of it takes the same one; session-wide where a global
+  // one may not be made.
+  std::unique_ptr<FolderLock> folder_lock(const std::string& folder) override {
+    const std::optional<FileId> id = identity(folder);
+    if (!id) return nullptr;
+    const std::wstring key =
+        L"verilog_hex_commit_" + std::to_wstring(id->device) + L"_" + std::to_wstring(id->index);
     HANDLE mutex = CreateMutexW(nullptr, FALSE, (L"Global\\" + key).c_str());
     if (mutex == nullptr) mutex = CreateMutexW(nullptr, FALSE, (L"Local\\" + key).c_str());
     if (mutex == nullptr) return nullptr;
-    const DWORD waited = WaitForSingleObject(mutex, INFINITE);
-    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
-      CloseHandle(mutex);
-      return nullptr;
-    }
-    return std::make_unique<WindowsFolderLock>(mutex);
+    return std::make_unique<WindowsFolderLock>(mutex, *id);
   }
 
   std::string unique_text() override {

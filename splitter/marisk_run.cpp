@@ -16,6 +16,7 @@
 #include "number_parse.hpp"
 #include "output_batch.hpp"
 #include "run_status.hpp"
+#include "same_file.hpp"
 #include "tool_run.hpp"
 
 namespace splitter {
@@ -148,7 +149,7 @@ int split(std::span<const std::string_view> args, platform::Console& console,
   }
   for (std::int32_t bank = 0; bank < bank_count; ++bank) {
     const std::string name = bank_file_name(*base_name, bank);
-    if (name == input_name || files.same_file(name, input_name)) {
+    if (name == input_name || platform::same_file(files, name, input_name)) {
       console.printf("ERR: Bank file would replace the input file: %s\n", name.c_str());
       return kFailure;
     }

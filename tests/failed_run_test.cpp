@@ -29,8 +29,8 @@ const std::string kTolvaneFailed =
     kTolvaneOpened + "done\n\ninput files processing\nFile I/O error.\n";
 const std::string kTolvaneRefused = kTolvaneOpened + "File I/O error.\n";
 const std::string kAcl = "user:1000:rw-,mask::rw-";
-const std::string kMariskBanner =
-    "\nmarisk utility.\nversion 1.0 (31.03.08) \n\n\ninput files check\t-\t";
+const std::string kMariskBannerOnly = "\nmarisk utility.\nversion 1.0 (31.03.08) \n\n";
+const std::string kMariskBanner = kMariskBannerOnly + "\ninput files check\t-\t";
 const std::string kMariskOpened =
     kMariskBanner + "done\n\nform file name\t\t-\tdone\n\ndata processing\t\t-\t";
 const std::string kUtf16 = "ERR: Input file is UTF-16 text; save it as ASCII or UTF-8: ";
@@ -261,6 +261,73 @@ TEST(InMemoryRun, RefusesWhereItMustAndWritesDirectlyWhereItMust) {
                     kMariskFailed,
                     2,
                     image},
+           // Through links by two spellings of one folder, to one file not there yet.
+           OpenCase{"two banks that end at one missing file",
+                    splitter::run,
+                    {"img_0x100.vh"},
+                    [](auto& files) {
+                      files.files.erase("img_0x400_3.vh");
+                      files.links = {{"img_0x400_3.vh", "real/x.vh"},
+                                     {"img_0x400_2.vh", "./real/../real/x.vh"}};
+                    },
+                    kMariskFailed,
+                    2,
+                    {{"img_0x100.vh", {kImage}}}},
+           // As on exFAT: one file, whatever the case, each spelling its own identity.
+           OpenCase{"two banks that name one missing file in two cases",
+                    splitter::run,
+                    {"img_0x100.vh"},
+                    [](auto& files) {
+                      files.ignore_case = true;
+                      files.files.erase("img_0x400_3.vh");
+                      files.links = {{"img_0x400_3.vh", "data.vh"}, {"img_0x400_2.vh", "DATA.vh"}};
+                    },
+                    kMariskFailed,
+                    2,
+                    {{"img_0x100.vh", {kImage}}}},
+           OpenCase{"two banks that name one file in two cases",
+                    splitter::run,
+                    {"img_0x100.vh"},
+                    [](auto& files) {
+                      files.ignore_case = true;
+                      files.links = {{"img_0x400_2.vh", "IMG_0X400_3.VH"}};
+                    },
+                    kMariskFailed,
+                    2,
+                    image},
+           OpenCase{"an output that is the input in another case",
+                    converter::run,
+                    {"-d32", "ROM.VH"},
+                    [](auto& files) {
+                      files.ignore_case = true;
+                      files.files = {{"ROM.VH", {kImage}}};
+                    },
+                    kTolvaneOpened + "ERR: Output file would replace the input file: ROM.vh\n",
+                    2,
+                    {{"ROM.VH", {kImage}}}},
+           OpenCase{"a bank that is the input in another case",
+                    splitter::run,
+                    {"-d8", "-s8", "X_0X10_0.VH"},
+                    [](auto& files) {
+                      files.ignore_case = true;
+                      files.files = {{"X_0X10_0.VH", {kImage}}};
+                    },
+                    kMariskBannerOnly +
+                        "data_width [1]: 8\nsplit_width[2]: 8\n\ninput files check\t-\t"
+                        "done\n\nform file name\t\t-\tERR: Bank file would replace the input "
+                        "file: X_0x10_0.vh\n",
+                    2,
+                    {{"X_0X10_0.VH", {kImage}}}},
+           // Where case counts, two files that differ in case are two files.
+           OpenCase{"an input and an output that differ in case where case counts",
+                    converter::run,
+                    {"-d32", "ROM.VH"},
+                    [](auto& files) {
+                      files.files = {{"ROM.VH", {kRom}}, {"ROM.vh", {kOld}}};
+                    },
+                    kTolvaneDone,
+                    0,
+                    {{"ROM.VH", {kRom}}, {"ROM.vh", {kImage}}}},
            OpenCase{"a device",
                     converter::run,
                     {"-d32", "rom.txt"},

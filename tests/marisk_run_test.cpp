@@ -77,6 +77,9 @@ WideSplit wide_split(int banks, std::size_t digits, const std::string& base) {
 }
 const WideSplit kWide1024 = wide_split(16, 16, "rom_0x1000");
 const WideSplit kWide1016 = wide_split(127, 2, "rom_0x7f00");
+// Slices wider than the fixed moves of the block path.
+const WideSplit kSlices128 = wide_split(2, 32, "rom_0x200");
+const WideSplit kSlices256 = wide_split(4, 64, "rom_0x400");
 
 const Files kByteBanksBig = with_input({{"rom_0x400_3.vh", "@1F\t12\r\n@20\tab\r\n"},
                                         {"rom_0x400_2.vh", "@1F\tAB\r\n@20\t\r\n"},
@@ -298,6 +301,18 @@ INSTANTIATE_TEST_SUITE_P(
                 .status = 0,
                 .files = kWide1016.banks,
                 .image = kWide1016.image},
+        CliCase{.name = "Slices128Bits",
+                .args = {"-d256", "-s128", kInput},
+                .out = split("data_width [1]: 256\nsplit_width[2]: 128\n"),
+                .status = 0,
+                .files = kSlices128.banks,
+                .image = kSlices128.image},
+        as_program(CliCase{.name = "Slices256Bits",
+                           .args = {"-d1024", "-s256", kInput},
+                           .out = split("data_width [1]: 1024\nsplit_width[2]: 256\n"),
+                           .status = 0,
+                           .files = kSlices256.banks,
+                           .image = kSlices256.image}),
         CliCase{"TooManyBanks",
                 {"-d1024", "-s8", kInput},
                 naming_fails("data_width [1]: 1024\nsplit_width[2]: 8\n",

@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <vector>
+
+#include "path_parts.hpp"
+#include "same_file.hpp"
 
 namespace test {
 namespace {
@@ -46,7 +51,20 @@ class Output final : public verilog_hex::OutputFile {
   std::optional<MemoryFile> final_;
 };
 
-struct Lock final : platform::FolderLock {};
+class Lock final : public platform::FolderLock {
+ public:
+  Lock(MemoryFileSystem& files, platform::FileId folder) : files_(files), folder_(folder) {}
+  platform::FileId folder() const override { return folder_; }
+  bool take() override { return !files_.step_fails(Step::lock); }
+
+ private:
+  MemoryFileSystem& files_;
+  platform::FileId folder_;
+};
+
+bool is_folder_name(const std::string& name) {
+  return name.empty() || name == "." || name == ".." || name.ends_with('/');
+}
 
 }  // namespace
 
@@ -86,9 +104,39 @@ bool MemoryFileSystem::plant_stale(const std::string& name, bool& planted_once) 
   return true;
 }
 
+std::map<std::string, MemoryFile>::iterator MemoryFileSystem::find(const std::string& name) {
+  const auto exact = files.find(name);
+  if (exact != files.end() || !ignore_case) return exact;
+  return std::find_if(files.begin(), files.end(), [&](const auto& file) {
+    return platform::equal_ignoring_case(file.first, name);
+  });
+}
+
+std::string MemoryFileSystem::canonical(const std::string& name) const {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    const std::size_t end = std::min(name.find('/', start), name.size());
+    const std::string part = name.substr(start, end - start);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+      const auto link = folder_links.find(part);
+      if (end < name.size() && parts.size() == 1 && link != folder_links.end()) {
+        parts.back() = link->second;
+      }
+    }
+    start = end + 1;
+  }
+  std::string joined;
+  for (const std::string& part : parts) joined += (joined.empty() ? "" : "/") + part;
+  return joined;
+}
+
 std::unique_ptr<verilog_hex::InputFile> MemoryFileSystem::open_input(const std::string& name) {
   std::lock_guard lock(mutex_);
-  const auto file = files.find(name);
+  const auto file = find(name);
   if (file == files.end()) return nullptr;
   return std::make_unique<Input>(*this, file->second.bytes);
 }
@@ -100,7 +148,7 @@ platform::FileStatus MemoryFileSystem::status(const std::string& name) {
     status.kind = platform::FileKind::directory;
   } else if (devices.contains(name)) {
     status.kind = platform::FileKind::other;
-  } else if (files.contains(name)) {
+  } else if (find(name) != files.end()) {
     status.kind = platform::FileKind::regular;
   } else {
     return status;
@@ -120,9 +168,27 @@ std::optional<std::string> MemoryFileSystem::resolve_links(const std::string& na
   return std::nullopt;
 }
 
-bool MemoryFileSystem::same_file(const std::string& a, const std::string& b) {
+std::optional<platform::FileId> MemoryFileSystem::identity(const std::string& name) {
+  const auto target = resolve_links(name);
+  if (!target) return std::nullopt;
   std::lock_guard lock(mutex_);
-  return a == b && files.contains(a);
+  if (!is_folder_name(*target) && !directories.contains(*target) && !devices.contains(*target) &&
+      find(*target) == files.end()) {
+    return std::nullopt;
+  }
+  // Each spelling its own identity where case is ignored: the name as asked.
+  return platform::FileId{1, std::hash<std::string>{}(canonical(*target))};
+}
+
+std::optional<bool> MemoryFileSystem::listed(const std::string& name) {
+  std::lock_guard lock(mutex_);
+  const auto [folder, file] = platform::path_parts(name);
+  const std::string folder_name = canonical(std::string(folder));
+  for (const auto& [stored, bytes] : files) {
+    const auto [stored_folder, stored_file] = platform::path_parts(stored);
+    if (stored_file == file && canonical(std::string(stored_folder)) == folder_name) return true;
+  }
+  return false;
 }
 
 platform::NewFile MemoryFileSystem::create_new(const std::string& name,
@@ -130,12 +196,12 @@ platform::NewFile MemoryFileSystem::create_new(const std::string& name,
   if (step_fails(Step::create)) return {};
   std::lock_guard lock(mutex_);
   if (refuse_new_files) return {};
-  if (files.contains(name) || directories.contains(name) ||
+  if (find(name) != files.end() || directories.contains(name) ||
       plant_stale(name, stale_file_planted_)) {
     return {.file = nullptr, .result = NameResult::taken};
   }
   MemoryFile final_attributes;
-  if (like) final_attributes = files.at(*like);
+  if (like) final_attributes = find(*like)->second;
   files[name] = MemoryFile{"", 0600, ""};
   return {.file = std::make_unique<Output>(*this, name, final_attributes),
           .result = NameResult::done};
@@ -151,9 +217,11 @@ platform::NameResult MemoryFileSystem::link(const std::string& existing, const s
   if (step_fails(Step::link)) return NameResult::failed;
   std::lock_guard lock(mutex_);
   if (!hard_links) return NameResult::failed;
-  const auto file = files.find(existing);
+  const auto file = find(existing);
   if (file == files.end()) return NameResult::failed;
-  if (files.contains(name) || plant_stale(name, stale_backup_planted_)) return NameResult::taken;
+  if (find(name) != files.end() || plant_stale(name, stale_backup_planted_)) {
+    return NameResult::taken;
+  }
   files[name] = file->second;  // the old file is never written again, only replaced
   return NameResult::done;
 }
@@ -162,9 +230,9 @@ platform::NameResult MemoryFileSystem::move_to_new_name(const std::string& from,
                                                         const std::string& to) {
   if (step_fails(Step::rename)) return NameResult::failed;
   std::lock_guard lock(mutex_);
-  const auto file = files.find(from);
+  const auto file = find(from);
   if (file == files.end()) return NameResult::failed;
-  if (files.contains(to) || plant_stale(to, stale_backup_planted_)) return NameResult::taken;
+  if (find(to) != files.end() || plant_stale(to, stale_backup_planted_)) return NameResult::taken;
   MemoryFile moved = std::move(file->second);
   files.erase(file);
   files[to] = std::move(moved);
@@ -174,22 +242,27 @@ platform::NameResult MemoryFileSystem::move_to_new_name(const std::string& from,
 bool MemoryFileSystem::rename(const std::string& from, const std::string& to) {
   if (step_fails(Step::rename)) return false;
   std::lock_guard lock(mutex_);
-  const auto file = files.find(from);
+  const auto file = find(from);
   if (file == files.end() || directories.contains(to)) return false;
   MemoryFile moved = std::move(file->second);
   files.erase(file);
+  if (const auto replaced = find(to); replaced != files.end()) files.erase(replaced);
   files[to] = std::move(moved);
   return true;
 }
 
 bool MemoryFileSystem::remove(const std::string& name) {
   std::lock_guard lock(mutex_);
-  return files.erase(name) == 1;
+  const auto file = find(name);
+  if (file == files.end()) return false;
+  files.erase(file);
+  return true;
 }
 
-std::unique_ptr<platform::FolderLock> MemoryFileSystem::lock_folder(const std::string&) {
-  if (step_fails(Step::lock)) return nullptr;
-  return std::make_unique<Lock>();
+std::unique_ptr<platform::FolderLock> MemoryFileSystem::folder_lock(const std::string& folder) {
+  const auto id = identity(folder);
+  if (!id) return nullptr;
+  return std::make_unique<Lock>(*this, *id);
 }
 
 std::string MemoryFileSystem::unique_text() {

@@ -59,6 +59,11 @@ class MemoryFileSystem final : public platform::FileSystem {
   bool stale_names = false;
   std::map<std::string, MemoryFile> planted;  // what stale_names put there
   bool exposed = false;                       // a file was written while others could read it
+  // As exFAT through FUSE: names found in any case, each spelling a file identity of
+  // its own, the listing showing the spelling the file was made with.
+  bool ignore_case = false;
+  // Folders reached under a second name, as through a link to a folder ("alias" to "real").
+  std::map<std::string, std::string> folder_links;
 
   // Fails the k-th step of that kind (from 1) and no other.
   void fail(Step step, int k) {
@@ -70,7 +75,8 @@ class MemoryFileSystem final : public platform::FileSystem {
   std::unique_ptr<verilog_hex::InputFile> open_input(const std::string& name) override;
   platform::FileStatus status(const std::string& name) override;
   std::optional<std::string> resolve_links(const std::string& name) override;
-  bool same_file(const std::string& a, const std::string& b) override;
+  std::optional<platform::FileId> identity(const std::string& name) override;
+  std::optional<bool> listed(const std::string& name) override;
   platform::NewFile create_new(const std::string& name,
                                const std::optional<std::string>& like) override;
   std::unique_ptr<verilog_hex::OutputFile> open_existing(const std::string& name) override;
@@ -78,7 +84,7 @@ class MemoryFileSystem final : public platform::FileSystem {
   platform::NameResult move_to_new_name(const std::string& from, const std::string& to) override;
   bool rename(const std::string& from, const std::string& to) override;
   bool remove(const std::string& name) override;
-  std::unique_ptr<platform::FolderLock> lock_folder(const std::string& folder) override;
+  std::unique_ptr<platform::FolderLock> folder_lock(const std::string& folder) override;
   std::string unique_text() override;
 
   // True when this step is to fail; counts it. Thread-safe: writes may come from a
@@ -90,6 +96,11 @@ class MemoryFileSystem final : public platform::FileSystem {
 
  private:
   bool plant_stale(const std::string& name, bool& planted_once);
+  // The file of that name, in any case where case is ignored.
+  std::map<std::string, MemoryFile>::iterator find(const std::string& name);
+  // The name with its "." and empty parts dropped, ".." taken back and folder links
+  // followed.
+  std::string canonical(const std::string& name) const;
 
   std::mutex mutex_;
   int counts_[std::size(kSteps)] = {};

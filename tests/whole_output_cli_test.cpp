@@ -1,8 +1,10 @@
 // The built programs leave every output whole or untouched, whatever ends the run: a
 // file-size limit, a signal, another run on the same output, a bank that cannot be written.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -84,6 +86,48 @@ std::string command_output(const std::string& command) {
 
 bool running_as_root() { return geteuid() == 0; }
 
+// The program and arguments that run a built program as an ordinary user: the suite runs
+// as root, and root may write anywhere, so these run as nobody (setpriv), from copies of
+// the programs that nobody may run wherever the build lies.
+struct Command {
+  std::string program;
+  std::vector<std::string> args;
+};
+Command as_nobody(const std::string& built, std::vector<std::string> args) {
+  static test::TempDir copies;
+  const fs::path copy = copies.path() / fs::path(built).filename();
+  if (!fs::exists(copy)) {
+    fs::permissions(copies.path(), fs::perms(0755));
+    fs::copy_file(built, copy);
+  }
+  args.insert(args.begin(), {"--reuid=nobody", "--regid=nogroup", "--clear-groups", copy.string()});
+  return {"/usr/bin/setpriv", args};
+}
+constexpr uid_t kNobody = 65534;
+constexpr gid_t kNogroup = 65534;
+
+// Gives the files to nobody, links themselves included.
+void give_to_nobody(const std::vector<fs::path>& paths) {
+  for (const fs::path& path : paths) ASSERT_EQ(lchown(path.c_str(), kNobody, kNogroup), 0) << path;
+}
+
+// Waits until a run waits for the flock() of the folder: /proc/locks shows such a waiter
+// with "->" before it.
+bool waits_for_folder_lock(const fs::path& folder) {
+  struct stat info {};
+  if (stat(folder.c_str(), &info) != 0) return false;
+  const std::string inode = ":" + std::to_string(info.st_ino) + " ";
+  return wait_for([&] {
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line);) {
+      if (line.find("-> FLOCK") != std::string::npos && line.find(inode) != std::string::npos) {
+        return true;
+      }
+    }
+    return false;
+  });
+}
+
 TEST(WholeOutput, AFileSizeLimitIsAWriteFailure) {
   test::TempDir dir;
   test::write_file(dir.path() / "big.txt", byte_list(100000, 1));
@@ -99,8 +143,9 @@ TEST(WholeOutput, AFileSizeLimitIsAWriteFailure) {
 
 // The input is a FIFO, so the run is surely in the middle of its work when the signal comes.
 TEST(WholeOutput, AnInterruptedRunRemovesItsTemporaryFile) {
-  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT, SIGALRM, SIGUSR1,
-                                  SIGUSR2, SIGXCPU, SIGVTALRM, SIGPROF, SIGRTMIN + 3}) {
+  for (const int signal_number :
+       {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT, SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU, SIGVTALRM,
+        SIGPROF, SIGABRT, SIGPOLL, SIGPWR, SIGSTKFLT, SIGRTMIN, SIGRTMIN + 3, SIGRTMAX}) {
     test::TempDir dir;
     ASSERT_EQ(mkfifo((dir.path() / "big.txt").c_str(), 0644), 0);
     test::write_file(dir.path() / "big.vh", kOld);
@@ -216,33 +261,38 @@ TEST(WholeOutput, AFolderWithoutWritePermissionIsRefused) {
             (std::vector<std::string>{"rom.txt", "rom.vh", "tolvane"}));
 }
 
-// Another user who watches the folder never sees the temporary file readable.
+// Another user who watches the folder never sees the temporary file readable, nor by a
+// name that is not hidden: the input is a FIFO, so the run is surely writing while the
+// folder is looked at. On Linux "proj\\big.txt" is a name in the folder itself.
 TEST(WholeOutput, APrivateOutputIsPrivateWhileWritten) {
-  test::TempDir dir;
-  test::write_file(dir.path() / "big.txt", byte_list(300000, 7));
-  test::write_file(dir.path() / "big.vh", kOld);
-  fs::permissions(dir.path() / "big.vh", fs::perms(0600));
-  std::atomic<bool> done = false;
-  std::atomic<int> seen = 0;
-  std::atomic<int> readable = 0;
-  std::thread watcher([&] {
-    while (!done) {
-      for (const auto& entry : fs::directory_iterator(dir.path())) {
-        if (entry.path().extension() != ".tmp") continue;
-        struct stat info {};
-        if (lstat(entry.path().c_str(), &info) != 0) continue;
-        ++seen;
-        if (info.st_mode & 077) ++readable;
+  for (const std::string stem : {"big", "proj\\big"}) {
+    test::TempDir dir;
+    ASSERT_EQ(mkfifo((dir.path() / (stem + ".txt")).c_str(), 0644), 0);
+    test::write_file(dir.path() / (stem + ".vh"), kOld);
+    fs::permissions(dir.path() / (stem + ".vh"), fs::perms(0600));
+    test::StartedProgram run(TOLVANE_PATH, {"-d32", stem + ".txt"}, dir.path());
+    std::string bytes;
+    {
+      std::ofstream input(dir.path() / (stem + ".txt"), std::ios::binary);
+      for (unsigned part = 0; part < 3; ++part) {
+        const std::string more = byte_list(300000, 7 + part);  // more than a buffer each
+        input << more << std::flush;
+        bytes += more;
+        ASSERT_TRUE(wait_for([&] { return has_temporary_file(dir.path()); }));
+        for (const auto& entry : fs::directory_iterator(dir.path())) {
+          if (entry.path().extension() != ".tmp") continue;
+          struct stat info {};
+          ASSERT_EQ(lstat(entry.path().c_str(), &info), 0);
+          EXPECT_EQ(info.st_mode & 077, 0u) << stem << ", part " << part;
+          EXPECT_EQ(entry.path().filename().string()[0], '.') << entry.path();
+        }
       }
     }
-  });
-  const auto result = test::run_program(TOLVANE_PATH, {"-d32", "big.txt"}, dir.path());
-  done = true;
-  watcher.join();
-  EXPECT_EQ(result.status, 0);
-  EXPECT_GT(seen, 0);
-  EXPECT_EQ(readable, 0);
-  EXPECT_EQ(fs::status(dir.path() / "big.vh").permissions(), fs::perms(0600));
+    EXPECT_EQ(run.finish().status, 0) << stem;
+    EXPECT_EQ(test::read_file(dir.path() / (stem + ".vh")), image_of(bytes)) << stem;
+    EXPECT_EQ(fs::status(dir.path() / (stem + ".vh")).permissions(), fs::perms(0600)) << stem;
+    EXPECT_FALSE(has_temporary_file(dir.path())) << stem;
+  }
 }
 
 // The replaced file's access ACL, set-id bits and group stay as they were.
@@ -323,45 +373,276 @@ TEST(WholeOutput, RelativeLinksAndChainsAreFollowed) {
 }
 
 // Two marisk runs whose 127 bank names coincide: each round ends with the whole set of
-// one of them. Small inputs, so that both commits come at about the same time.
+// one of them. Small inputs, so that both commits come at about the same time. Also in a
+// drop box, a folder an ordinary user may write to but not list (mode 0733), whose runs
+// take the lock of the folder above it.
 TEST(WholeOutput, ConcurrentSplitsLeaveTheBanksOfOne) {
-  test::TempDir dir;
-  // "img_0x100.vh" and "img_0x100.b.vh" both give the banks img_0x7f00_0.vh to _126.vh.
-  test::write_file(dir.path() / "img_0x100.vh", "@0\t" + std::string(254, 'A') + "\r\n");
-  test::write_file(dir.path() / "img_0x100.b.vh", "@0\t" + std::string(254, 'B') + "\r\n");
-  const auto banks = [&] {
-    std::vector<std::string> contents;
-    for (int bank = 0; bank < 127; ++bank) {
-      contents.push_back(
-          test::read_file(dir.path() / ("img_0x7f00_" + std::to_string(bank) + ".vh")));
+  for (const bool drop_box : {false, true}) {
+    if (drop_box && !running_as_root()) continue;  // nobody's runs need root to start
+    SCOPED_TRACE(drop_box ? "drop box" : "folder");
+    test::TempDir top;
+    fs::permissions(top.path(), fs::perms(0755));
+    const fs::path dir = drop_box ? top.path() / "drop" : top.path();
+    const std::string in = drop_box ? "drop/" : "";
+    fs::create_directories(dir);
+    if (drop_box) fs::permissions(dir, fs::perms(0733));
+    const auto split = [&](const std::string& input) {
+      const std::vector<std::string> args = {"-d1016", in + input};
+      const Command command = drop_box ? as_nobody(MARISK_PATH, args) : Command{MARISK_PATH, args};
+      return test::StartedProgram(command.program, command.args, top.path());
+    };
+    // "img_0x100.vh" and "img_0x100.b.vh" both give the banks img_0x7f00_0.vh to _126.vh.
+    const std::string a_bytes = "@0\t" + std::string(254, 'A') + "\r\n";
+    const std::string b_bytes = "@0\t" + std::string(254, 'B') + "\r\n";
+    test::write_file(dir / "img_0x100.vh", a_bytes);
+    test::write_file(dir / "img_0x100.b.vh", b_bytes);
+    const auto banks = [&] {
+      std::vector<std::string> contents;
+      for (int bank = 0; bank < 127; ++bank) {
+        contents.push_back(test::read_file(dir / ("img_0x7f00_" + std::to_string(bank) + ".vh")));
+      }
+      return contents;
+    };
+    ASSERT_EQ(split("img_0x100.vh").finish().status, 0);
+    const auto first = banks();
+    ASSERT_EQ(split("img_0x100.b.vh").finish().status, 0);
+    const auto second = banks();
+    // Read from FIFOs that are filled at once, so that both runs go on together.
+    fs::remove(dir / "img_0x100.vh");
+    fs::remove(dir / "img_0x100.b.vh");
+    for (const char* fifo : {"img_0x100.vh", "img_0x100.b.vh"}) {
+      ASSERT_EQ(mkfifo((dir / fifo).c_str(), 0644), 0);
+      fs::permissions(dir / fifo, fs::perms(0666));
     }
-    return contents;
+    for (int round = 0; round < 30; ++round) {
+      test::StartedProgram a = split("img_0x100.vh");
+      test::StartedProgram b = split("img_0x100.b.vh");
+      std::ofstream a_input(dir / "img_0x100.vh", std::ios::binary);
+      std::ofstream b_input(dir / "img_0x100.b.vh", std::ios::binary);
+      a_input << a_bytes;
+      b_input << b_bytes;
+      a_input.close();
+      b_input.close();
+      EXPECT_EQ(a.finish().status, 0);
+      EXPECT_EQ(b.finish().status, 0);
+      const auto now = banks();
+      EXPECT_TRUE(now == first || now == second) << "round " << round;
+      EXPECT_FALSE(has_temporary_file(dir));
+    }
+  }
+}
+
+// A run that waits for another's lock on its folder ends at once on an interrupt, and
+// changes nothing. The lock is held here as flock(1) holds it, by flock() on the folder.
+TEST(WholeOutput, AWaitForTheFolderLockCanBeInterrupted) {
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    test::TempDir dir;
+    test::write_file(dir.path() / "rom.txt", byte_list(10, 12));
+    test::write_file(dir.path() / "rom.vh", kOld);
+    const int held = open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    test::StartedProgram run(TOLVANE_PATH, {"-d32", "rom.txt"}, dir.path());
+    EXPECT_TRUE(waits_for_folder_lock(dir.path())) << signal_number;
+    kill(run.pid(), signal_number);
+    const auto result = run.finish();
+    close(held);
+    EXPECT_EQ(result.status, 128 + signal_number);
+    EXPECT_EQ(result.out, kOpened) << signal_number;
+    EXPECT_EQ(test::read_file(dir.path() / "rom.vh"), kOld) << signal_number;
+    EXPECT_EQ(test::list_files(dir.path()), (std::vector<std::string>{"rom.txt", "rom.vh"}));
+  }
+}
+
+// Banks that reach their folder under other names (an absolute link, "./", "../folder/")
+// lock it once: the run finishes.
+TEST(WholeOutput, AFolderReachedByOtherNamesIsLockedOnce) {
+  test::TempDir dir;
+  fs::create_directory(dir.path() / "proj");
+  const fs::path proj = dir.path() / "proj";
+  test::write_file(proj / "img_0x100.vh", "@0\t00112233\r\n");
+  fs::create_symlink(proj / "real3.vh", proj / "img_0x400_3.vh");
+  fs::create_symlink("./real2.vh", proj / "img_0x400_2.vh");
+  fs::create_symlink("../proj/real1.vh", proj / "img_0x400_1.vh");
+  const auto result = test::run_program(MARISK_PATH, {"img_0x100.vh"}, proj);
+  EXPECT_FALSE(result.timed_out);
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(test::read_file(proj / "real3.vh"), "@0\t00\r\n");
+  EXPECT_EQ(test::read_file(proj / "real2.vh"), "@0\t11\r\n");
+  EXPECT_EQ(test::read_file(proj / "real1.vh"), "@0\t22\r\n");
+  EXPECT_EQ(test::read_file(proj / "img_0x400_0.vh"), "@0\t33\r\n");
+  EXPECT_FALSE(has_temporary_file(dir.path()));
+}
+
+// In a team folder with a default ACL a new output gets what touch gets there: the
+// default ACL's entries masked by 0666, the umask not applied.
+TEST(WholeOutput, ANewOutputGetsWhatTheFolderGivesANewFile) {
+  test::TempDir dir;
+  ASSERT_EQ(
+      std::system(("setfacl -d -m u:nobody:rw-,o::--- '" + dir.path().string() + "'").c_str()), 0);
+  test::write_file(dir.path() / "rom.txt", byte_list(10, 13));
+  test::write_file(dir.path() / "img_0x100.vh", "@0\t00112233\r\n");
+  ASSERT_EQ(std::system(("touch '" + (dir.path() / "touched").string() + "'").c_str()), 0);
+  const auto acl = [&](const char* name) {
+    return command_output("getfacl -cp '" + (dir.path() / name).string() + "'");
   };
-  ASSERT_EQ(test::run_program(MARISK_PATH, {"-d1016", "img_0x100.vh"}, dir.path()).status, 0);
-  const auto first = banks();
-  ASSERT_EQ(test::run_program(MARISK_PATH, {"-d1016", "img_0x100.b.vh"}, dir.path()).status, 0);
-  const auto second = banks();
-  // Read from FIFOs that are filled at once, so that both runs go on together.
-  fs::rename(dir.path() / "img_0x100.vh", dir.path() / "a.vh");
-  fs::rename(dir.path() / "img_0x100.b.vh", dir.path() / "b.vh");
-  ASSERT_EQ(mkfifo((dir.path() / "img_0x100.vh").c_str(), 0644), 0);
-  ASSERT_EQ(mkfifo((dir.path() / "img_0x100.b.vh").c_str(), 0644), 0);
-  const std::string a_bytes = test::read_file(dir.path() / "a.vh");
-  const std::string b_bytes = test::read_file(dir.path() / "b.vh");
-  for (int round = 0; round < 30; ++round) {
-    test::StartedProgram a(MARISK_PATH, {"-d1016", "img_0x100.vh"}, dir.path());
-    test::StartedProgram b(MARISK_PATH, {"-d1016", "img_0x100.b.vh"}, dir.path());
-    std::ofstream a_input(dir.path() / "img_0x100.vh", std::ios::binary);
-    std::ofstream b_input(dir.path() / "img_0x100.b.vh", std::ios::binary);
-    a_input << a_bytes;
-    b_input << b_bytes;
-    a_input.close();
-    b_input.close();
-    EXPECT_EQ(a.finish().status, 0);
-    EXPECT_EQ(b.finish().status, 0);
-    const auto now = banks();
-    EXPECT_TRUE(now == first || now == second) << "round " << round;
-    EXPECT_FALSE(has_temporary_file(dir.path()));
+  const std::string touched = acl("touched");
+  ASSERT_NE(touched.find("user:nobody:rw-"), std::string::npos) << touched;
+  EXPECT_EQ(test::run_program(TOLVANE_PATH, {"-d32", "rom.txt"}, dir.path()).status, 0);
+  EXPECT_EQ(test::run_program(MARISK_PATH, {"-s16", "img_0x100.vh"}, dir.path()).status, 0);
+  for (const char* output : {"rom.vh", "img_0x200_0.vh", "img_0x200_1.vh"}) {
+    EXPECT_EQ(acl(output), touched) << output;
+    EXPECT_EQ(fs::status(dir.path() / output).permissions(),
+              fs::status(dir.path() / "touched").permissions())
+        << output;
+  }
+}
+
+// What an ordinary user's runs do where only root's were tried before.
+struct UserCase {
+  const char* name;
+  void (*prepare)(const fs::path& dir);  // as root, in a folder nobody may enter
+  const char* run_in;                    // the folder the run starts in, under dir
+  void (*check)(const fs::path& dir);
+};
+
+TEST(WholeOutput, AnOrdinaryUsersRunsKeepTheRules) {
+  if (!running_as_root()) GTEST_SKIP() << "making files of another user needs root";
+  for (const UserCase& c : {
+           // The replaced file's group is root's, which nobody may not give a file: the
+           // run goes on, and the file keeps its mode.
+           UserCase{"a group that cannot be kept",
+                    [](const fs::path& dir) {
+                      test::write_file(dir / "rom.vh", kOld);
+                      ASSERT_EQ(chown((dir / "rom.vh").c_str(), kNobody, 0), 0);
+                      ASSERT_EQ(chmod((dir / "rom.vh").c_str(), 0664), 0);
+                    },
+                    ".",
+                    [](const fs::path& dir) {
+                      struct stat info {};
+                      ASSERT_EQ(stat((dir / "rom.vh").c_str(), &info), 0);
+                      EXPECT_EQ(info.st_mode & 07777, 0664u);
+                      EXPECT_EQ(test::read_file(dir / "rom.vh"), image_of(byte_list(10, 14)));
+                    }},
+           // In a sticky folder everybody may write to, the runner's own link is followed.
+           UserCase{"the runner's own link in a sticky folder",
+                    [](const fs::path& dir) {
+                      fs::create_directory(dir / "images");
+                      test::write_file(dir / "images" / "real.vh", kOld);
+                      give_to_nobody({dir / "images", dir / "images" / "real.vh"});
+                      fs::permissions(dir, fs::perms(01777));
+                      fs::create_symlink("images/real.vh", dir / "rom.vh");
+                      give_to_nobody({dir / "rom.vh"});
+                    },
+                    ".",
+                    [](const fs::path& dir) {
+                      EXPECT_TRUE(fs::is_symlink(dir / "rom.vh"));
+                      EXPECT_EQ(test::read_file(dir / "images" / "real.vh"),
+                                image_of(byte_list(10, 14)));
+                    }},
+           // Relative links at different depths, each from its own folder.
+           UserCase{"a chain of relative links at different depths",
+                    [](const fs::path& dir) {
+                      fs::create_directories(dir / "a" / "b");
+                      fs::create_directories(dir / "links");
+                      fs::create_directories(dir / "deep" / "er");
+                      test::write_file(dir / "a" / "b" / "rom.txt", byte_list(10, 14));
+                      test::write_file(dir / "deep" / "er" / "real.vh", kOld);
+                      fs::create_symlink("../../links/rom.vh", dir / "a" / "b" / "rom.vh");
+                      fs::create_symlink("../deep/er/real.vh", dir / "links" / "rom.vh");
+                      for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+                        give_to_nobody({entry.path()});
+                      }
+                    },
+                    "a/b",
+                    [](const fs::path& dir) {
+                      EXPECT_TRUE(fs::is_symlink(dir / "a" / "b" / "rom.vh"));
+                      EXPECT_TRUE(fs::is_symlink(dir / "links" / "rom.vh"));
+                      EXPECT_EQ(test::read_file(dir / "deep" / "er" / "real.vh"),
+                                image_of(byte_list(10, 14)));
+                    }},
+       }) {
+    SCOPED_TRACE(c.name);
+    test::TempDir top;
+    fs::permissions(top.path(), fs::perms(0755));
+    const fs::path dir = top.path() / "work";
+    fs::create_directory(dir);
+    test::write_file(dir / "rom.txt", byte_list(10, 14));
+    give_to_nobody({dir, dir / "rom.txt"});
+    c.prepare(dir);
+    const Command command = as_nobody(TOLVANE_PATH, {"-d32", "rom.txt"});
+    const auto result = test::run_program(command.program, command.args, dir / c.run_in);
+    EXPECT_EQ(result.status, 0) << result.out;
+    c.check(dir);
+    EXPECT_FALSE(has_temporary_file(dir));
+  }
+}
+
+// An exFAT file system on a loop device, mounted through FUSE as many systems mount a
+// stick; unmounted again when done.
+class ExfatStick {
+ public:
+  explicit ExfatStick(const fs::path& dir) : mount_(dir / "stick") {
+    const std::string image = (dir / "stick.img").string();
+    fs::create_directory(mount_);
+    if (std::system(
+            ("truncate -s 16M '" + image + "' && mkfs.exfat '" + image + "' >/dev/null 2>&1")
+                .c_str()) != 0) {
+      return;
+    }
+    device_ = command_output("losetup -f --show '" + image + "' 2>/dev/null");
+    while (!device_.empty() && device_.back() == '\n') device_.pop_back();
+    mounted_ =
+        !device_.empty() &&
+        std::system(("mount.exfat-fuse '" + device_ + "' '" + mount_.string() + "' >/dev/null 2>&1")
+                        .c_str()) == 0;
+  }
+  ~ExfatStick() {
+    if (mounted_) static_cast<void>(std::system(("umount '" + mount_.string() + "'").c_str()));
+    if (!device_.empty()) static_cast<void>(std::system(("losetup -d " + device_).c_str()));
+  }
+  ExfatStick(const ExfatStick&) = delete;
+  ExfatStick& operator=(const ExfatStick&) = delete;
+  explicit operator bool() const { return mounted_; }
+  const fs::path& path() const { return mount_; }
+
+ private:
+  fs::path mount_;
+  std::string device_;
+  bool mounted_ = false;
+};
+
+// On such a stick one file answers to every spelling of its name, with an inode number
+// of its own under each: an output that is the input in another case is refused before
+// anything is written, and the input stays.
+TEST(WholeOutput, AnInputOnAStickThatIgnoresCaseIsKept) {
+  if (!running_as_root()) GTEST_SKIP() << "mounting needs root";
+  test::TempDir dir;
+  const ExfatStick stick(dir.path());
+  if (!stick) GTEST_SKIP() << "no exFAT mount through FUSE here (exfat-fuse, a loop device)";
+  struct Case {
+    std::string program;
+    std::vector<std::string> args;
+    std::string input;
+    std::string message;
+  };
+  for (const Case& c : {
+           Case{TOLVANE_PATH,
+                {"ROM.VH"},
+                "ROM.VH",
+                "ERR: Output file would replace the input file: ROM.vh\n"},
+           Case{MARISK_PATH,
+                {"-d8", "-s8", "X_0X10_0.VH"},
+                "X_0X10_0.VH",
+                "ERR: Bank file would replace the input file: X_0x10_0.vh\n"},
+       }) {
+    test::write_file(stick.path() / c.input, "@0\t1234\r\n");
+    const auto result = test::run_program(c.program, c.args, stick.path());
+    EXPECT_EQ(result.status, 2) << c.input;
+    EXPECT_TRUE(result.out.ends_with(c.message)) << result.out;
+    EXPECT_EQ(test::list_files(stick.path()), std::vector<std::string>{c.input});
+    EXPECT_EQ(test::read_file(stick.path() / c.input), "@0\t1234\r\n");
+    fs::remove(stick.path() / c.input);
   }
 }
 
@@ -424,6 +705,23 @@ TEST(WholeOutput, RunningOutOfMemoryIsReported) {
     }
   }
   EXPECT_GT(reported, 0);
+
+  // A modest limit is enough for 127 banks of a real image.
+  std::string image;
+  for (int line = 0; line < 20000; ++line) {  // in steps, which g++'s bounds check reads right
+    image += '@';
+    image += std::to_string(line);
+    image += '\t';
+    image.append(254, "0123456789ABCDEF"[line % 16]);
+    image += "\r\n";
+  }
+  test::write_file(dir.path() / "img_0x100.vh", image);
+  const auto result = test::run_program(
+      "/bin/bash",
+      {"-c", "ulimit -v 16000 && exec \"$0\" \"$@\"", MARISK_PATH, "-d1016", "img_0x100.vh"},
+      dir.path());
+  EXPECT_EQ(result.status, 0) << result.out;
+  EXPECT_EQ(test::list_files(dir.path()).size(), 128u);
 }
 
 }  // namespace
