@@ -36,7 +36,9 @@ std::size_t utf16_units(std::string_view text) {
 // target's own name where that is long, in bytes and in UTF-16 units, so that it fits
 // wherever the target fits.
 std::string OutputBatch::hidden_name(const std::string& target, std::string_view suffix) {
-  const auto [folder, file] = path_parts(target);
+  const PathParts parts = path_parts(target);
+  const std::string_view folder = parts.folder;
+  const std::string_view file = parts.file;  // a variable of its own, for the lambda below
   const std::string tag = files_.unique_text();
   const std::size_t overhead = 2 + tag.size() + suffix.size();  // ASCII: bytes and units
   const std::size_t byte_budget = std::max(file.size(), kShortName);
@@ -72,10 +74,15 @@ std::unique_ptr<OutputFile> OutputBatch::open(const std::string& name) {
     case FileKind::missing:
       break;
   }
-  // Two outputs that end at one file, there or not yet, would lose one's content.
+  // Two outputs that end at one file, there or not yet, would lose one's content. Names
+  // that differ other than in case are one file only where the file's identity says so.
+  const std::optional<FileId> id = files_.identity(*target);
+  const std::string_view file = path_parts(*target).file;
   for (const Output& output : outputs_) {
-    if (output.target == *target || same_file(files_, output.target, *target) ||
-        same_entry(files_, output.target, *target, output.temporary)) {
+    if (output.target == *target || (id && output.id == id)) return nullptr;
+    if (equal_ignoring_case(path_parts(output.target).file, file) &&
+        (same_file(files_, output.target, *target) ||
+         same_entry(files_, output.target, *target, output.temporary))) {
       return nullptr;
     }
   }
@@ -86,6 +93,7 @@ std::unique_ptr<OutputFile> OutputBatch::open(const std::string& name) {
     if (made.result == NameResult::done) {
       Output& output = outputs_.emplace_back();
       output.target = *target;
+      output.id = id;
       output.temporary = std::move(temporary);
       return std::move(made.file);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,7 @@ class OutputBatch {
  private:
   struct Output {
     std::string target;        // the file replaced, links followed
+    std::optional<FileId> id;  // its identity when opened, where it was there
     std::string temporary;     // empty when written directly
     std::string backup;        // the old file's second name while the batch is committed
     bool existed = false;      // when the commit began

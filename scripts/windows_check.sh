@@ -26,7 +26,22 @@ export WINEPREFIX="$work/wine" WINEDEBUG=-all LC_ALL=C.UTF-8
 awk 'BEGIN { for (i = 0; i < 400000; i++) printf "%02x\r\n", (i * 7919 + int(i / 256)) % 256 }' \
   >"$work/big.txt"
 (cd "$work" && "$root/build/tools/tolvane" -d32 big.txt >/dev/null && mv big.vh big_0x10.vh)
+# A memory a kilobit wide: its word lines hold 256 digits.
+awk 'BEGIN { for (i = 0; i < 50; i++) { printf "@%X\t", i; for (j = 0; j < 128; j++) printf "%02X", (i * 31 + j) % 256; printf "\r\n" } }' \
+  >"$work/kilo_0x10.vh"
+# A helper that reads what Windows says of a file and holds a folder's lock.
+helper="$work/windows_helper.exe"
+x86_64-w64-mingw32-g++-posix -std=c++20 -O1 -static tests/windows/windows_helper.cpp -o "$helper" \
+  -ladvapi32
 failures=0
+# Waits until the condition holds, at most a minute, so that a fault fails and never hangs.
+wait_until() {  # condition
+  local deadline=$((SECONDS + 60))
+  until eval "$1"; do
+    [ "$SECONDS" -lt "$deadline" ] || { echo "timed out waiting for: $1"; return 1; }
+    sleep 0.1
+  done
+}
 check() {  # name program arguments...
   local name=$1 program=$2
   shift 2
@@ -34,7 +49,8 @@ check() {  # name program arguments...
   for side in linux windows; do
     local dir="$work/$name/$side"
     mkdir -p "$dir/files"
-    cp examples/rom.txt examples/img_0x100.vh "$work/big.txt" "$work/big_0x10.vh" "$dir/files/"
+    cp examples/rom.txt examples/img_0x100.vh "$work/big.txt" "$work/big_0x10.vh" \
+      "$work/kilo_0x10.vh" "$dir/files/"
     (cd "$dir/files" && eval "${PREPARE:-}")
     local status=0
     if [ "$side" = linux ]; then
@@ -71,6 +87,9 @@ check missing-input-tolvane tolvane missing.txt
 check missing-input-marisk marisk missing_0x10.vh
 check no-arguments marisk
 check help tolvane -h
+check binary tolvane -d32 -b big.txt
+check binary-little tolvane -bin -l rom.txt
+check split-kilobit marisk -d1024 -s64 kilo_0x10.vh
 # An old output is replaced whole; a write that fails leaves the old files as they were.
 PREPARE='printf "@0\told\r\n" >rom.vh' check replaced-output tolvane -d32 rom.txt
 PREPARE='printf "@0\told\r\n" >rom.vh; ln -s /dev/full big.vh' check failing-write tolvane big.txt
@@ -87,6 +106,101 @@ PREPARE='mkdir real && printf "@0\told\r\n" >real/rom.vh && ln -s real/rom.vh ro
 PREPARE='mkdir a b && printf "@0\told\r\n" >b/rom.vh && ln -s ../b/rom.vh a/rom.vh && ln -s a/rom.vh rom.vh' \
   check linked-chain tolvane -d32 rom.txt
 PREPARE='ln -s loop.vh rom.vh && ln -s rom.vh loop.vh' check link-loop tolvane -d32 rom.txt
+# A link to a file not there yet stays, and the file it names is written.
+PREPARE='mkdir real && ln -s real/rom.vh rom.vh' check linked-missing tolvane -d32 rom.txt
+PREPARE='mkdir real && ln -s real/bank.vh img_0x400_2.vh' check linked-missing-bank marisk img_0x100.vh
+
+# A replaced output only its owner could use stays so. Linux keeps its mode 0600; on
+# Windows it keeps its access list, as the system's own call reads it back. (Wine gives
+# a file's group what its access list gives the owner, so Linux sees 0770 there: the
+# one difference, Wine's mapping of access lists to modes.)
+for side in linux windows; do
+  dir="$work/private/$side"
+  mkdir -p "$dir"
+  cp examples/rom.txt "$dir/"
+  printf '@0\told\r\n' >"$dir/rom.vh"
+  chmod 600 "$dir/rom.vh"
+done
+before=$(cd "$work/private/windows" && "$wine" "$helper" dacl rom.vh)
+(cd "$work/private/linux" && "$root/build/tools/tolvane" -d32 rom.txt >/dev/null)
+(cd "$work/private/windows" && "$wine" "$root/build/windows/tolvane.exe" -d32 rom.txt >/dev/null)
+after=$(cd "$work/private/windows" && "$wine" "$helper" dacl rom.vh)
+if [ "$(stat -c %a "$work/private/linux/rom.vh")" != 600 ] || [ "$before" != "$after" ] ||
+  [ $((0$(stat -c %a "$work/private/windows/rom.vh") & 7)) != 0 ] ||
+  ! cmp -s "$work/private/linux/rom.vh" "$work/private/windows/rom.vh"; then
+  echo "DIFFERENT: a private output replaced: Linux $(stat -c %a "$work/private/linux/rom.vh"), Windows $(stat -c %a "$work/private/windows/rom.vh"), access list $before, then $after"
+  failures=$((failures + 1))
+else
+  echo "same: a private output replaced (Linux 0600; Windows access list $after)"
+fi
+
+# Two splits side by side onto the same 127 bank names, round after round: both end
+# with status 0, the banks are the whole set of one of them, and nothing hidden is left.
+mkdir -p "$work/side/files"
+printf '@0\t%s\r\n' "$(printf 'A%.0s' {1..254})" >"$work/side/files/img_0x100.vh"
+printf '@0\t%s\r\n' "$(printf 'B%.0s' {1..254})" >"$work/side/files/img_0x100.b.vh"
+side_failures=0
+for round in 1 2 3; do
+  (cd "$work/side/files" && timeout 120 "$wine" "$root/build/windows/marisk.exe" -d1016 \
+    img_0x100.vh >../a.out 2>&1; echo $? >../a.status) &
+  (cd "$work/side/files" && timeout 120 "$wine" "$root/build/windows/marisk.exe" -d1016 \
+    img_0x100.b.vh >../b.out 2>&1; echo $? >../b.status) &
+  wait
+  kinds=$(cat "$work"/side/files/img_0x7f00_*.vh | cut -f2 | sort -u | wc -l)
+  hidden=$(find "$work/side/files" -name '.*' -type f | wc -l)
+  if [ "$(cat "$work/side/a.status")$(cat "$work/side/b.status")" != 00 ] || [ "$kinds" != 1 ] ||
+    [ "$(ls "$work"/side/files/img_0x7f00_*.vh | wc -l)" != 127 ] || [ "$hidden" != 0 ]; then
+    echo "DIFFERENT: side by side, round $round: statuses $(cat "$work/side/a.status") $(cat "$work/side/b.status"), $kinds kinds of bank, $hidden hidden files"
+    side_failures=$((side_failures + 1))
+  fi
+done
+[ "$side_failures" = 0 ] && echo "same: two 127-bank splits side by side, 3 rounds (status 0 twice, the banks of one)"
+failures=$((failures + side_failures))
+
+# Ctrl-C ends a run that waits for another run's lock, and changes nothing: the input is
+# a FIFO, so the run has made its temporary file before the lock is held elsewhere
+# (flock(1) on Linux, the same named mutex on Windows), and it waits once the input ends.
+for side in linux windows; do
+  dir="$work/waiting/$side"
+  mkdir -p "$dir"
+  printf '@0\told\r\n' >"$dir/rom.vh"
+  mkfifo "$dir/rom.txt" "$dir/hold"
+  if [ "$side" = linux ]; then
+    (cd "$dir" && exec timeout 120 "$root/build/tools/tolvane" -d32 rom.txt >stdout 2>&1) &
+  else
+    (cd "$dir" && exec timeout 120 "$wine" "$root/build/windows/tolvane.exe" -d32 rom.txt \
+      >stdout 2>&1) &
+  fi
+  run=$!
+  exec 5>"$dir/rom.txt"
+  awk 'BEGIN { for (i = 0; i < 200; i++) printf "%02x\r\n", i }' >&5
+  wait_until "ls -a '$dir' | grep -q '\\.tmp\$'" || failures=$((failures + 1))
+  if [ "$side" = linux ]; then
+    (timeout 120 flock "$dir" cat "$dir/hold" >/dev/null &)
+    wait_until "grep -q '^[0-9]*: FLOCK .*:$(stat -c %i "$dir") ' /proc/locks" ||
+      failures=$((failures + 1))
+  else
+    (cd "$dir" && timeout 120 "$wine" "$helper" hold . <hold >held &)
+  fi
+  exec 4>"$dir/hold"
+  [ "$side" = linux ] || wait_until "grep -q held '$dir/held' 2>/dev/null" ||
+    failures=$((failures + 1))
+  exec 5>&-
+  sleep 1  # the run has nothing left to do but wait for the lock
+  pkill -INT -f "tolvane(.exe)? -d32 rom.txt" || true
+  wait "$run" || true
+  exec 4>&-
+  rm -f "$dir/hold" "$dir/held" "$dir/rom.txt"
+done
+if diff -r "$work/waiting/linux" "$work/waiting/windows" >"$work/waiting.diff" &&
+  [ "$(ls -A "$work/waiting/linux")" = "$(printf 'rom.vh\nstdout')" ]; then
+  echo "same: Ctrl-C while another run holds the lock (every file as it was, nothing hidden left)"
+else
+  echo "DIFFERENT: Ctrl-C while another run holds the lock"
+  ls -A "$work/waiting/linux" "$work/waiting/windows"
+  cat "$work/waiting.diff"
+  failures=$((failures + 1))
+fi
 
 # CR LF on disk on both sides, not only equal files.
 grep -q $'\r$' "$work/convert-big/windows/files/rom.vh"
@@ -127,11 +241,16 @@ done
 mkdir "$work/zip/run"
 cp examples/rom.txt "$work/zip/run/"
 (cd "$work/zip/run" && "$wine" "$work/zip/$top/tolvane.exe" -d32 rom.txt >/dev/null)
+printf '\x12\x34\r\n\x1a' >"$work/zip/run/fw.bin"
+(cd "$work/zip/run" && "$wine" "$work/zip/$top/tolvane.exe" -d32 -b fw.bin >/dev/null)
 if [ "$(cat "$work/zip/run/rom.vh"; echo .)" != $'@0\t00112233\r\n@1\tDEADBEEF\r\n@2\tCAFE0000\r\n.' ]; then
   echo "the zip's tolvane.exe converts rom.txt wrongly"
   failures=$((failures + 1))
+elif [ "$(cat "$work/zip/run/fw.vh"; echo .)" != $'@0\t12340D0A\r\n@1\t1A000000\r\n.' ]; then
+  echo "the zip's tolvane.exe converts a binary file wrongly"
+  failures=$((failures + 1))
 else
-  echo "zip: $(basename "$zip") holds $(echo "$listed" | sed "s|$top/||" | tr '\n' ' ')and converts"
+  echo "zip: $(basename "$zip") holds $(echo "$listed" | sed "s|$top/||" | tr '\n' ' ')and converts, -b too"
 fi
 
 if [ "$failures" -ne 0 ]; then
