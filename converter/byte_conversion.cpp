@@ -124,6 +124,21 @@ std::uint32_t write_numbered_words(verilog_hex::ImageWriter& output, std::uint32
   return address;
 }
 
+// Words of up to four bytes, numbered from the address on, count of them, whose digits
+// word_digits(input) forms in one register from the input, which steps on by step bytes
+// a word; gives the next address. All the digits go out in one store of eight bytes.
+template <unsigned kBytes, class WordDigits>
+std::uint32_t write_register_words(verilog_hex::ImageWriter& output, std::uint32_t address,
+                                   std::size_t count, const char* input, std::size_t step,
+                                   WordDigits word_digits) {
+  constexpr std::size_t kDigits = 2 * kBytes;
+  return write_numbered_words(output, address, count, kDigits, 8 - kDigits, [&](char* out) {
+    const std::uint64_t digits = word_digits(input);
+    std::memcpy(out, &digits, 8);
+    input += step;
+  });
+}
+
 // Writes the given number of words of common lines that start the text, addressed from
 // address on, and gives the next address. kFixedBytes, when not 0, is the word's size
 // known at compile time: words of up to four bytes are formed in a register, without a
@@ -133,13 +148,9 @@ std::uint32_t write_simple_words(const char* line, std::size_t words, unsigned b
                                  bool big_endian, std::uint32_t address,
                                  verilog_hex::ImageWriter& output) {
   if constexpr (kFixedBytes != 0) {
-    // All the word's digits in one store of eight bytes.
-    constexpr std::size_t kDigits = 2 * kFixedBytes;
-    return write_numbered_words(output, address, words, kDigits, 8 - kDigits, [&](char* out) {
-      const std::uint64_t digits = word_digits<kFixedBytes>(line, big_endian);
-      std::memcpy(out, &digits, 8);
-      line += 3 * kFixedBytes;
-    });
+    return write_register_words<kFixedBytes>(
+        output, address, words, line, 3 * kFixedBytes,
+        [&](const char* at) { return word_digits<kFixedBytes>(at, big_endian); });
   }
   std::array<char, 2 * kMaxBytesPerWord> digits{};
   const std::string_view word(digits.data(), 2 * bytes_per_word);
@@ -175,13 +186,9 @@ std::uint32_t write_binary_words(const char* bytes, std::size_t words, unsigned 
                                  bool big_endian, std::uint32_t address,
                                  verilog_hex::ImageWriter& output) {
   if constexpr (kFixedBytes != 0) {
-    // All the word's digits in one store of eight bytes.
-    constexpr std::size_t kDigits = 2 * kFixedBytes;
-    return write_numbered_words(output, address, words, kDigits, 8 - kDigits, [&](char* out) {
-      const std::uint64_t digits = binary_word_digits<kFixedBytes>(bytes, big_endian);
-      std::memcpy(out, &digits, 8);
-      bytes += kFixedBytes;
-    });
+    return write_register_words<kFixedBytes>(
+        output, address, words, bytes, kFixedBytes,
+        [&](const char* at) { return binary_word_digits<kFixedBytes>(at, big_endian); });
   }
   std::array<char, 2 * kMaxBytesPerWord> digits{};
   const std::string_view word(digits.data(), 2 * bytes_per_word);

@@ -3,14 +3,22 @@
 #include "run_status.hpp"
 
 namespace platform {
+namespace {
+
+// The input's bytes; nothing, reported, when it cannot be opened.
+std::unique_ptr<InputFile> open_reported(FileSystem& files, const std::string& name,
+                                         Console& console) {
+  auto source = files.open_input(name);
+  if (!source) console.out(kFileError);
+  return source;
+}
+
+}  // namespace
 
 std::optional<verilog_hex::TextReader> open_text_input(FileSystem& files, const std::string& name,
                                                        Console& console) {
-  auto source = files.open_input(name);
-  if (!source) {
-    console.out(kFileError);
-    return std::nullopt;
-  }
+  auto source = open_reported(files, name, console);
+  if (!source) return std::nullopt;
   std::optional<verilog_hex::TextReader> input(std::in_place, std::move(source));
   if (input->starts_as_utf16()) {
     console.printf("ERR: Input file is UTF-16 text; save it as ASCII or UTF-8: %s\n", name.c_str());
@@ -21,11 +29,8 @@ std::optional<verilog_hex::TextReader> open_text_input(FileSystem& files, const 
 
 std::optional<verilog_hex::BlockReader> open_byte_input(FileSystem& files, const std::string& name,
                                                         Console& console) {
-  auto source = files.open_input(name);
-  if (!source) {
-    console.out(kFileError);
-    return std::nullopt;
-  }
+  auto source = open_reported(files, name, console);
+  if (!source) return std::nullopt;
   return std::optional<verilog_hex::BlockReader>(std::in_place, std::move(source));
 }
 

@@ -455,20 +455,22 @@ TEST(WholeOutput, AWaitForTheFolderLockCanBeInterrupted) {
 }
 
 // Banks that reach their folder under other names (an absolute link, "./", "../folder/")
-// lock it once: the run finishes.
+// lock it once, and a bank in another folder between them does not make the run lock
+// the first folder twice: the run finishes.
 TEST(WholeOutput, AFolderReachedByOtherNamesIsLockedOnce) {
   test::TempDir dir;
-  fs::create_directory(dir.path() / "proj");
   const fs::path proj = dir.path() / "proj";
+  fs::create_directory(proj);
+  fs::create_directory(dir.path() / "other");
   test::write_file(proj / "img_0x100.vh", "@0\t00112233\r\n");
   fs::create_symlink(proj / "real3.vh", proj / "img_0x400_3.vh");
-  fs::create_symlink("./real2.vh", proj / "img_0x400_2.vh");
+  fs::create_symlink("../other/real2.vh", proj / "img_0x400_2.vh");
   fs::create_symlink("../proj/real1.vh", proj / "img_0x400_1.vh");
   const auto result = test::run_program(MARISK_PATH, {"img_0x100.vh"}, proj);
   EXPECT_FALSE(result.timed_out);
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(test::read_file(proj / "real3.vh"), "@0\t00\r\n");
-  EXPECT_EQ(test::read_file(proj / "real2.vh"), "@0\t11\r\n");
+  EXPECT_EQ(test::read_file(dir.path() / "other" / "real2.vh"), "@0\t11\r\n");
   EXPECT_EQ(test::read_file(proj / "real1.vh"), "@0\t22\r\n");
   EXPECT_EQ(test::read_file(proj / "img_0x400_0.vh"), "@0\t33\r\n");
   EXPECT_FALSE(has_temporary_file(dir.path()));
