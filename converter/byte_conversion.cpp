@@ -18,6 +18,15 @@ unsigned digit_offset(unsigned k, unsigned bytes_per_word, bool big_endian) {
   return 2 * (big_endian ? k : bytes_per_word - 1 - k);
 }
 
+// Stores byte k of a word as its two upper-case digits at their place in the word's
+// data text.
+void put_byte(char* digits, unsigned k, unsigned bytes_per_word, bool big_endian,
+              std::uint8_t value) {
+  char* out = digits + digit_offset(k, bytes_per_word, big_endian);
+  out[0] = verilog_hex::kUpperHexDigits[value >> 4];
+  out[1] = verilog_hex::kUpperHexDigits[value & 0xF];
+}
+
 bool is_byte_line(const char* line) {
   return verilog_hex::hex_digit_value(line[0]) >= 0 && verilog_hex::hex_digit_value(line[1]) >= 0 &&
          line[2] == '\n';
@@ -194,10 +203,7 @@ std::uint32_t write_binary_words(const char* bytes, std::size_t words, unsigned 
   const std::string_view word(digits.data(), 2 * bytes_per_word);
   for (std::size_t w = 0; w < words; ++w, bytes += bytes_per_word) {
     for (unsigned k = 0; k < bytes_per_word; ++k) {
-      const auto value = static_cast<unsigned char>(bytes[k]);
-      char* out = digits.data() + digit_offset(k, bytes_per_word, big_endian);
-      out[0] = verilog_hex::kUpperHexDigits[value >> 4];
-      out[1] = verilog_hex::kUpperHexDigits[value & 0xF];
+      put_byte(digits.data(), k, bytes_per_word, big_endian, static_cast<std::uint8_t>(bytes[k]));
     }
     output.write_word(address++, word);
   }
@@ -238,10 +244,7 @@ ConvertStatus convert_bytes(verilog_hex::TextReader& input, verilog_hex::ImageWr
     if (!first) break;
     for (unsigned k = 0; k < bytes_per_word; ++k) {
       const auto line = k == 0 ? first : input.read_line();
-      const std::uint8_t value = line ? parse_byte_line(*line) : 0;
-      char* out = digits.data() + digit_offset(k, bytes_per_word, big_endian);
-      out[0] = verilog_hex::kUpperHexDigits[value >> 4];
-      out[1] = verilog_hex::kUpperHexDigits[value & 0xF];
+      put_byte(digits.data(), k, bytes_per_word, big_endian, line ? parse_byte_line(*line) : 0);
     }
     if (input.failed()) return ConvertStatus::read_failed;
     output.write_word(address, word);

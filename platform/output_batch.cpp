@@ -109,8 +109,7 @@ bool OutputBatch::commit() {
   // before the renames: its temporary files go, every old file stays.
   std::vector<std::unique_ptr<FolderLock>> locks;
   for (const Output& output : outputs_) {
-    const std::string_view folder = path_parts(output.target).folder;
-    locks.push_back(files_.folder_lock(folder.empty() ? "." : std::string(folder)));
+    locks.push_back(files_.folder_lock(folder_of(output.target)));
     if (!locks.back()) {
       discard();
       return false;

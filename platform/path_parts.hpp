@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace platform {
@@ -25,6 +26,12 @@ inline PathParts path_parts(std::string_view path, std::string_view separators =
   const std::size_t separator = path.find_last_of(separators);
   const std::size_t file_start = separator == std::string_view::npos ? 0 : separator + 1;
   return {path.substr(0, file_start), path.substr(file_start)};
+}
+
+// The folder a path is in, as a name the system opens: "." for a name without one.
+inline std::string folder_of(std::string_view path) {
+  const std::string_view folder = path_parts(path).folder;
+  return folder.empty() ? std::string(".") : std::string(folder);
 }
 
 }  // namespace platform

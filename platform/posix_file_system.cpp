@@ -226,9 +226,8 @@ std::optional<FinalAttributes> attributes_of(const std::string& name) {
 // is followed only when it belongs to the runner or to the folder's owner.
 bool may_follow(const std::string& link, const struct stat& link_info) {
   if (link_info.st_uid == ::geteuid()) return true;
-  const std::string_view folder = path_parts(link).folder;
   struct stat folder_info {};
-  if (::stat(folder.empty() ? "." : std::string(folder).c_str(), &folder_info) != 0) return false;
+  if (::stat(folder_of(link).c_str(), &folder_info) != 0) return false;
   const bool sticky_for_all = (folder_info.st_mode & S_ISVTX) && (folder_info.st_mode & S_IWOTH);
   return !sticky_for_all || link_info.st_uid == folder_info.st_uid;
 }
@@ -295,8 +294,8 @@ class PosixFileSystem final : public FileSystem {
   }
 
   std::optional<bool> listed(const std::string& name) override {
-    const auto [folder, file] = path_parts(name);
-    DIR* dir = ::opendir(folder.empty() ? "." : std::string(folder).c_str());
+    const std::string_view file = path_parts(name).file;
+    DIR* dir = ::opendir(folder_of(name).c_str());
     if (dir == nullptr) return std::nullopt;
     bool found = false;
     while (const dirent* entry = ::readdir(dir)) {
@@ -426,8 +425,7 @@ class PosixFileSystem final : public FileSystem {
   // folder's default ACL gives it where it has one, else 0666 less the umask.
   FinalAttributes new_file_attributes(const std::string& name) const {
 #ifdef __linux__
-    const std::string_view folder = path_parts(name).folder;
-    auto acl = attribute(folder.empty() ? "." : std::string(folder), kDefaultAcl);
+    auto acl = attribute(folder_of(name), kDefaultAcl);
     if (acl && !acl->empty()) {
       if (auto inherited = inherited_attributes(std::move(*acl))) return *inherited;
     }

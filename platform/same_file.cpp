@@ -9,11 +9,6 @@ namespace {
 
 char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-std::string folder_of(std::string_view name) {
-  const std::string_view folder = path_parts(name).folder;
-  return folder.empty() ? std::string(".") : std::string(folder);
-}
-
 // Another spelling of the name's last part, every letter's case turned.
 std::string other_case(std::string_view name) {
   const auto [folder, file] = path_parts(name);

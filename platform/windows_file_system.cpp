@@ -250,8 +250,7 @@ std::unique_ptr<FolderLock> lock_of(const std::string& folder) {
 // takes its turn under the folder's lock, which a run's renames hold; a run that holds
 // it already takes it again at once.
 std::unique_ptr<FolderLock> take_turn(const std::string& name) {
-  const std::string_view folder = path_parts(name).folder;
-  auto lock = lock_of(folder.empty() ? "." : std::string(folder));
+  auto lock = lock_of(folder_of(name));
   if (lock && !lock->take()) lock.reset();  // looked at all the same
   return lock;
 }

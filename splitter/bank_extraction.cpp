@@ -10,7 +10,6 @@
 
 #include "fast_paths.hpp"
 #include "hex_digits.hpp"
-#include "word_line.hpp"
 #ifdef VH_SSE2_PATHS
 #include <emmintrin.h>
 #endif
