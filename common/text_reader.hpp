@@ -13,43 +13,50 @@ namespace verilog_hex {
 
 // Reads text with the rules both tools rely on, whatever the platform: a UTF-8
 // byte-order mark at the very start is skipped, every CR byte is dropped and the byte
-// 0x1A ends the input. Lines come out of read_line() at most 255 characters long (a
-// longer one in pieces); block parsers take runs of text straight from the buffer.
+// 0x1A ends the input. Lines come out of read_line() whole or cut at a length the caller
+// chooses; block parsers take runs of text straight from the buffer.
 class TextReader {
  public:
-  static constexpr std::size_t kMaxLine = 255;
+  // What buffered() holds at the least, unless the input is used up.
+  static constexpr std::size_t kMinRun = 255;
   static constexpr std::size_t kDefaultCapacity = BlockReader::kDefaultCapacity;
-  static constexpr std::size_t kMinCapacity = 2 * kMaxLine;
+  static constexpr std::size_t kMinCapacity = 2 * kMinRun;
   static constexpr std::size_t kSlack = BlockReader::kSlack;
 
   explicit TextReader(std::unique_ptr<InputFile> source, std::size_t capacity = kDefaultCapacity);
 
-  // The next line, with its LF unless it was cut or is the last one; valid until the
-  // next read. Empty at the end of the input (which then sets the flag) and
-  // after a read error.
-  std::optional<std::string_view> read_line() {
+  // The next line, with its LF unless it is the last one or longer than most characters
+  // (or than the buffer): then its first most characters, the next read taking up where
+  // this one stopped. Valid until the next read. Empty at the end of the input (which
+  // then sets the flag) and after a read error.
+  std::optional<std::string_view> read_line(std::size_t most) {
+    if (blocks_.failed()) return std::nullopt;
+    most = most < blocks_.capacity() ? most : blocks_.capacity();
     std::string_view text = blocks_.buffered();
-    if (text.size() < kMaxLine && !blocks_.source_done()) {
-      text = fill(kMaxLine);
+    const void* lf = std::memchr(text.data(), '\n', text.size() < most ? text.size() : most);
+    if (lf == nullptr && text.size() < most && !blocks_.source_done()) {
+      text = fill(most);
       if (blocks_.failed()) return std::nullopt;
+      lf = std::memchr(text.data(), '\n', text.size() < most ? text.size() : most);
     }
     if (text.empty()) {
       at_end_ = true;
       return std::nullopt;
     }
-    const std::size_t limit = text.size() < kMaxLine ? text.size() : kMaxLine;
-    std::size_t length = limit;
-    if (const void* lf = std::memchr(text.data(), '\n', limit)) {
+    std::size_t length = text.size() < most ? text.size() : most;
+    if (lf != nullptr) {
       length = static_cast<std::size_t>(static_cast<const char*>(lf) - text.data()) + 1;
-    } else if (limit < kMaxLine) {
+    } else if (length < most) {
       at_end_ = true;  // the last line, without a line end
     }
     blocks_.consume(length);
     return text.substr(0, length);
   }
+  // The next line whole, where it fits in the buffer.
+  std::optional<std::string_view> read_whole_line() { return read_line(blocks_.capacity()); }
 
   // The buffered text from the next character on, for callers that take runs of lines
-  // without a call per line: unless the input is used up, at least kMaxLine characters.
+  // without a call per line: unless the input is used up, at least kMinRun characters.
   // A caller that takes lines exactly as read_line() would give them passes their total
   // length to consume() and leaves the rest to read_line(); one that reads lines whole,
   // whatever their length, takes what it can and comes back for more. So that the
@@ -57,14 +64,14 @@ class TextReader {
   // end (their values are unspecified).
   std::string_view buffered() {
     const std::string_view text = blocks_.buffered();
-    return text.size() < kMaxLine && !blocks_.source_done() ? fill(kMaxLine) : text;
+    return text.size() < kMinRun && !blocks_.source_done() ? fill(kMinRun) : text;
   }
   void consume(std::size_t count) { blocks_.consume(count); }
 
   // True when the input starts with a UTF-16 byte-order mark (FF FE or FE FF): text
   // that these rules would read as a wrong list of lines.
   bool starts_as_utf16() {
-    if (!started_) fill(kMaxLine);
+    if (!started_) fill(kMinRun);
     return utf16_;
   }
 

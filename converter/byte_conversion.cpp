@@ -7,25 +7,10 @@
 #include "fast_paths.hpp"
 #include "hex_digits.hpp"
 #include "number_parse.hpp"
+#include "numbered_words.hpp"
 
 namespace converter {
 namespace {
-
-constexpr unsigned kMaxBytesPerWord = 32;
-
-// Where byte k of a word goes in its data text, in digits.
-unsigned digit_offset(unsigned k, unsigned bytes_per_word, bool big_endian) {
-  return 2 * (big_endian ? k : bytes_per_word - 1 - k);
-}
-
-// Stores byte k of a word as its two upper-case digits at their place in the word's
-// data text.
-void put_byte(char* digits, unsigned k, unsigned bytes_per_word, bool big_endian,
-              std::uint8_t value) {
-  char* out = digits + digit_offset(k, bytes_per_word, big_endian);
-  out[0] = verilog_hex::kUpperHexDigits[value >> 4];
-  out[1] = verilog_hex::kUpperHexDigits[value & 0xF];
-}
 
 bool is_byte_line(const char* line) {
   return verilog_hex::hex_digit_value(line[0]) >= 0 && verilog_hex::hex_digit_value(line[1]) >= 0 &&
@@ -83,131 +68,29 @@ std::uint64_t word_digits(const char* line, bool big_endian) {
   return verilog_hex::upper_case_hex_digits(digits);
 }
 
-// Words numbered from the address on, count of them, each of data_size digits that
-// put_data(out) stores at out; gives the next address. put_data may store up to
-// data_slack bytes past the digits (in stores of a fixed size), which the room reserved
-// here allows for and the next line overwrites. For long runs of words: the buffer is
-// reserved a batch at a time, and only every sixteenth address is formed whole.
-template <class PutData>
-std::uint32_t write_numbered_words(verilog_hex::ImageWriter& output, std::uint32_t address,
-                                   std::size_t count, std::size_t data_size, std::size_t data_slack,
-                                   PutData put_data) {
-  const std::size_t line =
-      verilog_hex::AddressField::kMaxSize + data_size + verilog_hex::ImageWriter::kLineEnd.size();
-  const std::size_t room = output.capacity() > data_slack ? output.capacity() - data_slack : 0;
-  const std::size_t most = room / line;
-  if (most == 0) {  // too small a buffer for a batch: one word at a time
-    std::array<char, 2 * kMaxBytesPerWord + 8> digits;
-    for (; count > 0; --count) {
-      put_data(digits.data());
-      output.write_word(address++, {digits.data(), data_size});
-    }
-    return address;
-  }
-  char head[8] = {};  // "@" and the digits before the last one
-  std::size_t head_size = 0;
-  while (count > 0) {
-    const std::size_t batch = count < most ? count : most;
-    char* out = output.reserve(batch * line + data_slack);
-    for (std::size_t i = 0; i < batch; ++i, ++address) {
-      if (head_size == 0 || (address & 0xF) == 0) {
-        if (address < 16) {
-          head[0] = '@';
-          head_size = 1;
-        } else {
-          char field[16];
-          head_size = verilog_hex::AddressField::put(field, address >> 4) - field - 1;
-          std::memcpy(head, field, 8);
-        }
-      }
-      std::memcpy(out, head, 8);
-      out += head_size;
-      out[0] = verilog_hex::kUpperHexDigits[address & 0xF];
-      out[1] = '\t';
-      put_data(out + 2);
-      out = verilog_hex::ImageWriter::put_line_end(out + 2 + data_size);
-    }
-    output.commit(out);
-    count -= batch;
-  }
-  return address;
-}
-
-// Words of up to four bytes, numbered from the address on, count of them, whose digits
-// word_digits(input) forms in one register from the input, which steps on by step bytes
-// a word; gives the next address. All the digits go out in one store of eight bytes.
-template <unsigned kBytes, class WordDigits>
-std::uint32_t write_register_words(verilog_hex::ImageWriter& output, std::uint32_t address,
-                                   std::size_t count, const char* input, std::size_t step,
-                                   WordDigits word_digits) {
-  constexpr std::size_t kDigits = 2 * kBytes;
-  return write_numbered_words(output, address, count, kDigits, 8 - kDigits, [&](char* out) {
-    const std::uint64_t digits = word_digits(input);
-    std::memcpy(out, &digits, 8);
-    input += step;
-  });
-}
-
 // Writes the given number of words of common lines that start the text, addressed from
-// address on, and gives the next address. kFixedBytes, when not 0, is the word's size
-// known at compile time: words of up to four bytes are formed in a register, without a
-// loop inside the loop.
+// address on. kFixedBytes, when not 0, is the word's size known at compile time: words
+// of up to four bytes are formed in a register and stored in one go, without a loop
+// inside the loop.
 template <unsigned kFixedBytes>
-std::uint32_t write_simple_words(const char* line, std::size_t words, unsigned bytes_per_word,
-                                 bool big_endian, std::uint32_t address,
-                                 verilog_hex::ImageWriter& output) {
+void write_simple_words(const char* line, std::size_t words, unsigned bytes_per_word,
+                        bool big_endian, std::uint32_t address, verilog_hex::ImageWriter& output) {
   if constexpr (kFixedBytes != 0) {
-    return write_register_words<kFixedBytes>(
-        output, address, words, line, 3 * kFixedBytes,
-        [&](const char* at) { return word_digits<kFixedBytes>(at, big_endian); });
+    constexpr std::size_t kDigits = 2 * kFixedBytes;
+    verilog_hex::write_numbered_words(output, address, words, kDigits, 8 - kDigits, [&](char* out) {
+      const std::uint64_t digits = word_digits<kFixedBytes>(line, big_endian);
+      std::memcpy(out, &digits, 8);
+      line += 3 * kFixedBytes;
+    });
+  } else {
+    verilog_hex::write_byte_words(output, address, words, bytes_per_word, big_endian,
+                                  [&](char* out) {
+                                    out[0] = line[0];
+                                    out[1] = line[1];
+                                    verilog_hex::upper_case_hex_digits(std::span(out, 2));
+                                    line += 3;
+                                  });
   }
-  std::array<char, 2 * kMaxBytesPerWord> digits{};
-  const std::string_view word(digits.data(), 2 * bytes_per_word);
-  const std::ptrdiff_t step = big_endian ? 2 : -2;
-  char* const first_digits = digits.data() + digit_offset(0, bytes_per_word, big_endian);
-  for (std::size_t w = 0; w < words; ++w) {
-    char* out = first_digits;
-    for (unsigned k = 0; k < bytes_per_word; ++k, line += 3, out += step) {
-      std::memcpy(out, line, 2);
-    }
-    verilog_hex::upper_case_hex_digits(std::span(digits).first(word.size()));
-    output.write_word(address++, word);
-  }
-  return address;
-}
-
-// The digits of a word of kBytes bytes of binary input (at most four), in the order they
-// are written, as the bytes of a number in memory: eight of them, the word's first.
-template <unsigned kBytes>
-std::uint64_t binary_word_digits(const char* bytes, bool big_endian) {
-  std::uint32_t value = 0;
-  for (unsigned k = 0; k < kBytes; ++k) {
-    const unsigned place = big_endian ? k : kBytes - 1 - k;  // 0: written first
-    value |= std::uint32_t{static_cast<unsigned char>(bytes[k])} << (8 * (3 - place));
-  }
-  return verilog_hex::eight_hex_digits(value);
-}
-
-// Writes the given number of whole words of binary input, addressed from address on, and
-// gives the next address.
-template <unsigned kFixedBytes>
-std::uint32_t write_binary_words(const char* bytes, std::size_t words, unsigned bytes_per_word,
-                                 bool big_endian, std::uint32_t address,
-                                 verilog_hex::ImageWriter& output) {
-  if constexpr (kFixedBytes != 0) {
-    return write_register_words<kFixedBytes>(
-        output, address, words, bytes, kFixedBytes,
-        [&](const char* at) { return binary_word_digits<kFixedBytes>(at, big_endian); });
-  }
-  std::array<char, 2 * kMaxBytesPerWord> digits{};
-  const std::string_view word(digits.data(), 2 * bytes_per_word);
-  for (std::size_t w = 0; w < words; ++w, bytes += bytes_per_word) {
-    for (unsigned k = 0; k < bytes_per_word; ++k) {
-      put_byte(digits.data(), k, bytes_per_word, big_endian, static_cast<std::uint8_t>(bytes[k]));
-    }
-    output.write_word(address++, word);
-  }
-  return address;
 }
 
 }  // namespace
@@ -222,62 +105,60 @@ std::uint8_t parse_byte_line(std::string_view line) {
   return static_cast<std::uint8_t>(verilog_hex::parse_unsigned(line, 16));
 }
 
-ConvertStatus convert_bytes(verilog_hex::TextReader& input, verilog_hex::ImageWriter& output,
-                            std::uint8_t data_width, bool big_endian) {
-  const unsigned bytes_per_word = data_width / 8u;
+verilog_hex::ConversionResult convert_bytes(verilog_hex::TextReader& input, ImageWords& words) {
+  const unsigned bytes_per_word = words.bytes_per_word();
   const std::size_t word_size = 3 * bytes_per_word;
   const auto write_simple = bytes_per_word == 4   ? write_simple_words<4>
                             : bytes_per_word == 2 ? write_simple_words<2>
                             : bytes_per_word == 1 ? write_simple_words<1>
                                                   : write_simple_words<0>;
-  std::array<char, 2 * kMaxBytesPerWord> digits{};
-  const std::string_view word(digits.data(), 2 * bytes_per_word);
-  for (std::uint32_t address = 0;; ++address) {
+  std::array<char, kMaxBytesPerWord> word{};
+  for (std::uint64_t address = 0;; ++address) {
     // The common lines go straight from the buffer, a whole buffer at a time.
     const std::string_view text = input.buffered();
-    const std::size_t words = count_byte_lines(text) / bytes_per_word;
-    address = write_simple(text.data(), words, bytes_per_word, big_endian, address, output);
-    input.consume(words * word_size);
+    const std::size_t count = count_byte_lines(text) / bytes_per_word;
+    if (auto refused = words.take(address, count)) return *refused;
+    write_simple(text.data(), count, bytes_per_word, words.big_endian(),
+                 static_cast<std::uint32_t>(address), words.output());
+    address += count;
+    input.consume(count * word_size);
 
     // Any other word, line by line; a word is begun only once its first line is read.
-    const auto first = input.read_line();
+    const auto first = input.read_line(kMaxByteLine);
     if (!first) break;
     for (unsigned k = 0; k < bytes_per_word; ++k) {
-      const auto line = k == 0 ? first : input.read_line();
-      put_byte(digits.data(), k, bytes_per_word, big_endian, line ? parse_byte_line(*line) : 0);
+      const auto line = k == 0 ? first : input.read_line(kMaxByteLine);
+      word[k] = static_cast<char>(line ? parse_byte_line(*line) : 0);
     }
-    if (input.failed()) return ConvertStatus::read_failed;
-    output.write_word(address, word);
+    if (input.failed()) break;
+    if (auto refused = words.write(address, word.data(), 1)) return *refused;
   }
-  return input.failed() ? ConvertStatus::read_failed : ConvertStatus::ok;
+  return verilog_hex::stopped(input.failed() ? verilog_hex::Stop::read_failed
+                                             : verilog_hex::Stop::done);
 }
 
-ConvertStatus convert_binary(verilog_hex::BlockReader& input, verilog_hex::ImageWriter& output,
-                             std::uint8_t data_width, bool big_endian) {
-  const unsigned bytes_per_word = data_width / 8u;
-  const auto write_words = bytes_per_word == 4   ? write_binary_words<4>
-                           : bytes_per_word == 2 ? write_binary_words<2>
-                           : bytes_per_word == 1 ? write_binary_words<1>
-                                                 : write_binary_words<0>;
-  std::uint32_t address = 0;
+verilog_hex::ConversionResult convert_binary(verilog_hex::BlockReader& input, ImageWords& words) {
+  const unsigned bytes_per_word = words.bytes_per_word();
+  std::uint64_t address = 0;
   for (;;) {
     // Whole words straight from the buffer; a block is read once fewer than a word is left.
     const std::string_view bytes = input.fill(bytes_per_word);
-    const std::size_t words = bytes.size() / bytes_per_word;
-    if (words == 0) break;
-    address = write_words(bytes.data(), words, bytes_per_word, big_endian, address, output);
-    input.consume(words * bytes_per_word);
+    const std::size_t count = bytes.size() / bytes_per_word;
+    if (count == 0) break;
+    if (auto refused = words.write(address, bytes.data(), count)) return *refused;
+    address += count;
+    input.consume(count * bytes_per_word);
   }
-  if (input.failed()) return ConvertStatus::read_failed;
+  if (input.failed()) return verilog_hex::stopped(verilog_hex::Stop::read_failed);
   // A last word begun: its missing bytes are 0x00.
   const std::string_view rest = input.buffered();
   if (!rest.empty()) {
     std::array<char, kMaxBytesPerWord> word{};
     std::memcpy(word.data(), rest.data(), rest.size());
-    write_words(word.data(), 1, bytes_per_word, big_endian, address, output);
+    if (auto refused = words.write(address, word.data(), 1)) return *refused;
     input.consume(rest.size());
   }
-  return ConvertStatus::ok;
+  return {};
 }
 
 }  // namespace converter

@@ -1,65 +1,172 @@
 #include "tolvane_run.hpp"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <variant>
 
-#include "background_writer.hpp"
 #include "byte_conversion.hpp"
 #include "command_line.hpp"
+#include "image_words.hpp"
 #include "input_files.hpp"
+#include "intel_hex_conversion.hpp"
+#include "memory_boundary.hpp"
 #include "number_parse.hpp"
 #include "output_batch.hpp"
 #include "output_name.hpp"
 #include "run_status.hpp"
 #include "same_file.hpp"
-#include "tool_run.hpp"
 
 namespace converter {
 namespace {
 
 struct Settings {
-  std::uint8_t data_width = 16;
+  // Bits per word as taken: 256 to 4096 whole (and more, to be refused), others cut to 8 bits.
+  std::int32_t data_width = 16;
   bool big_endian = true;
-  bool binary = false;  // every byte of the input is a data byte
+  std::size_t input_kind = 0;  // a row of kInputKinds
+  bool first_address_given = false;
+  std::uint32_t first_address = 0;  // of the memory's first byte
+  std::uint32_t depth = 0;          // in words; 0: as many as the input fills
 };
 
-constexpr int kFailure = platform::kFailureStatus;
+constexpr int kFailure = tool_run::kFailureStatus;
+constexpr std::int32_t kMaxWidth = 4096;
 
-constexpr platform::LetterCase kExact = platform::LetterCase::exact;
-constexpr platform::Option<Settings> kOptions[] = {
-    {.letter = 'd',
-     .letter_case = kExact,
-     .value_start = "",
-     // Decimal, wrapping past 32 bits, then cut to 8 bits: "-d264" is 8, as scripts use it.
-     .take = [](Settings& s, std::string_view value) -> std::int32_t {
-       s.data_width = static_cast<std::uint8_t>(
-           verilog_hex::parse_unsigned(value, 10, verilog_hex::Overflow::wraps));
-       return s.data_width;
-     },
-     .echo = "data_width [%zu]: %d\n"},
-    {.letter = 'h', .letter_case = kExact, .value_start = "", .take = nullptr, .echo = nullptr},
-    {.letter = 'l',
-     .letter_case = kExact,
-     .value_start = "",
-     .take = [](Settings& s, std::string_view) { return std::int32_t{s.big_endian = false}; },
-     .echo = nullptr},
-    {.letter = 'm',
-     .letter_case = kExact,
-     .value_start = "",
-     .take = [](Settings& s, std::string_view) { return std::int32_t{s.big_endian = true}; },
-     .echo = nullptr},
-    {.letter = 'b',
-     .letter_case = kExact,
-     .value_start = "",
-     .take = [](Settings& s, std::string_view) { return std::int32_t{s.binary = true}; },
-     .echo = nullptr},
+using Input = std::variant<verilog_hex::TextReader, verilog_hex::BlockReader>;
+
+template <class Reader>
+std::optional<Input> as_input(std::optional<Reader> reader) {
+  if (!reader) return std::nullopt;
+  return Input(std::in_place_type<Reader>, std::move(*reader));
+}
+
+// What tolvane reads: the letter that chooses it, its help line, how it is opened and
+// how its bytes become words.
+struct InputKind {
+  char letter;  // none: the default
+  std::string_view help;
+  std::optional<Input> (*open)(platform::FileSystem& files, const std::string& name,
+                               platform::Console& console);
+  verilog_hex::ConversionResult (*convert)(Input& input, ImageWords& words,
+                                           const Settings& settings);
 };
+
+constexpr InputKind kByteList = {
+    .letter = '\0',
+    .help = "",
+    .open =
+        [](platform::FileSystem& files, const std::string& name, platform::Console& console) {
+          return as_input(tool_run::open_text_input(files, name, console));
+        },
+    .convert =
+        [](Input& input, ImageWords& words, const Settings&) {
+          return convert_bytes(std::get<verilog_hex::TextReader>(input), words);
+        }};
+constexpr InputKind kBinary = {
+    .letter = 'b',
+    .help = "\t-b\t\tDefines binary input (each byte of the file is one data byte)\n",
+    .open =
+        [](platform::FileSystem& files, const std::string& name, platform::Console& console) {
+          return as_input(tool_run::open_byte_input(files, name, console));
+        },
+    .convert =
+        [](Input& input, ImageWords& words, const Settings&) {
+          return convert_binary(std::get<verilog_hex::BlockReader>(input), words);
+        }};
+constexpr InputKind kIntelHex = {
+    .letter = 'x',
+    .help = "\t-x\t\tDefines Intel HEX input (each record's bytes at its address)\n",
+    .open = kByteList.open,
+    .convert = [](Input& input, ImageWords& words, const Settings& settings) {
+      return convert_intel_hex(std::get<verilog_hex::TextReader>(input), words,
+                               settings.first_address);
+    }};
+constexpr std::array kInputKinds = {kByteList, kBinary, kIntelHex};
+constexpr std::size_t kIntelHexKind = 2;
+static_assert(kInputKinds[kIntelHexKind].letter == 'x');
+
+constexpr tool_run::LetterCase kExact = tool_run::LetterCase::exact;
+
+// The option that chooses an input kind: its letter alone, nothing printed, the last
+// one named counting.
+template <std::size_t kKind>
+constexpr tool_run::Option<Settings> input_kind_option() {
+  return {.letter = kInputKinds[kKind].letter,
+          .letter_case = kExact,
+          .value_start = "",
+          .take =
+              [](Settings& s, std::string_view) {
+                s.input_kind = kKind;
+                return std::int32_t{0};
+              },
+          .echo = nullptr,
+          .help = kInputKinds[kKind].help};
+}
+
+// In the order of the help text; the first input kind is chosen by no option.
+template <std::size_t... kKinds>
+constexpr auto make_options(std::index_sequence<kKinds...>) {
+  return std::array<tool_run::Option<Settings>, 6 + sizeof...(kKinds)>{{
+      {.letter = 'd',
+       .letter_case = kExact,
+       .value_start = "",
+       // Decimal, wrapping past 32 bits; below 256 (or negative) cut to 8 bits: "-d264"
+       // is 264 but "-d-8" is 248, as scripts use it.
+       .take = [](Settings& s, std::string_view value) -> std::int32_t {
+         const auto width = static_cast<std::int32_t>(
+             verilog_hex::parse_unsigned(value, 10, verilog_hex::Overflow::wraps));
+         return s.data_width = width >= 256 ? width : (width & 0xFF);
+       },
+       .echo = "data_width [%zu]: %d\n",
+       .help = "\t-d##\t\tDefines data_width. By default data_width=16 \n\t\t\t(valid values 8, "
+               "16, 32)\n"},
+      {.letter = 'm',
+       .letter_case = kExact,
+       .value_start = "",
+       .take = [](Settings& s, std::string_view) { return std::int32_t{s.big_endian = true}; },
+       .echo = nullptr,
+       .help = "\t-m\t\tDefines big-endian format (MSB 1st - default)\n"},
+      {.letter = 'l',
+       .letter_case = kExact,
+       .value_start = "",
+       .take = [](Settings& s, std::string_view) { return std::int32_t{s.big_endian = false}; },
+       .echo = nullptr,
+       .help = "\t-l\t\tDefines little-endian format (LSB 1st)\n"},
+      input_kind_option<kKinds + 1>()...,
+      {.letter = 'a',
+       .letter_case = kExact,
+       .value_start = "",
+       .take =
+           [](Settings& s, std::string_view value) {
+             s.first_address_given = true;
+             s.first_address = verilog_hex::parse_unsigned(value, 16);
+             return static_cast<std::int32_t>(s.first_address);
+           },
+       .echo = "base_address [%zu]: 0x%X\n",
+       .help = "\t-a##\t\tDefines the byte address of the memory's first byte (hex, for -x)\n"},
+      {.letter = 'n',
+       .letter_case = kExact,
+       .value_start = "",
+       .take =
+           [](Settings& s, std::string_view value) {
+             s.depth = verilog_hex::parse_unsigned(value, 10);
+             return static_cast<std::int32_t>(s.depth);
+           },
+       .echo = "memory_depth [%zu]: %u\n",
+       .help = "\t-n##\t\tDefines the memory depth in words (every word written, missing ones as "
+               "0)\n"},
+      {.letter = 'h', .letter_case = kExact, .value_start = "", .take = nullptr, .echo = nullptr},
+  }};
+}
+constexpr auto kOptions = make_options(std::make_index_sequence<kInputKinds.size() - 1>());
 
 // Kept verbatim on purpose, as users and scripts know them: the other program name in
 // the no-arguments message ("quendle.exe"), the help's "By default data_width=16" and
 // "(valid values 8, 16, 32)", and the misspelling "paremeter".
-constexpr platform::CommandLine<Settings> kCommandLine = {
+constexpr tool_run::CommandLine<Settings> kCommandLine = {
     .banner = "\ntext 2 vh conversion utility.\nversion 1.0.0 (2.09.08) \n\n",
     .no_arguments_error = "",
     .no_arguments = "ERR: Invalid parameter string.\nType \"quendle.exe -h\" to get help.\n",
@@ -71,24 +178,59 @@ constexpr platform::CommandLine<Settings> kCommandLine = {
         "Converts text byte data 2 VerilogHex format\n"
         "\nUSAGE: \n"
         "\ttolvane.exe [option] <input file> [option]\n"
-        "\noptions: \n"
-        "\t-d##\t\tDefines data_width. By default data_width=16 \n\t\t\t(valid values 8, 16, "
-        "32)\n"
-        "\t-m\t\tDefines big-endian format (MSB 1st - default)\n"
-        "\t-l\t\tDefines little-endian format (LSB 1st)\n"
-        "\t-b\t\tDefines binary input (each byte of the file is one data byte)\n",
+        "\noptions: \n",
     .invalid_option = "ERR: Invalid paremeter [%zu]: \n",
     .second_input = "ERR: Input file already defined [%zu]: %s\n",
     .input_check = "\ninput files check\n",
 };
 
+// The run's one place for why a conversion stopped.
+void report(const verilog_hex::ConversionResult& result, platform::Console& console) {
+  using verilog_hex::Stop;
+  switch (result.stop) {
+    case Stop::not_a_record:
+      return console.printf("ERR: Intel HEX line %u: not a record.\n", result.line);
+    case Stop::wrong_checksum:
+      return console.printf("ERR: Intel HEX line %u: wrong checksum.\n", result.line);
+    case Stop::unknown_record_type:
+      return console.printf("ERR: Intel HEX line %u: unknown record type %.2X.\n", result.line,
+                            result.value);
+    case Stop::below_earlier_end:
+      return console.printf(
+          "ERR: Intel HEX line %u: address 0x%X lies below an earlier record's "
+          "end.\n",
+          result.line, result.value);
+    case Stop::below_first_address:
+      return console.printf(
+          "ERR: Intel HEX line %u: address 0x%X lies below the memory's first "
+          "address.\n",
+          result.line, result.value);
+    case Stop::past_last_word:
+      return console.printf(
+          "ERR: The image does not fit the memory: word 0x%X lies past its last word 0x%X.\n",
+          result.value, result.limit);
+    case Stop::done:
+    case Stop::read_failed:
+    case Stop::word_too_wide:
+      return console.out(tool_run::kFileError);
+  }
+}
+
 int convert(std::span<const std::string_view> args, platform::Console& console,
             platform::FileSystem& files) {
-  auto [settings, input_name, status] = platform::scan_arguments(args, kCommandLine, console);
+  auto [settings, input_name, status] = tool_run::scan_arguments(args, kCommandLine, console);
   if (status) return *status;
 
   if (settings.data_width < 8) {
     console.printf("ERR: Invalid data_width: %d (at least 8).\n", settings.data_width);
+    return kFailure;
+  }
+  if (settings.data_width > kMaxWidth) {
+    console.printf("ERR: Invalid data_width: %d (at most %d).\n", settings.data_width, kMaxWidth);
+    return kFailure;
+  }
+  if (settings.first_address_given && settings.input_kind != kIntelHexKind) {
+    console.out("ERR: -a needs Intel HEX input (-x).\n");
     return kFailure;
   }
   const auto output_name = converter::output_name_for(input_name);
@@ -96,36 +238,29 @@ int convert(std::span<const std::string_view> args, platform::Console& console,
     console.printf("ERR: Cannot form output file name from \"%s\".\n", input_name.c_str());
     return kFailure;
   }
-  // A byte list as text, or a binary image as it stands.
-  std::optional<verilog_hex::TextReader> byte_list;
-  std::optional<verilog_hex::BlockReader> binary;
-  if (settings.binary) {
-    binary = platform::open_byte_input(files, input_name, console);
-    if (!binary) return kFailure;
-  } else {
-    byte_list = platform::open_text_input(files, input_name, console);
-    if (!byte_list) return kFailure;
-  }
+  const InputKind& kind = kInputKinds[settings.input_kind];
+  std::optional<Input> input = kind.open(files, input_name, console);
+  if (!input) return kFailure;
   if (*output_name == input_name || platform::same_file(files, *output_name, input_name)) {
     console.printf("ERR: Output file would replace the input file: %s\n", output_name->c_str());
     return kFailure;
   }
   platform::OutputBatch outputs(files);
-  auto sink = outputs.open(*output_name);
-  if (!sink) {
-    console.out(platform::kFileError);
+  verilog_hex::ImageWriter* output = outputs.open_image(*output_name);
+  if (output == nullptr) {
+    console.out(tool_run::kFileError);
     return kFailure;
   }
   console.out("done\n");
 
   console.out("\ninput files processing\n");
-  verilog_hex::ImageWriter output(platform::write_in_background(std::move(sink)));
-  const ConvertStatus converted =
-      binary ? convert_binary(*binary, output, settings.data_width, settings.big_endian)
-             : convert_bytes(*byte_list, output, settings.data_width, settings.big_endian);
+  ImageWords words(*output, static_cast<unsigned>(settings.data_width) / 8, settings.big_endian,
+                   settings.depth);
+  const verilog_hex::ConversionResult converted = kind.convert(*input, words, settings);
+  if (converted.ok()) words.finish();
   // The output gets its name only once it is whole; otherwise an old file stays as it was.
-  if (!output.finish() || converted != ConvertStatus::ok || !outputs.commit()) {
-    console.out(platform::kFileError);
+  if (!converted.ok() || !outputs.commit()) {
+    report(converted, console);
     return kFailure;
   }
   console.out("done\n");
@@ -137,7 +272,7 @@ int convert(std::span<const std::string_view> args, platform::Console& console,
 
 int run(std::span<const std::string_view> args, platform::Console& console,
         platform::FileSystem& files) {
-  return platform::run_reporting_memory_failures(convert, args, console, files);
+  return tool_run::run_reporting_memory_failures(convert, args, console, files);
 }
 
 }  // namespace converter

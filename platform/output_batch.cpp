@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "background_writer.hpp"
 #include "interrupts.hpp"
 #include "path_parts.hpp"
 #include "same_file.hpp"
@@ -102,7 +103,24 @@ std::unique_ptr<OutputFile> OutputBatch::open(const std::string& name) {
   return nullptr;
 }
 
+verilog_hex::ImageWriter* OutputBatch::open_image(const std::string& name,
+                                                  std::shared_ptr<verilog_hex::BufferPool> pool) {
+  auto file = open(name);
+  if (!file) return nullptr;
+  auto sink = write_in_background(std::move(file));
+  writers_.push_back(pool ? std::make_unique<verilog_hex::ImageWriter>(std::move(sink), pool)
+                          : std::make_unique<verilog_hex::ImageWriter>(std::move(sink)));
+  return writers_.back().get();
+}
+
 bool OutputBatch::commit() {
+  bool written = true;
+  for (const auto& writer : writers_) written = writer->finish() && written;
+  writers_.clear();
+  if (!written) {
+    discard();
+    return false;
+  }
   // Each folder's lock once, known by what the folder is whatever name reaches it, and
   // all in the order of their identities, so that no run waits for itself or for a
   // run that waits for it. While a run waits, an interrupt ends it as it would any time

@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "buffer_sink.hpp"
 #include "file_system.hpp"
+#include "image_writer.hpp"
 
 namespace platform {
 
@@ -22,16 +24,27 @@ class OutputBatch {
   explicit OutputBatch(FileSystem& files) : files_(files) {}
   OutputBatch(const OutputBatch&) = delete;
   OutputBatch& operator=(const OutputBatch&) = delete;
-  ~OutputBatch() { discard(); }
+  // The writers are closed before the temporary files they wrote go.
+  ~OutputBatch() {
+    writers_.clear();
+    discard();
+  }
 
   // The file to write the output of that name to; nothing when it cannot be written
   // (a directory in the way, no permission, a link not to be followed, a file that
   // another output of the batch names already). It must be closed before commit().
   std::unique_ptr<OutputFile> open(const std::string& name);
 
-  // Gives every output its name, under the lock of each folder, so that runs writing to
-  // the same names take turns. On any failure every old file is put back under its name,
-  // new ones are removed with every temporary file, and the result is false.
+  // A VerilogHex image of that name, written on the writer thread (with buffers from
+  // the pool, where one is given) and owned by the batch, which finishes it before the
+  // commit; nothing when it cannot be written, as for open().
+  verilog_hex::ImageWriter* open_image(const std::string& name,
+                                       std::shared_ptr<verilog_hex::BufferPool> pool = nullptr);
+
+  // Finishes every image handed out, then gives every output its name, under the lock
+  // of each folder, so that runs writing to the same names take turns. On any failure
+  // every old file is put back under its name, new ones are removed with every
+  // temporary file, and the result is false.
   bool commit();
   // Removes the temporary files.
   void discard();
@@ -53,6 +66,7 @@ class OutputBatch {
 
   FileSystem& files_;
   std::vector<Output> outputs_;
+  std::vector<std::unique_ptr<verilog_hex::ImageWriter>> writers_;
 };
 
 }  // namespace platform

@@ -8,16 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "background_writer.hpp"
 #include "bank_extraction.hpp"
 #include "bank_naming.hpp"
 #include "command_line.hpp"
 #include "input_files.hpp"
+#include "memory_boundary.hpp"
 #include "number_parse.hpp"
 #include "output_batch.hpp"
 #include "run_status.hpp"
 #include "same_file.hpp"
-#include "tool_run.hpp"
 
 namespace splitter {
 namespace {
@@ -28,7 +27,7 @@ struct Settings {
   bool big_endian = true;
 };
 
-constexpr int kFailure = platform::kFailureStatus;
+constexpr int kFailure = tool_run::kFailureStatus;
 
 // Decimal, saturating past 32 bits: "-d4294967296" is -1, refused as a width.
 std::int32_t parse_width(std::string_view text) {
@@ -36,24 +35,29 @@ std::int32_t parse_width(std::string_view text) {
       verilog_hex::parse_unsigned(text, 10, verilog_hex::Overflow::saturates));
 }
 
-constexpr platform::LetterCase kEither = platform::LetterCase::either;
-constexpr platform::Option<Settings> kOptions[] = {
+constexpr tool_run::LetterCase kEither = tool_run::LetterCase::either;
+constexpr tool_run::Option<Settings> kOptions[] = {
     {.letter = 'd',
      .letter_case = kEither,
      .value_start = "",
      .take = [](Settings& s, std::string_view value) { return s.data_width = parse_width(value); },
-     .echo = "data_width [%zu]: %d\n"},
+     .echo = "data_width [%zu]: %d\n",
+     .help =
+         "\t-d##\t\tDefines memory width *.vh. By default =16 \n\t\t\t(valid values 16, 32)\n\n"},
     {.letter = 's',
      .letter_case = kEither,
      .value_start = "",
      .take = [](Settings& s, std::string_view value) { return s.split_width = parse_width(value); },
-     .echo = "split_width[%zu]: %d\n"},
+     .echo = "split_width[%zu]: %d\n",
+     .help =
+         "\t-s##\t\tDefines bank width. By default =16 \n\t\t\t(valid values 8, 16, 32, 64)\n\n"},
     // Only the character after the letter counts, in upper case: "-eMSB" is "-eM".
     {.letter = 'e',
      .letter_case = kEither,
      .value_start = "M",
      .take = [](Settings& s, std::string_view) { return std::int32_t{s.big_endian = true}; },
-     .echo = "BigEndian word format[%zu]\n"},
+     .echo = "BigEndian word format[%zu]\n",
+     .help = "\t-e##\t\tDefines endiannes MSB or LSB. By default BigEndian (MSB)\n\n"},
     {.letter = 'e',
      .letter_case = kEither,
      .value_start = "L",
@@ -65,7 +69,7 @@ constexpr platform::Option<Settings> kOptions[] = {
 // Kept verbatim on purpose, as users and scripts know them: the other program name in
 // the no-arguments message ("ostraly.exe"), the help's defaults of 16 (the run's are 32
 // and 8), and the misspellings "paremeter" and "endiannes".
-constexpr platform::CommandLine<Settings> kCommandLine = {
+constexpr tool_run::CommandLine<Settings> kCommandLine = {
     .banner = "\nmarisk utility.\nversion 1.0 (31.03.08) \n\n",
     .no_arguments_error = "Command line error [1].\n",  // the count with the program name
     .no_arguments = "ERR: Invalid parameter string.\nType \"ostraly.exe -h\" to get help.\n",
@@ -77,10 +81,7 @@ constexpr platform::CommandLine<Settings> kCommandLine = {
         "Splits *.vh file to bank defined *.vh files. \n"
         "\nUSAGE: \n"
         "\tmarisk.exe [option] <input file> [option]\n"
-        "\noptions: \n"
-        "\t-d##\t\tDefines memory width *.vh. By default =16 \n\t\t\t(valid values 16, 32)\n\n"
-        "\t-s##\t\tDefines bank width. By default =16 \n\t\t\t(valid values 8, 16, 32, 64)\n\n"
-        "\t-e##\t\tDefines endiannes MSB or LSB. By default BigEndian (MSB)\n\n",
+        "\noptions: \n",
     .invalid_option = "ERR: Invalid paremeter [%zu]. \n",
     .second_input = "ERR: Input file already defined.\n",
     .input_check = "\ninput files check\t-\t",
@@ -100,8 +101,6 @@ bool write_banks(verilog_hex::TextReader& input, platform::FileSystem& files,
                  std::string_view base_name, std::int32_t bank_count, std::int32_t split_width,
                  bool big_endian) {
   platform::OutputBatch outputs(files);
-  // Declared after the batch, so that they are closed before it removes what is left.
-  std::vector<std::unique_ptr<verilog_hex::ImageWriter>> writers;
   std::vector<verilog_hex::ImageWriter*> banks;
   // Two buffers a bank, one filling and one on its way to the disk, all within one
   // budget: the banks fill at the same pace, so they hand their buffers over together.
@@ -110,24 +109,21 @@ bool write_banks(verilog_hex::TextReader& input, platform::FileSystem& files,
       std::min(verilog_hex::TextWriter::kDefaultCapacity, kOutputBudget / buffers), buffers);
   for (std::int32_t slice = 0; slice < bank_count; ++slice) {
     const std::string name = bank_file_name(base_name, bank_number(slice, bank_count, big_endian));
-    auto sink = outputs.open(name);
-    if (!sink) return false;
-    writers.push_back(std::make_unique<verilog_hex::ImageWriter>(
-        platform::write_in_background(std::move(sink)), pool));
-    banks.push_back(writers.back().get());
+    verilog_hex::ImageWriter* bank = outputs.open_image(name, pool);
+    if (bank == nullptr) return false;
+    banks.push_back(bank);
   }
-  bool written = split_words(input, banks, 2 * (split_width / 8));
-  for (const auto& writer : writers) written = writer->finish() && written;
   // The banks get their names together, and only when every one is whole.
+  const bool written = split_words(input, banks, 2 * (split_width / 8));
   return written && outputs.commit();
 }
 
 int split(std::span<const std::string_view> args, platform::Console& console,
           platform::FileSystem& files) {
-  auto [settings, input_name, status] = platform::scan_arguments(args, kCommandLine, console);
+  auto [settings, input_name, status] = tool_run::scan_arguments(args, kCommandLine, console);
   if (status) return *status;
 
-  auto input = platform::open_text_input(files, input_name, console);
+  auto input = tool_run::open_text_input(files, input_name, console);
   if (!input) return kFailure;
   console.out("done\n");
 
@@ -159,7 +155,7 @@ int split(std::span<const std::string_view> args, platform::Console& console,
   console.out("\ndata processing\t\t-\t");
   if (!write_banks(*input, files, *base_name, bank_count, settings.split_width,
                    settings.big_endian)) {
-    console.out(platform::kFileError);
+    console.out(tool_run::kFileError);
     return kFailure;
   }
   console.out("done\n");
@@ -170,7 +166,7 @@ int split(std::span<const std::string_view> args, platform::Console& console,
 
 int run(std::span<const std::string_view> args, platform::Console& console,
         platform::FileSystem& files) {
-  return platform::run_reporting_memory_failures(split, args, console, files);
+  return tool_run::run_reporting_memory_failures(split, args, console, files);
 }
 
 }  // namespace splitter

@@ -57,12 +57,10 @@ TEST_P(Conversion, WritesOneWordLinePerWord) {
     verilog_hex::ImageWriter output(test::memory_output(out), capacity);
     if (c.binary) {
       verilog_hex::BlockReader input(test::memory_input(c.input), capacity);
-      EXPECT_EQ(converter::convert_binary(input, output, c.data_width, c.big_endian),
-                converter::ConvertStatus::ok);
+      EXPECT_TRUE(test::converts(input, output, c.data_width, c.big_endian));
     } else {
       verilog_hex::TextReader input(test::memory_input(c.input), capacity);
-      EXPECT_EQ(converter::convert_bytes(input, output, c.data_width, c.big_endian),
-                converter::ConvertStatus::ok);
+      EXPECT_TRUE(test::converts(input, output, c.data_width, c.big_endian));
     }
     ASSERT_TRUE(output.finish());
     EXPECT_EQ(out, c.output);
@@ -144,7 +142,7 @@ TEST(Conversion, AddressesCountWordsInUpperCaseHex) {
   std::string out;
   verilog_hex::TextReader reader(test::memory_input(input));
   verilog_hex::ImageWriter writer(test::memory_output(out));
-  ASSERT_EQ(converter::convert_bytes(reader, writer, 16, false), converter::ConvertStatus::ok);
+  ASSERT_TRUE(test::converts(reader, writer, 16, false));
   ASSERT_TRUE(writer.finish());
   EXPECT_EQ(out, expected);
 }
@@ -172,9 +170,8 @@ TEST(Conversion, AnOddLineAnywhereInARunIsReadByTheGeneralRules) {
           std::string out;
           verilog_hex::TextReader reader(test::memory_input(input));
           verilog_hex::ImageWriter writer(test::memory_output(out));
-          ASSERT_EQ(converter::convert_bytes(
-                        reader, writer, static_cast<std::uint8_t>(8 * bytes_per_word), big_endian),
-                    converter::ConvertStatus::ok);
+          ASSERT_TRUE(test::converts(reader, writer, static_cast<std::uint8_t>(8 * bytes_per_word),
+                                     big_endian));
           ASSERT_TRUE(writer.finish());
           ASSERT_EQ(out, test::image_by_general_rules(input, bytes_per_word, big_endian))
               << testing::PrintToString(odd) << " at line " << at << ", " << bytes_per_word

@@ -4,12 +4,26 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "byte_conversion.hpp"
 #include "memory_streams.hpp"
 #include "verilog_hex.hpp"
 
 namespace test {
+
+// Converts the whole input into words of data_width / 8 bytes, with no depth; false
+// where the conversion stops short.
+template <class Reader>
+bool converts(Reader& input, verilog_hex::ImageWriter& output, unsigned data_width,
+              bool big_endian) {
+  converter::ImageWords words(output, data_width / 8, big_endian, 0);
+  if constexpr (std::is_same_v<Reader, verilog_hex::BlockReader>) {
+    return converter::convert_binary(input, words).ok();
+  } else {
+    return converter::convert_bytes(input, words).ok();
+  }
+}
 
 // The image of a byte list by the general rules alone, read line by line: each line's
 // byte, grouped into words and padded with zero bytes. What the converter's fast paths
@@ -18,7 +32,7 @@ inline std::string image_by_general_rules(std::string_view byte_list, unsigned b
                                           bool big_endian) {
   std::string bytes;
   verilog_hex::TextReader lines(test::memory_input(byte_list), 4096);
-  while (const auto line = lines.read_line()) {
+  while (const auto line = lines.read_line(converter::kMaxByteLine)) {
     bytes += static_cast<char>(converter::parse_byte_line(*line));
   }
   std::string image;

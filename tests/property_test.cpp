@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -12,6 +14,8 @@
 
 #include "bank_extraction.hpp"
 #include "byte_conversion.hpp"
+#include "general_rules_image.hpp"
+#include "intel_hex_conversion.hpp"
 #include "memory_streams.hpp"
 #include "verilog_hex.hpp"
 
@@ -55,6 +59,75 @@ std::string random_byte_list(std::mt19937& random, std::vector<unsigned>& bytes)
   return text;
 }
 
+// An Intel HEX record of the data, checksum included, with its line end.
+std::string intel_hex_record(unsigned type, unsigned address, const std::vector<unsigned>& data) {
+  std::vector<unsigned> bytes = {static_cast<unsigned>(data.size()), address >> 8 & 0xFF,
+                                 address & 0xFF, type};
+  bytes.insert(bytes.end(), data.begin(), data.end());
+  unsigned sum = 0;
+  for (const unsigned b : bytes) sum += b;
+  bytes.push_back(-sum & 0xFF);
+  std::string text = ":";
+  char digits[4];
+  for (const unsigned b : bytes) {
+    std::snprintf(digits, sizeof digits, "%02X", b & 0xFF);
+    text += digits;
+  }
+  return text + "\n";
+}
+
+TEST(Property, IntelHexPlacesEveryByteAtItsAddress) {
+  for (unsigned seed = 1; seed < 500; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    const unsigned per_word = random() % 4 == 0 ? 64 : 1 + random() % 8;
+    const bool big_endian = random() % 2;
+    // Runs of bytes with gaps, some of them far past 64 KiB, under 04 bases.
+    std::map<std::uint64_t, unsigned> placed;
+    std::string records;
+    std::uint64_t address = random() % 2 ? 0x80000000u + random() % 0x20000 : random() % 64;
+    const std::uint32_t first = static_cast<std::uint32_t>(address - random() % 3 * (address > 2));
+    unsigned base = 0x10000;  // none set yet
+    for (unsigned run = random() % 12; run > 0; --run) {
+      const unsigned count = 1 + random() % 40;
+      if ((address & 0xFFFF) + count > 0x10000) address = (address | 0xFFFF) + 1;
+      if (address >> 16 != base) {
+        base = static_cast<unsigned>(address >> 16);
+        records += intel_hex_record(4, 0, {base >> 8, base & 0xFF});
+      }
+      std::vector<unsigned> data(count);
+      for (unsigned i = 0; i < count; ++i) placed[address + i] = data[i] = random() & 0xFF;
+      records += intel_hex_record(0, address & 0xFFFF, data);
+      address += count + (random() % 3 == 0 ? random() % 100000 : random() % 20);
+    }
+    records += ":00000001FF\n";
+    // The words that hold a byte, each written once in ascending order.
+    std::map<std::uint64_t, std::vector<unsigned>> words;
+    for (const auto& [at, value] : placed) {
+      auto& word = words.try_emplace((at - first) / per_word, per_word, 0).first->second;
+      word[(at - first) % per_word] = value;
+    }
+    std::string expected;
+    char text[24];
+    for (const auto& [word, values] : words) {
+      std::snprintf(text, sizeof text, "@%llX\t", static_cast<unsigned long long>(word));
+      expected += text;
+      for (unsigned k = 0; k < per_word; ++k) {
+        std::snprintf(text, sizeof text, "%02X", values[big_endian ? k : per_word - 1 - k]);
+        expected += text;
+      }
+      expected += "\r\n";
+    }
+    std::string image;
+    verilog_hex::TextReader input(test::memory_input(records), random() % 2 ? 0 : 1 << 16);
+    verilog_hex::ImageWriter output(test::memory_output(image), random() % 64);
+    converter::ImageWords image_words(output, per_word, big_endian, 0);
+    ASSERT_TRUE(converter::convert_intel_hex(input, image_words, first).ok());
+    ASSERT_TRUE(output.finish());
+    ASSERT_EQ(image, expected);
+  }
+}
+
 TEST(Property, ConvertSplitAndPutBackGivesTheBytes) {
   const char* seed_text = std::getenv("VH_PROPERTY_SEED");
   const unsigned first =
@@ -72,8 +145,7 @@ TEST(Property, ConvertSplitAndPutBackGivesTheBytes) {
     std::string image;
     verilog_hex::TextReader input(test::memory_input(byte_list), random() % 2 ? 0 : 1 << 16);
     verilog_hex::ImageWriter output(test::memory_output(image), random() % 64);
-    ASSERT_EQ(converter::convert_bytes(input, output, data_width, big_endian),
-              converter::ConvertStatus::ok);
+    ASSERT_TRUE(test::converts(input, output, data_width, big_endian));
     ASSERT_TRUE(output.finish());
 
     // The same bytes as a binary file give the same image.
@@ -81,10 +153,27 @@ TEST(Property, ConvertSplitAndPutBackGivesTheBytes) {
     std::string binary_image;
     verilog_hex::BlockReader binary(test::memory_input(binary_bytes), random() % 2 ? 0 : 1 << 16);
     verilog_hex::ImageWriter binary_output(test::memory_output(binary_image), random() % 64);
-    ASSERT_EQ(converter::convert_binary(binary, binary_output, data_width, big_endian),
-              converter::ConvertStatus::ok);
+    ASSERT_TRUE(test::converts(binary, binary_output, data_width, big_endian));
     ASSERT_TRUE(binary_output.finish());
     EXPECT_EQ(binary_image, image);
+
+    // And so do they as Intel HEX records of any length.
+    std::string records;
+    for (std::size_t at = 0; at < bytes.size();) {
+      const std::size_t count = std::min<std::size_t>(1 + random() % 40, bytes.size() - at);
+      records +=
+          intel_hex_record(0, static_cast<unsigned>(at),
+                           std::vector<unsigned>(bytes.begin() + at, bytes.begin() + at + count));
+      if (random() % 8 == 0) records += " \t\r\n";
+      at += count;
+    }
+    std::string hex_image;
+    verilog_hex::TextReader hex(test::memory_input(records), random() % 2 ? 0 : 1 << 16);
+    verilog_hex::ImageWriter hex_output(test::memory_output(hex_image), random() % 64);
+    converter::ImageWords hex_words(hex_output, per_word, big_endian, 0);
+    ASSERT_TRUE(converter::convert_intel_hex(hex, hex_words, 0).ok());
+    ASSERT_TRUE(hex_output.finish());
+    EXPECT_EQ(hex_image, image);
 
     // The image reads back as words 0, 1, 2, ... of two upper-case digits a byte.
     bytes.resize((bytes.size() + per_word - 1) / per_word * per_word, 0);

@@ -11,6 +11,9 @@
 
 namespace {
 
+// Lines as a byte list reads them: cut after 255 characters.
+constexpr std::size_t kCut = 255;
+
 struct Read {
   std::string line;  // "<fail>" for a failed read
   bool at_end;
@@ -25,7 +28,7 @@ std::ostream& operator<<(std::ostream& os, const Read& read) {
 std::vector<Read> read_all(verilog_hex::TextReader& reader) {
   std::vector<Read> reads;
   for (;;) {
-    const auto line = reader.read_line();
+    const auto line = reader.read_line(kCut);
     reads.push_back({line ? std::string(*line) : "<fail>", reader.at_end()});
     if (!line) return reads;
   }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -29,8 +30,19 @@ const std::string kHelp =
     "\t-d##\t\tDefines data_width. By default data_width=16 \n\t\t\t(valid values 8, 16, 32)\n"
     "\t-m\t\tDefines big-endian format (MSB 1st - default)\n"
     "\t-l\t\tDefines little-endian format (LSB 1st)\n"
-    "\t-b\t\tDefines binary input (each byte of the file is one data byte)\n";
+    "\t-b\t\tDefines binary input (each byte of the file is one data byte)\n"
+    "\t-x\t\tDefines Intel HEX input (each record's bytes at its address)\n"
+    "\t-a##\t\tDefines the byte address of the memory's first byte (hex, for -x)\n"
+    "\t-n##\t\tDefines the memory depth in words (every word written, missing ones as 0)\n";
 const std::string kRom = "12\n34\nab\ncd";
+// Intel HEX: three bytes from address 1, six from 0x10, the end.
+const std::string kHex = ":03000100AABBCCCB\n:06001000010203040506D5\n:00000001FF\n";
+// Under 04 bases 0x8000 and 0x8001, a 05 record between, then text after the end.
+const std::string kHexBases =
+    ":0200000480007A\r\n:020002001122C9 \t\r\n\n:040000058000000176\n:02000004800179\n"
+    ":0100000033CC\n:00000001FF\ngarbage\n";
+// Under a 02 base of 0x1000: two bytes at 0x1FFFE, then a 03 record.
+const std::string kHexSegment = ":020000021000EC\n:02FFFE00445568\n:0400000300000000F9\n";
 
 // What a run prints when the scan prints scan_messages and the check ends with ending.
 std::string printed(const std::string& scan_messages, const std::string& ending) {
@@ -45,6 +57,7 @@ struct CliCase {
   std::vector<std::string> files;  // the folder's files afterwards; rom.txt is there before
   std::string vh;                  // rom.vh's bytes, when it is among the files
   bool also_as_program = false;    // runs the built program too
+  std::string input = kRom;        // rom.txt's bytes
   friend void PrintTo(const CliCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -57,10 +70,15 @@ CliCase as_program(CliCase c) {
   return c;
 }
 
+CliCase reading(std::string input, CliCase c) {
+  c.input = std::move(input);
+  return c;
+}
+
 TEST_P(TolvaneRun, PrintsExitsAndWritesExactly) {
   const CliCase& run = GetParam();
   test::MemoryFileSystem files;
-  files.files["rom.txt"] = {kRom};
+  files.files["rom.txt"] = {run.input};
   test::MemoryConsole console;
   EXPECT_EQ(converter::run(std::vector<std::string_view>(run.args.begin(), run.args.end()), console,
                            files),
@@ -73,11 +91,11 @@ TEST_P(TolvaneRun, PrintsExitsAndWritesExactly) {
   if (files.files.contains("rom.vh")) {
     EXPECT_EQ(files.files["rom.vh"].bytes, run.vh);
   }
-  EXPECT_EQ(files.files["rom.txt"].bytes, kRom);
+  EXPECT_EQ(files.files["rom.txt"].bytes, run.input);
 
   if (!run.also_as_program) return;
   test::TempDir dir;
-  test::write_file(dir.path() / "rom.txt", kRom);
+  test::write_file(dir.path() / "rom.txt", run.input);
   const auto result = test::run_program(TOLVANE_PATH, run.args, dir.path());
   EXPECT_EQ(result.out, run.out);
   EXPECT_EQ(result.err, "");
@@ -132,12 +150,25 @@ INSTANTIATE_TEST_SUITE_P(
                 0,
                 kBoth,
                 "@0\t1234ABCD\r\n"},
-        CliCase{"WidthKeepsLow8Bits",
+        CliCase{"WideWidthTakenWhole",
                 {"-d264", "rom.txt"},
-                printed("data_width [1]: 8\n", kDone),
+                printed("data_width [1]: 264\n", kDone),
                 0,
                 kBoth,
-                "@0\t12\r\n@1\t34\r\n@2\tAB\r\n@3\tCD\r\n"},
+                "@0\t1234ABCD" + std::string(58, '0') + "\r\n"},
+        as_program(CliCase{"Width4096",
+                           {"-d4096", "-l", "rom.txt"},
+                           printed("data_width [1]: 4096\n", kDone),
+                           0,
+                           kBoth,
+                           "@0\t" + std::string(1016, '0') + "CDAB3412\r\n"}),
+        CliCase{
+            "WidthPast4096",
+            {"-d5000", "rom.txt"},
+            printed("data_width [1]: 5000\n", "ERR: Invalid data_width: 5000 (at most 4096).\n"),
+            2,
+            kInputOnly,
+            ""},
         // Past 32 bits the value wraps: 2^32 + 8 is 8.
         CliCase{"WidthWrapsPast32Bits",
                 {"-d4294967304", "rom.txt"},
@@ -190,7 +221,7 @@ INSTANTIATE_TEST_SUITE_P(
                            kInputOnly,
                            ""}),
         CliCase{"UnknownOption",
-                {"rom.txt", "-x"},
+                {"rom.txt", "-q"},
                 printed("ERR: Invalid paremeter [2]: \n", kDone),
                 0,
                 kBoth,
@@ -211,6 +242,162 @@ INSTANTIATE_TEST_SUITE_P(
                 {"missing.txt", "-hx", "a", "b"},
                 kBanner + kScan + kHelp,
                 0,
+                kInputOnly,
+                ""},
+        as_program(CliCase{
+            "LongHelp", {"--help", "rom.txt"}, kBanner + kScan + kHelp, 0, kInputOnly, ""}),
+        CliCase{"LongHelpInUpperCaseIsUnknown",
+                {"--HELP", "rom.txt"},
+                printed("ERR: Invalid paremeter [1]: \n", kDone),
+                0,
+                kBoth,
+                "@0\t1234\r\n@1\tABCD\r\n"},
+        // Intel HEX: gaps in the byte addresses are gaps in the word addresses, and the
+        // bytes of a written word that no record gives are 0x00.
+        as_program(reading(kHex, CliCase{"IntelHex",
+                                         {"-x", "-d32", "rom.txt"},
+                                         printed("data_width [2]: 32\n", kDone),
+                                         0,
+                                         kBoth,
+                                         "@0\t00AABBCC\r\n@4\t01020304\r\n@5\t05060000\r\n"})),
+        reading(kHex, CliCase{"IntelHexLittle",
+                              {"-xyz", "-d32", "-l", "rom.txt"},
+                              printed("data_width [2]: 32\n", kDone),
+                              0,
+                              kBoth,
+                              "@0\tCCBBAA00\r\n@4\t04030201\r\n@5\t00000605\r\n"}),
+        reading(kHex, CliCase{"IntelHexDepth",
+                              {"-x", "-n12", "rom.txt"},
+                              printed("memory_depth [2]: 12\n", kDone),
+                              0,
+                              kBoth,
+                              "@0\t00AA\r\n@1\tBBCC\r\n@2\t0000\r\n@3\t0000\r\n@4\t0000\r\n"
+                              "@5\t0000\r\n@6\t0000\r\n@7\t0000\r\n@8\t0102\r\n@9\t0304\r\n"
+                              "@A\t0506\r\n@B\t0000\r\n"}),
+        as_program(reading(kHex, CliCase{"IntelHexPastTheDepth",
+                                         {"-x", "-n10", "rom.txt"},
+                                         printed("memory_depth [2]: 10\n",
+                                                 "done\n\ninput files processing\nERR: The image "
+                                                 "does not fit the memory: word 0xA lies past its "
+                                                 "last word 0x9.\n"),
+                                         2,
+                                         kInputOnly,
+                                         ""})),
+        // -a before -x is fine; the last -a counts.
+        reading(kHexBases,
+                CliCase{"IntelHexLinearBases",
+                        {"-a1", "-a0x80000000", "-x", "rom.txt"},
+                        printed("base_address [1]: 0x1\nbase_address [2]: 0x80000000\n", kDone),
+                        0,
+                        kBoth,
+                        "@1\t1122\r\n@8000\t3300\r\n"}),
+        reading(kHexSegment, CliCase{"IntelHexSegmentBase",
+                                     {"-x", "-d8", "rom.txt"},
+                                     printed("data_width [2]: 8\n", kDone),
+                                     0,
+                                     kBoth,
+                                     "@1FFFE\t44\r\n@1FFFF\t55\r\n"}),
+        reading(kHexBases, CliCase{"IntelHexBelowTheFirstAddress",
+                                   {"-x", "-a80000003", "rom.txt"},
+                                   printed("base_address [2]: 0x80000003\n",
+                                           "done\n\ninput files processing\nERR: Intel HEX line "
+                                           "2: address 0x80000002 lies below the memory's first "
+                                           "address.\n"),
+                                   2,
+                                   kInputOnly,
+                                   ""}),
+        reading(":0100100001EE\n:0100080002F5\n",
+                CliCase{"IntelHexBelowAnEarlierEnd",
+                        {"-x", "rom.txt"},
+                        printed("",
+                                "done\n\ninput files processing\nERR: Intel HEX line 2: "
+                                "address 0x8 lies below an earlier record's end.\n"),
+                        2,
+                        kInputOnly,
+                        ""}),
+        reading(":0100100001EE\n\n:0100080002F4\n",
+                CliCase{"IntelHexWrongChecksum",
+                        {"-x", "rom.txt"},
+                        printed("",
+                                "done\n\ninput files processing\nERR: Intel HEX line 3: "
+                                "wrong checksum.\n"),
+                        2,
+                        kInputOnly,
+                        ""}),
+        reading(":00000006FA\n",
+                CliCase{"IntelHexUnknownType",
+                        {"-x", "rom.txt"},
+                        printed("",
+                                "done\n\ninput files processing\nERR: Intel HEX line 1: "
+                                "unknown record type 06.\n"),
+                        2,
+                        kInputOnly,
+                        ""}),
+        reading(" :00000001FF\n",
+                CliCase{"IntelHexBlankBeforeTheColon",
+                        {"-x", "rom.txt"},
+                        printed("",
+                                "done\n\ninput files processing\nERR: Intel HEX line 1: "
+                                "not a record.\n"),
+                        2,
+                        kInputOnly,
+                        ""}),
+        // The last of -b and -x counts.
+        reading(kHex, CliCase{"BinaryAfterIntelHex",
+                              {"-x", "-b", "-d8", "rom.txt"},
+                              printed("data_width [3]: 8\n", kDone),
+                              0,
+                              kBoth,
+                              [] {
+                                std::string image;
+                                for (std::size_t i = 0; i < kHex.size(); ++i) {
+                                  char line[32];
+                                  std::snprintf(line, sizeof line, "@%zX\t%02X\r\n", i,
+                                                static_cast<unsigned char>(kHex[i]));
+                                  image += line;
+                                }
+                                return image;
+                              }()}),
+        CliCase{"UpperCaseXIsUnknown",
+                {"-X", "-d32", "rom.txt"},
+                printed("ERR: Invalid paremeter [1]: \ndata_width [2]: 32\n", kDone),
+                0,
+                kBoth,
+                "@0\t1234ABCD\r\n"},
+        as_program(CliCase{
+            "FirstAddressWithoutIntelHex",
+            {"-x", "-a0", "-b", "rom.txt"},
+            printed("base_address [2]: 0x0\n", "ERR: -a needs Intel HEX input (-x).\n"),
+            2,
+            kInputOnly,
+            ""}),
+        // A depth for byte lists and binary input alike: zeros to its end, or a refusal.
+        CliCase{"ByteListDepth",
+                {"-n3", "rom.txt"},
+                printed("memory_depth [1]: 3\n", kDone),
+                0,
+                kBoth,
+                "@0\t1234\r\n@1\tABCD\r\n@2\t0000\r\n"},
+        CliCase{"ByteListPastTheDepth",
+                {"-d8", "-n3", "rom.txt"},
+                printed("data_width [1]: 8\nmemory_depth [2]: 3\n",
+                        "done\n\ninput files processing\nERR: The image does not fit the "
+                        "memory: word 0x3 lies past its last word 0x2.\n"),
+                2,
+                kInputOnly,
+                ""},
+        CliCase{"BinaryDepth",
+                {"-b", "-d32", "-n2", "-n4", "rom.txt"},
+                printed("data_width [2]: 32\nmemory_depth [3]: 2\nmemory_depth [4]: 4\n", kDone),
+                0,
+                kBoth,
+                "@0\t31320A33\r\n@1\t340A6162\r\n@2\t0A636400\r\n@3\t00000000\r\n"},
+        CliCase{"BinaryPastTheDepth",
+                {"-b", "-d32", "-n2", "rom.txt"},
+                printed("data_width [2]: 32\nmemory_depth [3]: 2\n",
+                        "done\n\ninput files processing\nERR: The image does not fit the "
+                        "memory: word 0x2 lies past its last word 0x1.\n"),
+                2,
                 kInputOnly,
                 ""},
         as_program(CliCase{"SecondInput",
@@ -235,6 +422,13 @@ INSTANTIATE_TEST_SUITE_P(
                 ""},
         CliCase{"Width256",
                 {"-d256", "rom.txt"},
+                printed("data_width [1]: 256\n", kDone),
+                0,
+                kBoth,
+                "@0\t1234ABCD" + std::string(56, '0') + "\r\n"},
+        // 2^32 - 256 is negative as a signed number: its low 8 bits, 0, count.
+        CliCase{"NegativeWideWidthIsCut",
+                {"-d4294967040", "rom.txt"},
                 printed("data_width [1]: 0\n", "ERR: Invalid data_width: 0 (at least 8).\n"),
                 2,
                 kInputOnly,
@@ -361,7 +555,7 @@ TEST(Tolvane, ExaminesLongArgumentsWholeAtAnyPosition) {
   test::write_file(dir.path() / long_name, "1\n");
   std::vector<std::string> args(299, "-m");
   args.push_back(long_name);
-  args.push_back("-x");
+  args.push_back("-q");
   args.push_back("-d" + std::string(400, ' ') + "8");
   auto result = test::run_program(TOLVANE_PATH, args, dir.path());
   EXPECT_EQ(result.out, printed("ERR: Invalid paremeter [301]: \ndata_width [302]: 8\n", kDone));

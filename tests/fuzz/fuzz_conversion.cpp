@@ -17,9 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string image;
   verilog_hex::TextReader input(test::memory_input(byte_list), data[0]);
   verilog_hex::ImageWriter output(test::memory_output(image), data[0] / 8u);
-  if (converter::convert_bytes(input, output, data_width, big_endian) !=
-      converter::ConvertStatus::ok)
-    std::abort();
+  if (!test::converts(input, output, data_width, big_endian)) std::abort();
   if (!output.finish()) std::abort();
 
   if (image != test::image_by_general_rules(byte_list, data_width / 8u, big_endian)) std::abort();

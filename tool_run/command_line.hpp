@@ -10,7 +10,7 @@
 #include "console.hpp"
 #include "run_status.hpp"
 
-namespace platform {
+namespace tool_run {
 
 enum class LetterCase { exact, either };
 
@@ -23,7 +23,8 @@ struct Option {
   // Takes the value into the settings and gives the number the echo shows. None: the
   // option shows the help text and ends the run with status 0.
   std::int32_t (*take)(Settings&, std::string_view value);
-  const char* echo;  // printf format of the position and that number; none: silent
+  const char* echo;            // printf format of the position and that number; none: silent
+  std::string_view help = "";  // its lines in the help text, in the table's order
 };
 
 // What a tool's command line accepts and what the tool prints while it reads it.
@@ -37,7 +38,7 @@ struct CommandLine {
   std::string_view scan_opening;  // before the arguments are examined
   std::string_view scan_closing;  // once all were
   std::span<const Option<Settings>> options;
-  std::string_view help;
+  std::string_view help;         // the help text before the options' lines
   const char* invalid_option;    // printf format of the position; the scan goes on
   const char* second_input;      // printf format of the first input's position and name
   std::string_view input_check;  // opens the check that an input file was named
@@ -53,14 +54,15 @@ struct ScanResult {
 // Prints the banner, examines the arguments from left to right and checks that an input
 // file was named. An argument that does not begin with "-" is the input file, and a
 // second one, or none, ends the run with status 2. An option is matched by its letter
-// and the start of its value, the first row that fits taking it.
+// and the start of its value, the first row that fits taking it; "--help" is "-h".
 // The formats below are entries of each tool's own table, every one of them checked
 // byte for byte by the command-line tests.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 template <class Settings>
 ScanResult<Settings> scan_arguments(std::span<const std::string_view> args,
-                                    const CommandLine<Settings>& command_line, Console& console) {
+                                    const CommandLine<Settings>& command_line,
+                                    platform::Console& console) {
   ScanResult<Settings> scan;
   std::size_t input_position = 0;  // 1 for the first argument; 0 for none yet
   console.out(command_line.banner);
@@ -72,7 +74,7 @@ ScanResult<Settings> scan_arguments(std::span<const std::string_view> args,
   }
   console.out(command_line.scan_opening);
   for (std::size_t position = 1; position <= args.size(); ++position) {
-    const std::string_view arg = args[position - 1];
+    const std::string_view arg = args[position - 1] == "--help" ? "-h" : args[position - 1];
     if (arg.empty() || arg[0] != '-') {
       if (input_position != 0) {
         console.printf(command_line.second_input, input_position,
@@ -99,6 +101,7 @@ ScanResult<Settings> scan_arguments(std::span<const std::string_view> args,
       console.printf(command_line.invalid_option, position);
     } else if (match->take == nullptr) {
       console.out(command_line.help);
+      for (const Option<Settings>& option : command_line.options) console.out(option.help);
       scan.status = 0;
       return scan;
     } else {
@@ -119,4 +122,4 @@ ScanResult<Settings> scan_arguments(std::span<const std::string_view> args,
 
 #pragma GCC diagnostic pop
 
-}  // namespace platform
+}  // namespace tool_run

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-namespace platform {
+namespace tool_run {
 
 // The status of every run that ends on an error.
 inline constexpr int kFailureStatus = 2;
@@ -10,4 +10,4 @@ inline constexpr int kFailureStatus = 2;
 // What both tools print when a file cannot be read or written.
 inline constexpr std::string_view kFileError = "File I/O error.\n";
 
-}  // namespace platform
+}  // namespace tool_run

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace verilog_hex {
+
+// Why a conversion stopped.
+enum class Stop {
+  done,
+  read_failed,          // the input could not be read
+  not_a_record,         // an Intel HEX line that is no record
+  wrong_checksum,       // an Intel HEX record whose bytes do not sum to 0
+  unknown_record_type,  // value: the type
+  below_earlier_end,    // value: the record's first byte address
+  below_first_address,  // value: the record's first byte address
+  past_last_word,       // value: the word, limit: the memory's last word
+  word_too_wide,        // item: the word as written
+};
+
+// What a conversion gives its run: why it stopped and, where a message names them, the
+// text input's line (counted from 1) and the values it names.
+struct ConversionResult {
+  Stop stop = Stop::done;
+  std::uint32_t line = 0;
+  std::uint32_t value = 0;
+  std::uint32_t limit = 0;
+  std::string item;
+
+  bool ok() const { return stop == Stop::done; }
+};
+
+inline ConversionResult stopped(Stop stop, std::uint32_t line = 0, std::uint32_t value = 0) {
+  ConversionResult result;
+  result.stop = stop;
+  result.line = line;
+  result.value = value;
+  return result;
+}
+
+}  // namespace verilog_hex

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+#include "conversion_result.hpp"
+#include "image_writer.hpp"
+
+namespace converter {
+
+// The widest word: 4096 bits.
+inline constexpr unsigned kMaxBytesPerWord = 512;
+
+// The words of an image as they go out, in ascending order of their addresses, each
+// once. With a depth N (0: none) the image holds exactly the words 0 to N - 1: the words
+// that no input byte reaches are written as zeros, and a word at N or past it is
+// refused.
+class ImageWords {
+ public:
+  ImageWords(verilog_hex::ImageWriter& output, unsigned bytes_per_word, bool big_endian,
+             std::uint32_t depth)
+      : output_(output), bytes_per_word_(bytes_per_word), big_endian_(big_endian), depth_(depth) {}
+
+  verilog_hex::ImageWriter& output() { return output_; }
+  unsigned bytes_per_word() const { return bytes_per_word_; }
+  bool big_endian() const { return big_endian_; }
+
+  // The refusal of the first of the words first to last that lies past the depth.
+  std::optional<verilog_hex::ConversionResult> past_depth(std::uint64_t first,
+                                                          std::uint64_t last) const;
+  // Takes count words from the address on, at or after every word taken before, for the
+  // caller to write; the words skipped before them are written as zeros first where the
+  // memory has a depth. Refused, with nothing written, where one lies past the depth.
+  std::optional<verilog_hex::ConversionResult> take(std::uint64_t address, std::uint64_t count);
+  // Takes and writes count whole words of bytes from the address on, the first byte of
+  // a word at its position 0.
+  std::optional<verilog_hex::ConversionResult> write(std::uint64_t address, const char* bytes,
+                                                     std::size_t count);
+  // The zero words still owed up to the depth.
+  void finish() { take(depth_, 0); }
+
+ private:
+  verilog_hex::ImageWriter& output_;
+  unsigned bytes_per_word_;
+  bool big_endian_;
+  std::uint32_t depth_;
+  std::uint64_t next_ = 0;  // the first word not yet taken
+};
+
+}  // namespace converter
