@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 source scripts/packages.sh
 ensure_packages cmake make g++ libgtest-dev googletest iverilog verilator yosys clang-14 \
   clang-format libclang-rt-14-dev man-db dpkg-dev file lintian rpm cpio acl util-linux \
-  exfat-fuse exfatprogs \
+  exfat-fuse exfatprogs binutils \
   g++-aarch64-linux-gnu g++-s390x-linux-gnu qemu-user
 
 echo "== source format"

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -297,6 +298,65 @@ TEST_P(Simulator, LoadsBanksWithAddressGaps) {
     EXPECT_EQ(load(16, dir.path() / (big_endian ? "img_0x200_1.vh" : "img_0x200_0.vh"), 9), high);
     EXPECT_EQ(load(16, dir.path() / (big_endian ? "img_0x200_0.vh" : "img_0x200_1.vh"), 9), low);
   }
+}
+
+// Firmware as a compiler's tool chain hands it out: an ELF file with code at 0x8000_0000
+// and data at 0x8000_0100, turned into Intel HEX by objcopy, for a RAM whose word 0 is
+// the byte at 0x8000_0000. Without a depth the words between stay unset; with one they
+// are zero.
+TEST_P(Simulator, LoadsFirmwareFromIntelHexWithAGap) {
+  test::TempDir dir;
+  const auto code = random_bytes(40, 21);
+  const auto data = random_bytes(24, 22);
+  test::write_file(dir.path() / "code.bin", std::string(code.begin(), code.end()));
+  test::write_file(dir.path() / "data.bin", std::string(data.begin(), data.end()));
+  for (const std::vector<std::string>& step :
+       {std::vector<std::string>{"-I", "binary", "-O", "elf32-i386", "-B", "i386",
+                                 "--change-section-address", ".data=0x80000000", "code.bin",
+                                 "fw.o"},
+        std::vector<std::string>{"--add-section", ".rodata=data.bin", "--set-section-flags",
+                                 ".rodata=alloc,load,contents,readonly", "--change-section-address",
+                                 ".rodata=0x80000100", "fw.o", "fw.elf"},
+        std::vector<std::string>{"-O", "ihex", "fw.elf", "fw.hex"}}) {
+    const auto made = test::run_program("/usr/bin/objcopy", step, dir.path());
+    ASSERT_EQ(made.status, 0) << made.err;
+  }
+  const std::vector<std::string> code_words = expected_words(code, 32, true);
+  const std::vector<std::string> data_words = expected_words(data, 32, true);
+  for (const bool with_depth : {false, true}) {
+    SCOPED_TRACE(with_depth ? "-n80" : "no depth");
+    const auto run = test::run_program(
+        TOLVANE_PATH, {"-x", "-d32", "-a80000000", with_depth ? "-n80" : "-m", "fw.hex"},
+        dir.path());
+    ASSERT_EQ(run.status, 0) << run.out;
+    std::vector<std::string> expected(with_depth ? 80 : 70,
+                                      with_depth ? "00000000" : unset_word(GetParam(), 32));
+    std::copy(code_words.begin(), code_words.end(), expected.begin());
+    std::copy(data_words.begin(), data_words.end(), expected.begin() + 64);
+    EXPECT_EQ(load(32, dir.path() / "fw.vh", expected.size()), expected);
+  }
+}
+
+// tolvane makes a kilobit-wide image of a binary file, and marisk spreads it over
+// sixteen 64-bit banks.
+TEST_P(Simulator, LoadsBanksOfAKilobitImageTolvaneMade) {
+  test::TempDir dir;
+  const auto bytes = random_bytes(128 * 20 + 7, 23);
+  test::write_file(dir.path() / "wide_0x1.bin", std::string(bytes.begin(), bytes.end()));
+  ASSERT_EQ(test::run_program(TOLVANE_PATH, {"-d1024", "-b", "wide_0x1.bin"}, dir.path()).status,
+            0);
+  const auto words = expected_words(bytes, 1024, true);
+  EXPECT_EQ(load(1024, dir.path() / "wide_0x1.vh", words.size()), words);
+  ASSERT_EQ(test::run_program(MARISK_PATH, {"-d1024", "-s64", "wide_0x1.vh"}, dir.path()).status,
+            0);
+  std::vector<std::string> rebuilt(words.size());
+  for (int slice = 0; slice < 16; ++slice) {
+    const auto loaded =
+        load(64, dir.path() / ("wide_0x10_" + std::to_string(15 - slice) + ".vh"), words.size());
+    ASSERT_EQ(loaded.size(), words.size());
+    for (std::size_t i = 0; i < words.size(); ++i) rebuilt[i] += loaded[i];
+  }
+  EXPECT_EQ(rebuilt, words);
 }
 
 INSTANTIATE_TEST_SUITE_P(Simulators, Simulator,
