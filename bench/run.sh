@@ -87,6 +87,30 @@ check_banks kilo_0x100.vh kilo_0x1000 16
 # The binary input gives the byte list's image.
 "$tolvane" -d32 -b bytes.bin >/dev/null
 check_image bytes.vh bytes.bin
+# The same bytes as Intel HEX: objcopy's 16-byte records, 32-byte records, and the
+# 16-byte ones at 0x8000_0000 after a record at 0 (a 2 GiB gap, for the memory row).
+objcopy -I binary -O ihex bytes.bin bytes16.hex
+xxd -p -c32 bytes.bin | awk '
+  function digit(s, i) { return index("0123456789abcdef", substr(s, i, 1)) - 1 }
+  { address = (NR - 1) * 32
+    if (address % 65536 == 0 && address > 0) {
+      high = int(address / 65536)
+      printf ":02000004%04X%02X\r\n", high, (256 - (6 + int(high / 256) + high % 256) % 256) % 256
+    }
+    low = address % 65536; n = length($0) / 2; sum = n + int(low / 256) + low % 256
+    for (i = 1; i < 2 * n; i += 2) sum += 16 * digit($0, i) + digit($0, i + 1)
+    printf ":%02X%04X00%s%02X\r\n", n, low, toupper($0), (256 - sum % 256) % 256 }
+  END { print ":00000001FF\r" }' >bytes32.hex
+{ printf ':0400000012345678E8\r\n'
+  objcopy -I binary -O ihex --change-addresses=0x80000000 bytes.bin /dev/stdout; } >gap.hex
+for records in 16 32; do
+  "$tolvane" -d32 -x "bytes$records.hex" >/dev/null
+  check_image "bytes$records.vh" bytes.bin
+  rm "bytes$records.vh"
+done
+"$tolvane" -d1024 -b bytes.bin >/dev/null
+[ "$(data_sum bytes.vh)" = "$(sha <bytes.bin)" ] || fail "the 1024-bit image lost bytes"
+rm bytes.vh
 # Every bank of the long line holds its 16 digits of the line's first 256.
 "$marisk" -d1024 -s64 long_0x1.vh >/dev/null
 [ "$(for ((bank = 15; bank >= 0; bank--)); do cut -f2 "long_0x10_$bank.vh"; done | tr -d '\r\n')" = \
@@ -319,6 +343,33 @@ BEGIN {
     printf "%-46s %9.1f\n", "tolvane on the 1 GiB byte list", mbt / 1024
     printf "%-46s %9.1f\n", "marisk on its image, 4 banks", mbm / 1024
   }
+}'
+
+# CPU time (user and system, median of the rounds) of tolvane's input kinds on the same
+# 16 MiB, and peak memory with a gap and with the widest words.
+cpu_of() { /usr/bin/time -f "%U %S" "$@" 2>&1 >/dev/null | tail -n 1 | awk '{ print $1 + $2 }'; }
+declare -A cpu
+for ((round = 0; round < runs; round++)); do
+  cpu[list]+=" $(cpu_of "$tolvane" -d32 bytes.txt)"
+  cpu[binary]+=" $(cpu_of "$tolvane" -d32 -b bytes.bin)"
+  cpu[hex16]+=" $(cpu_of "$tolvane" -d32 -x bytes16.hex)"
+  cpu[hex32]+=" $(cpu_of "$tolvane" -d32 -x bytes32.hex)"
+  cpu[wide]+=" $(cpu_of "$tolvane" -d1024 -b bytes.bin)"
+done
+for name in list binary hex16 hex32 wide; do cpu[$name]=$(echo "${cpu[$name]}" | median); done
+mem_gap=$(peak_kib "$tolvane" -d32 -x gap.hex)
+mem_widest=$(peak_kib "$tolvane" -d4096 -b bytes.bin)
+rm -f bytes.vh bytes16.vh bytes32.vh gap.vh
+awk -v l="${cpu[list]}" -v b="${cpu[binary]}" -v h16="${cpu[hex16]}" -v h32="${cpu[hex32]}" \
+  -v w="${cpu[wide]}" -v mg="$mem_gap" -v mw="$mem_widest" 'BEGIN {
+  printf "\n%-46s %9s  %s\n", "CPU seconds, the same 16 MiB", "user+sys", ""
+  printf "%-46s %9.2f\n", "tolvane -d32 on the byte list", l
+  printf "%-46s %9.2f\n", "tolvane -d32 -b", b
+  printf "%-46s %9.2f  %.2f x the byte list\n", "tolvane -d32 -x, 16-byte records", h16, h16 / (l > 0 ? l : 0.01)
+  printf "%-46s %9.2f  %.2f x the byte list\n", "tolvane -d32 -x, 32-byte records", h32, h32 / (l > 0 ? l : 0.01)
+  printf "%-46s %9.2f\n", "tolvane -d1024 -b", w
+  printf "%-46s %9.1f MiB\n", "peak: tolvane -x, 16 MiB after a 2 GiB gap", mg / 1024
+  printf "%-46s %9.1f MiB\n", "peak: tolvane -d4096 -b", mw / 1024
 }'
 echo
 echo "All outputs checked: the images hold the bytes, the banks put them back together."

@@ -29,3 +29,21 @@ for bank in 3 2 1 0; do
   echo "\$ cat img_0x400_$bank.vh"
   cat "img_0x400_$bank.vh"
 done
+
+# Firmware from a compiler's tool chain: code at 0x8000_0000 and data at 0x8000_0020,
+# for a 32-bit RAM of 12 words whose word 0 is the byte at 0x8000_0000, in byte banks.
+cp ../../examples/fw_0x8000.hex .
+echo
+echo "\$ tolvane -x -d32 -a80000000 -n12 fw_0x8000.hex"
+../tools/tolvane -x -d32 -a80000000 -n12 fw_0x8000.hex
+echo
+echo "\$ cat fw_0x8000.vh"
+cat fw_0x8000.vh
+echo
+echo "\$ marisk fw_0x8000.vh"
+../tools/marisk fw_0x8000.vh
+for bank in 3 0; do
+  echo
+  echo "\$ cat fw_0x20000_$bank.vh"
+  cat "fw_0x20000_$bank.vh"
+done

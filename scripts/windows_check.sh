@@ -49,8 +49,8 @@ check() {  # name program arguments...
   for side in linux windows; do
     local dir="$work/$name/$side"
     mkdir -p "$dir/files"
-    cp examples/rom.txt examples/img_0x100.vh "$work/big.txt" "$work/big_0x10.vh" \
-      "$work/kilo_0x10.vh" "$dir/files/"
+    cp examples/rom.txt examples/img_0x100.vh examples/fw_0x8000.hex "$work/big.txt" \
+      "$work/big_0x10.vh" "$work/kilo_0x10.vh" "$dir/files/"
     (cd "$dir/files" && eval "${PREPARE:-}")
     local status=0
     if [ "$side" = linux ]; then
@@ -90,6 +90,14 @@ check help tolvane -h
 check binary tolvane -d32 -b big.txt
 check binary-little tolvane -bin -l rom.txt
 check split-kilobit marisk -d1024 -s64 kilo_0x10.vh
+# Firmware with a gap from Intel HEX, at its memory's first address and depth, then in
+# byte banks; a kilobit-wide image; a refused record.
+check intel-hex tolvane -x -d32 -a80000000 -n12 fw_0x8000.hex
+PREPARE='"$root/build/tools/tolvane" -x -d32 -a80000000 -n12 fw_0x8000.hex >/dev/null' \
+  check intel-hex-banks marisk fw_0x8000.vh
+check intel-hex-refused tolvane -x -a80000004 fw_0x8000.hex
+check kilobit-tolvane tolvane -d1024 -b big.txt
+check long-help marisk --help
 # An old output is replaced whole; a write that fails leaves the old files as they were.
 PREPARE='printf "@0\told\r\n" >rom.vh' check replaced-output tolvane -d32 rom.txt
 PREPARE='printf "@0\told\r\n" >rom.vh; ln -s /dev/full big.vh' check failing-write tolvane big.txt
