@@ -131,6 +131,8 @@ class ImageWriter {
 
   // Flushes and releases the output; false when any write, the flush or the close failed.
   bool finish() { return text_.finish(); }
+  // True once a write has failed, so that a caller may stop reading at once.
+  bool failed() const { return text_.failed(); }
 
  private:
   [[gnu::always_inline]] void end_line(char* out, std::string_view data) {

@@ -63,6 +63,8 @@ class TextWriter {
 
   // Flushes and releases the output; false when any write, the flush or the close failed.
   bool finish();
+  // True once a write has failed: what follows is lost anyway.
+  bool failed() const { return failed_; }
 
  private:
   void flush();

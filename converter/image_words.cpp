@@ -48,6 +48,7 @@ std::optional<verilog_hex::ConversionResult> ImageWords::past_depth(std::uint64_
 
 std::optional<verilog_hex::ConversionResult> ImageWords::take(std::uint64_t address,
                                                               std::uint64_t count) {
+  if (output_.failed()) return verilog_hex::stopped(verilog_hex::Stop::write_failed);
   if (count > 0) {
     if (auto refused = past_depth(address, address + count - 1)) return refused;
   }

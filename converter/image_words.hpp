@@ -31,7 +31,8 @@ class ImageWords {
                                                           std::uint64_t last) const;
   // Takes count words from the address on, at or after every word taken before, for the
   // caller to write; the words skipped before them are written as zeros first where the
-  // memory has a depth. Refused, with nothing written, where one lies past the depth.
+  // memory has a depth. Refused, with nothing written, where one lies past the depth,
+  // and once the output has failed, so that a run stops reading at once.
   std::optional<verilog_hex::ConversionResult> take(std::uint64_t address, std::uint64_t count);
   // Takes and writes count whole words of bytes from the address on, the first byte of
   // a word at its position 0.

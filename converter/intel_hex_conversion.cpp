@@ -53,10 +53,11 @@ class ByteRuns {
  private:
   static constexpr std::size_t kRun = 64 * 1024;
 
-  // Depths were checked as the bytes were placed: nothing here is refused.
+  // Depths were checked as the bytes were placed: only a failed output is refused, which
+  // the conversion sees on its next line.
   void write_whole_words() {
     const std::size_t count = used_ / size_;
-    words_.write(start_ / size_, run_.data(), count);
+    (void)words_.write(start_ / size_, run_.data(), count);
     const std::size_t kept = used_ - count * size_;
     std::memmove(run_.data(), run_.data() + count * size_, kept);
     start_ += count * size_;
@@ -94,6 +95,7 @@ ConversionResult convert_intel_hex(verilog_hex::TextReader& input, ImageWords& w
   std::uint32_t line_number = 0;
   while (const auto line = input.read_whole_line()) {
     ++line_number;
+    if (words.output().failed()) return verilog_hex::stopped(Stop::write_failed);
     const auto refuse = [&](Stop stop, std::uint32_t value = 0) {
       return verilog_hex::stopped(stop, line_number, value);
     };

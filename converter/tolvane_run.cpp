@@ -211,6 +211,7 @@ void report(const verilog_hex::ConversionResult& result, platform::Console& cons
           result.value, result.limit);
     case Stop::done:
     case Stop::read_failed:
+    case Stop::write_failed:
     case Stop::word_too_wide:
       return console.out(tool_run::kFileError);
   }

@@ -217,6 +217,10 @@ bool split_words(verilog_hex::TextReader& input, std::span<verilog_hex::ImageWri
   for (;;) {
     const std::string_view text = input.buffered();
     if (text.empty()) return !input.failed();
+    // A bank that cannot be written ends the run at once: reading on would change nothing.
+    for (const verilog_hex::ImageWriter* bank : banks) {
+      if (bank->failed()) return false;
+    }
     const auto [count, taken] = read_simple_word_lines(text, words, formed);
     for (std::size_t slice = 0; slice < banks.size(); ++slice) {
       write_slices(*banks[slice], std::span(words).first(count), slice * slice_size, slice_size);

@@ -19,7 +19,8 @@ inline std::string_view data_slice(std::string_view data, std::int32_t slice, st
 
 // Reads the input to its end and writes, for every word line, its address and slice j
 // of its data text to bank j (slice 0 is the leftmost). Lines that hold no word are
-// skipped. False when the input cannot be read.
+// skipped. False when the input cannot be read or a bank cannot be written (reading
+// stops then).
 bool split_words(verilog_hex::TextReader& input, std::span<verilog_hex::ImageWriter* const> banks,
                  std::int32_t digits);
 

@@ -128,17 +128,38 @@ bool waits_for_folder_lock(const fs::path& folder) {
   });
 }
 
+// The run stops reading once a write fails, so that an endless input ends too.
 TEST(WholeOutput, AFileSizeLimitIsAWriteFailure) {
-  test::TempDir dir;
-  test::write_file(dir.path() / "big.txt", byte_list(100000, 1));
-  test::write_file(dir.path() / "big.vh", kOld);
-  const auto result = test::run_program(
-      "/bin/bash", {"-c", "ulimit -f 64 && exec \"$0\" \"$@\"", TOLVANE_PATH, "-d32", "big.txt"},
-      dir.path());
-  EXPECT_EQ(result.out, kOpened + "File I/O error.\n");
-  EXPECT_EQ(result.status, 2);
-  EXPECT_EQ(test::read_file(dir.path() / "big.vh"), kOld);
-  EXPECT_EQ(test::list_files(dir.path()), (std::vector<std::string>{"big.txt", "big.vh"}));
+  struct Case {
+    std::vector<std::string> args;
+    std::string feed;  // a shell command writing the input FIFO in_0x10.vh, or nothing
+    std::string opened;
+  };
+  for (const Case& c : {Case{{TOLVANE_PATH, "-d32", "big.txt"}, "", kOpened},
+                        Case{{TOLVANE_PATH, "-d32", "-b", "zero.bin"}, "", kOpened},
+                        Case{{MARISK_PATH, "in_0x10.vh"},
+                             "{ yes $'@0\\t12345678' >in_0x10.vh & } &&",
+                             kMariskOpened}}) {
+    SCOPED_TRACE(c.args.back());
+    test::TempDir dir;
+    test::write_file(dir.path() / "big.txt", byte_list(100000, 1));
+    test::write_file(dir.path() / "big.vh", kOld);
+    test::write_file(dir.path() / "zero.vh", kOld);
+    fs::create_symlink("/dev/zero", dir.path() / "zero.bin");
+    std::vector<std::string> args = {"-c", "ulimit -f 64 && " + c.feed + " exec \"$0\" \"$@\""};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    if (!c.feed.empty()) {
+      ASSERT_EQ(mkfifo((dir.path() / "in_0x10.vh").c_str(), 0644), 0);
+    }
+    const auto result = test::run_program("/bin/bash", args, dir.path());
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.out, c.opened + "File I/O error.\n");
+    EXPECT_EQ(test::read_file(dir.path() / "big.vh"), kOld);
+    EXPECT_EQ(test::read_file(dir.path() / "zero.vh"), kOld);
+    std::vector<std::string> files = {"big.txt", "big.vh", "zero.bin", "zero.vh"};
+    if (!c.feed.empty()) files.insert(files.begin() + 2, "in_0x10.vh");  // the FIFO
+    EXPECT_EQ(test::list_files(dir.path()), files);
+  }
 }
 
 // The input is a FIFO, so the run is surely in the middle of its work when the signal comes.
