@@ -161,6 +161,20 @@ class Simulator : public testing::TestWithParam<Kind> {
     return loaded;
   }
 
+  // The words of a kilobit memory put back together from its sixteen 64-bit banks
+  // wide_0x10_15.vh (the leftmost slice) to wide_0x10_0.vh.
+  static std::vector<std::string> kilobit_words_from_banks(const fs::path& dir, std::size_t words) {
+    std::vector<std::string> rebuilt(words);
+    for (int slice = 0; slice < 16; ++slice) {
+      const auto loaded =
+          load(64, dir / ("wide_0x10_" + std::to_string(15 - slice) + ".vh"), words);
+      EXPECT_EQ(loaded.size(), words);
+      if (loaded.size() != words) return {};
+      for (std::size_t i = 0; i < words; ++i) rebuilt[i] += loaded[i];
+    }
+    return rebuilt;
+  }
+
   static inline std::map<std::pair<Kind, int>, std::string> compiled_;
 };
 
@@ -270,14 +284,7 @@ TEST_P(Simulator, LoadsBanksOfAKilobitWideMemory) {
   test::write_file(dir.path() / "wide_0x1.vh", image);
   const auto run = test::run_program(MARISK_PATH, {"-d1024", "-s64", "wide_0x1.vh"}, dir.path());
   ASSERT_EQ(run.status, 0) << run.out;
-  std::vector<std::string> rebuilt(words.size());
-  for (int slice = 0; slice < 16; ++slice) {
-    const auto loaded =
-        load(64, dir.path() / ("wide_0x10_" + std::to_string(15 - slice) + ".vh"), words.size());
-    ASSERT_EQ(loaded.size(), words.size());
-    for (std::size_t i = 0; i < words.size(); ++i) rebuilt[i] += loaded[i];
-  }
-  EXPECT_EQ(rebuilt, words);
+  EXPECT_EQ(kilobit_words_from_banks(dir.path(), words.size()), words);
 }
 
 // Banks of an image whose addresses jump: the words between stay unset in every bank.
@@ -349,14 +356,7 @@ TEST_P(Simulator, LoadsBanksOfAKilobitImageTolvaneMade) {
   EXPECT_EQ(load(1024, dir.path() / "wide_0x1.vh", words.size()), words);
   ASSERT_EQ(test::run_program(MARISK_PATH, {"-d1024", "-s64", "wide_0x1.vh"}, dir.path()).status,
             0);
-  std::vector<std::string> rebuilt(words.size());
-  for (int slice = 0; slice < 16; ++slice) {
-    const auto loaded =
-        load(64, dir.path() / ("wide_0x10_" + std::to_string(15 - slice) + ".vh"), words.size());
-    ASSERT_EQ(loaded.size(), words.size());
-    for (std::size_t i = 0; i < words.size(); ++i) rebuilt[i] += loaded[i];
-  }
-  EXPECT_EQ(rebuilt, words);
+  EXPECT_EQ(kilobit_words_from_banks(dir.path(), words.size()), words);
 }
 
 INSTANTIATE_TEST_SUITE_P(Simulators, Simulator,
