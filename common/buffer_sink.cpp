@@ -33,6 +33,10 @@ class ImmediateSink final : public BufferSink {
     pool.give(std::move(buffer));
     return !failed_;
   }
+  bool cut_back(std::uint64_t size) override {
+    if (!failed_ && !file_->cut_back(size)) failed_ = true;
+    return !failed_;
+  }
   bool close(std::string_view last) override {
     if (closed_) return !failed_;
     closed_ = true;

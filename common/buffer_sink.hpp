@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -38,6 +39,9 @@ class BufferSink {
   // Hands the buffer's first size bytes over; the buffer goes back to the pool once they
   // are written. False once any write has failed.
   virtual bool start(std::unique_ptr<char[]> buffer, std::size_t size, BufferPool& pool) = 0;
+  // Once every buffer handed over is written, cuts the file back to its first size
+  // bytes; false when that cannot be done or any write has failed.
+  virtual bool cut_back(std::uint64_t size) = 0;
   // Writes the last bytes after every buffer handed over and closes the file; false when
   // any write or the close failed. Later calls give the same answer.
   virtual bool close(std::string_view last) = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string_view>
 
@@ -21,6 +22,9 @@ class OutputFile {
  public:
   virtual ~OutputFile() = default;
   virtual bool write(std::string_view bytes) = 0;
+  // Cuts the file back to its first size bytes, the next write going on from there;
+  // false where that cannot be done (a device, a pipe).
+  virtual bool cut_back(std::uint64_t size) = 0;
   // Releases the file; false when it could not be closed cleanly, or when a new file
   // could not be given its final permissions. Called once.
   virtual bool close() = 0;

@@ -129,6 +129,10 @@ class ImageWriter {
   void add_data(std::string_view piece) { text_.append(piece); }
   void end_word() { text_.append(kLineEnd); }
 
+  // A mark to take back to, and the taking back (see TextWriter).
+  std::uint64_t position() const { return text_.position(); }
+  bool cut_back(std::uint64_t position) { return text_.cut_back(position); }
+
   // Flushes and releases the output; false when any write, the flush or the close failed.
   bool finish() { return text_.finish(); }
   // True once a write has failed, so that a caller may stop reading at once.

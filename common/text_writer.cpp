@@ -35,9 +35,25 @@ void TextWriter::append(std::string_view bytes) {
 void TextWriter::flush() {
   if (used_ > 0 && !failed_) {
     if (!sink_->start(std::move(buffer_), used_, *pool_)) failed_ = true;
+    handed_over_ += used_;
     buffer_ = pool_->take();
   }
   used_ = 0;
+}
+
+bool TextWriter::cut_back(std::uint64_t position) {
+  if (failed_) return false;
+  if (position >= handed_over_) {
+    used_ = static_cast<std::size_t>(position - handed_over_);
+    return true;
+  }
+  if (!sink_->cut_back(position)) {
+    failed_ = true;
+    return false;
+  }
+  handed_over_ = position;
+  used_ = 0;
+  return true;
 }
 
 bool TextWriter::finish() {

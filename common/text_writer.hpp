@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string_view>
@@ -41,6 +42,13 @@ class TextWriter {
   }
   void commit(const char* end) { used_ = static_cast<std::size_t>(end - buffer_.get()); }
 
+  // How many bytes have been written so far, buffered or not.
+  std::uint64_t position() const { return handed_over_ + used_; }
+  // Takes back what was written after an earlier position(): from the buffer, or from
+  // the file where it has gone there. False, and a failed write, where the file cannot
+  // be cut back.
+  bool cut_back(std::uint64_t position);
+
   // Short texts, the usual data texts and address fields, are copied in two overlapping
   // moves of fixed size rather than by a library call.
   static void copy_short(char* out, std::string_view text) {
@@ -74,6 +82,7 @@ class TextWriter {
   std::unique_ptr<char[]> buffer_;
   std::size_t capacity_;
   std::size_t used_ = 0;
+  std::uint64_t handed_over_ = 0;  // bytes given to the sink
   bool failed_ = false;
   bool finished_ = false;
 };

@@ -1,6 +1,7 @@
 #include "background_writer.hpp"
 
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <mutex>
 #include <new>
@@ -62,6 +63,7 @@ class BackgroundWriter final : public verilog_hex::BufferSink {
   ~BackgroundWriter() override { close({}); }
 
   bool start(std::unique_ptr<char[]> buffer, std::size_t size, BufferPool& pool) override;
+  bool cut_back(std::uint64_t size) override;
   bool close(std::string_view last) override;
 
  private:
@@ -127,6 +129,17 @@ bool BackgroundWriter::start(std::unique_ptr<char[]> buffer, std::size_t size, B
   lock.unlock();
   if (job.buffer) pool.give(std::move(job.buffer));  // not queued
   return ok;
+}
+
+bool BackgroundWriter::cut_back(std::uint64_t size) {
+  if (handed_over_) {
+    WriterThread& writer = WriterThread::instance();
+    std::unique_lock lock(writer.mutex());
+    writer.wait(lock, *this);
+  }
+  // Only the caller hands this output buffers: none is being written now.
+  if (!failed_ && !sink_->cut_back(size)) failed_ = true;
+  return !failed_;
 }
 
 bool BackgroundWriter::close(std::string_view last) {

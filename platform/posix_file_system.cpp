@@ -72,6 +72,10 @@ class PosixOutput final : public OutputFile {
     }
     return true;
   }
+  bool cut_back(std::uint64_t size) override {
+    const auto offset = static_cast<off_t>(size);
+    return ::ftruncate(fd_, offset) == 0 && ::lseek(fd_, offset, SEEK_SET) == offset;
+  }
   bool close() override {
     const bool finished = !final_ || apply_final_attributes();
     const int fd = fd_;

@@ -170,6 +170,11 @@ class WindowsOutput final : public OutputFile {
     }
     return true;
   }
+  bool cut_back(std::uint64_t size) override {
+    LARGE_INTEGER offset;
+    offset.QuadPart = static_cast<LONGLONG>(size);
+    return SetFilePointerEx(handle_, offset, nullptr, FILE_BEGIN) && SetEndOfFile(handle_);
+  }
   bool close() override {
     const bool passed_on = !kept_ || pass_on(handle_, *kept_);
     const HANDLE handle = handle_;

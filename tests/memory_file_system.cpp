@@ -40,6 +40,10 @@ class Output final : public verilog_hex::OutputFile {
     files_.append(name_, bytes);
     return true;
   }
+  // Devices cannot be cut back.
+  bool cut_back(std::uint64_t size) override {
+    return !files_.step_fails(Step::write) && files_.cut_back(name_, size);
+  }
   bool close() override {
     if (files_.step_fails(Step::close)) return false;
     return !final_ || files_.finish_new_file(name_, *final_);
@@ -85,6 +89,13 @@ void MemoryFileSystem::append(const std::string& name, std::string_view bytes) {
   MemoryFile& file = files[name];
   if (file.permissions & 077) exposed = true;
   file.bytes += bytes;
+}
+
+bool MemoryFileSystem::cut_back(const std::string& name, std::uint64_t size) {
+  std::lock_guard lock(mutex_);
+  if (devices.contains(name)) return false;
+  files[name].bytes.resize(static_cast<std::size_t>(size));
+  return true;
 }
 
 bool MemoryFileSystem::finish_new_file(const std::string& name, const MemoryFile& like) {

@@ -91,6 +91,7 @@ class MemoryFileSystem final : public platform::FileSystem {
   // writer's own thread.
   bool step_fails(Step step);
   void append(const std::string& name, std::string_view bytes);
+  bool cut_back(const std::string& name, std::uint64_t size);
   // What a new file's close gives it; false when a step of it fails.
   bool finish_new_file(const std::string& name, const MemoryFile& like);
 

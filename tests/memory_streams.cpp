@@ -1,6 +1,7 @@
 #include "memory_streams.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace test {
@@ -25,6 +26,10 @@ class MemoryOutput final : public verilog_hex::OutputFile {
   explicit MemoryOutput(std::string& target) : target_(target) {}
   bool write(std::string_view bytes) override {
     target_.append(bytes);
+    return true;
+  }
+  bool cut_back(std::uint64_t size) override {
+    target_.resize(static_cast<std::size_t>(size));
     return true;
   }
   bool close() override { return true; }
