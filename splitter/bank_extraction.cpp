@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <memory>
 #include <span>
 #include <string>
 #include <utility>
@@ -10,6 +11,9 @@
 
 #include "fast_paths.hpp"
 #include "hex_digits.hpp"
+#include "memory_file.hpp"
+#include "number_parse.hpp"
+#include "word_line.hpp"
 #ifdef VH_SSE2_PATHS
 #include <emmintrin.h>
 #endif
@@ -17,18 +21,25 @@
 namespace splitter {
 namespace {
 
+using verilog_hex::ConversionResult;
+using verilog_hex::ImageWriter;
+using verilog_hex::MemoryFileLines;
+using verilog_hex::Stop;
+using verilog_hex::TextReader;
+
 // The block parse reads past a line's end and the slices are copied in fixed moves, both
 // within the bytes the reader lets be read past its text.
 static_assert(verilog_hex::TextReader::kSlack >= verilog_hex::kHexScanWidth);
 static_assert(verilog_hex::TextReader::kSlack >= verilog_hex::ImageWriter::kSliceMove);
 
-// A word as read: where its address field stands in the written form (sixteen bytes
-// readable from there) and its data text.
+// A word as read: its address field as written (sixteen bytes readable from there), or
+// none, to be formed from the address, and its data text.
 struct WordText {
   const char* field;
   const char* data;
   std::uint32_t field_size;
   std::uint32_t data_size;
+  std::uint32_t address;
 };
 
 // The first LF or NUL in [p, end), or end. Data texts are long runs of ordinary
@@ -55,14 +66,12 @@ const char* find_line_stop(const char* p, const char* end) {
 // The common word lines at the start of the text, up to the first other line or until
 // words is full; gives how many lines and how many bytes they hold. A common line is
 // "@", at most eight hexadecimal digits, TAB, a data text without NUL and LF, and its LF
-// within the text; split_whole_line() reads all others. An address field not in the
-// written form is formed in formed, which has room for every line.
-std::pair<std::size_t, std::size_t> read_simple_word_lines(
-    std::string_view text, std::span<WordText> words, std::span<verilog_hex::AddressField> formed) {
+// within the text; the general parse reads all others.
+std::pair<std::size_t, std::size_t> read_simple_word_lines(std::string_view text,
+                                                           std::span<WordText> words) {
   const char* next = text.data();
   const char* const end = next + text.size();
   std::size_t count = 0;
-  std::size_t formed_count = 0;
   while (count < words.size()) {
     const char* const line = next;
     if (line == end || *line != '@') break;
@@ -80,16 +89,20 @@ std::pair<std::size_t, std::size_t> read_simple_word_lines(
       word.field = line;
       word.field_size = static_cast<std::uint32_t>(field_size);
     } else {
-      verilog_hex::AddressField& address = formed[formed_count++];
-      address = verilog_hex::AddressField::from_field(field);
-      word.field = address.text().data();
-      word.field_size = static_cast<std::uint32_t>(address.text().size());
+      word.field = nullptr;
+      word.address = verilog_hex::parse_digits(field.substr(1), 16);
     }
     word.data = data;
     word.data_size = static_cast<std::uint32_t>(stop - data);
     next = stop + 1;
   }
   return {count, static_cast<std::size_t>(next - text.data())};
+}
+
+std::uint32_t address_of(const WordText& word) {
+  return word.field == nullptr
+             ? word.address
+             : verilog_hex::parse_digits({word.field + 1, word.field_size - 1}, 16);
 }
 
 // For each word, a line with its address and the part of its data text that starts at
@@ -104,9 +117,11 @@ void write_slices(verilog_hex::ImageWriter& output, std::span<const WordText> wo
   if (digits > kMove || output.capacity() < 2 * kMove + line) {
     for (const WordText& word : words) {
       const std::string_view data(word.data, word.data_size);
-      output.write_field_word({word.field, word.field_size}, data.size() > offset
-                                                                 ? data.substr(offset, digits)
-                                                                 : std::string_view());
+      const verilog_hex::AddressField formed(word.address);
+      const std::string_view field =
+          word.field != nullptr ? std::string_view(word.field, word.field_size) : formed.text();
+      output.write_field_word(
+          field, data.size() > offset ? data.substr(offset, digits) : std::string_view());
     }
     return;
   }
@@ -115,8 +130,12 @@ void write_slices(verilog_hex::ImageWriter& output, std::span<const WordText> wo
     const std::size_t batch = words.size() < most ? words.size() : most;
     char* out = output.reserve(batch * line + 2 * kMove);
     for (const WordText& word : words.first(batch)) {
-      std::memcpy(out, word.field, kMove);
-      out += word.field_size;
+      if (word.field != nullptr) {
+        std::memcpy(out, word.field, kMove);
+        out += word.field_size;
+      } else {
+        out = verilog_hex::AddressField::put(out, word.address);
+      }
       if (word.data_size > offset) {
         const std::size_t rest = word.data_size - offset;
         std::memcpy(out, word.data + offset, kMove);
@@ -129,105 +148,307 @@ void write_slices(verilog_hex::ImageWriter& output, std::span<const WordText> wo
   }
 }
 
-// Reads one line whole, whatever its length, as the buffer hands it out piece by piece,
-// and writes its word to every bank: the address is read as its digits come and each
-// bank's slice is written as its characters come. Characters past the last bank's slice
-// are skipped, so the line is never held whole.
-void split_whole_line(verilog_hex::TextReader& input,
-                      std::span<verilog_hex::ImageWriter* const> banks, std::size_t digits) {
-  enum class Part { tabs, address, field_rest, data, ignored };
-  Part part = Part::tabs;
-  constexpr std::uint64_t kTooLarge = std::uint64_t{1} << 32;
-  std::uint64_t address = 0;  // stops growing past 32 bits
-  std::size_t taken = 0;      // characters of the data text so far
-  const std::size_t wanted = banks.size() * digits;
-  bool open = false;  // every bank has begun the word's line
-  const auto end_word = [&] {
-    if (open) {
-      for (verilog_hex::ImageWriter* bank : banks) bank->end_word();
+// Words on their way to the banks, a block at a time: each bank takes its slices of the
+// whole block in one go. The words of a line can be taken back until the line is
+// judged: from the block or, where they had to leave before, from the banks.
+class PendingWords {
+ public:
+  PendingWords(std::span<ImageWriter* const> banks, std::size_t digits, std::size_t word_digits)
+      : banks_(banks),
+        digits_(digits),
+        word_digits_(word_digits),
+        words_(kBlock),
+        arena_(std::make_unique<char[]>(kArena + ImageWriter::kSliceMove)),
+        marks_(banks.size()) {}
+
+  std::span<WordText> room() { return std::span(words_).subspan(count_); }
+  void added(std::size_t count) { count_ += count; }
+  bool full() const { return count_ == words_.size(); }
+  const WordText& last() const { return words_[count_ - 1]; }
+  void add(const WordText& word) {
+    if (full()) flush();
+    words_[count_++] = word;
+  }
+  // A word item's data text: its digits right-aligned, after the fill.
+  void add_item(std::uint32_t address, std::string_view digits, char fill, bool in_piece) {
+    if (in_piece && digits.size() == word_digits_) {
+      return add({nullptr, digits.data(), 0, static_cast<std::uint32_t>(word_digits_), address});
     }
-    open = false;
-  };
-  for (std::string_view text = input.buffered(); !text.empty(); text = input.buffered()) {
-    for (std::size_t i = 0; i < text.size();) {
-      const char c = text[i];
-      if (c == '\n') {
-        input.consume(i + 1);
-        return end_word();
+    if (word_digits_ > kArena / 16) {  // too wide to form: straight to the banks
+      flush();
+      return write_item(address, digits, fill);
+    }
+    if (full() || kArena - arena_used_ < word_digits_) flush();
+    char* const text = arena_.get() + arena_used_;
+    const std::size_t fills = word_digits_ - digits.size();
+    std::memset(text, fill, fills);
+    std::memcpy(text + fills, digits.data(), digits.size());
+    arena_used_ += word_digits_;
+    words_[count_++] = {nullptr, text, 0, static_cast<std::uint32_t>(word_digits_), address};
+  }
+
+  void begin_line() {
+    in_line_ = true;
+    line_out_ = false;
+    line_first_ = count_;
+    line_arena_ = arena_used_;
+  }
+  void keep_line() { in_line_ = false; }
+  void drop_line() {
+    if (line_out_) {
+      for (std::size_t slice = 0; slice < banks_.size(); ++slice) {
+        banks_[slice]->cut_back(marks_[slice]);
       }
-      if (c == '\0') {  // the line ends here for the parse
-        end_word();
-        part = Part::ignored;
+    }
+    count_ = line_first_;
+    arena_used_ = line_arena_;
+    in_line_ = false;
+  }
+
+  // Every word so far to the banks; a line not yet judged leaves its marks first.
+  void flush() {
+    if (in_line_ && !line_out_) {
+      write(0, line_first_);
+      for (std::size_t slice = 0; slice < banks_.size(); ++slice) {
+        marks_[slice] = banks_[slice]->position();
       }
-      const int digit = verilog_hex::hex_digit_value(c);
-      switch (part) {
-        case Part::tabs:  // the field's first character, "@" in a word line, is dropped
-          if (c != '\t') part = Part::address;
-          break;
-        case Part::address:
-          if (c == '\t') {
+      line_out_ = true;
+      write(line_first_, count_);
+    } else {
+      write(0, count_);
+    }
+    count_ = line_first_ = arena_used_ = line_arena_ = 0;
+  }
+
+ private:
+  static constexpr std::size_t kBlock = 1024;
+  static constexpr std::size_t kArena = 64 * 1024;
+
+  void write(std::size_t first, std::size_t end) {
+    const auto words = std::span(words_).subspan(first, end - first);
+    for (std::size_t slice = 0; slice < banks_.size(); ++slice) {
+      write_slices(*banks_[slice], words, slice * digits_, digits_);
+    }
+  }
+  // A word whose data text is formed as each bank's slice of it is written.
+  void write_item(std::uint32_t address, std::string_view digits, char fill) {
+    char fills[64];
+    std::memset(fills, fill, sizeof fills);
+    const std::size_t first_digit = word_digits_ - digits.size();
+    for (std::size_t slice = 0; slice < banks_.size(); ++slice) {
+      ImageWriter& bank = *banks_[slice];
+      bank.begin_word(address);
+      const std::size_t from = std::min(slice * digits_, word_digits_);
+      const std::size_t to = std::min(from + digits_, word_digits_);
+      for (std::size_t at = from; at < std::min(to, first_digit); at += sizeof fills) {
+        bank.add_data({fills, std::min({sizeof fills, to - at, first_digit - at})});
+      }
+      const std::size_t digits_from = std::max(from, first_digit);
+      if (to > digits_from)
+        bank.add_data(digits.substr(digits_from - first_digit, to - digits_from));
+      bank.end_word();
+    }
+  }
+
+  std::span<ImageWriter* const> banks_;
+  std::size_t digits_;
+  std::size_t word_digits_;
+  std::vector<WordText> words_;
+  std::size_t count_ = 0;
+  std::unique_ptr<char[]> arena_;  // formed data texts, with room for the moves past them
+  std::size_t arena_used_ = 0;
+  bool in_line_ = false;
+  bool line_out_ = false;  // some of the line's words have gone to the banks
+  std::size_t line_first_ = 0;
+  std::size_t line_arena_ = 0;
+  std::vector<std::uint64_t> marks_;  // each bank's position where the line began
+};
+
+// One pass over the input: common word lines a block at a time straight from the
+// buffer, other lines wholly in the buffer one by one, and lines that are not read in
+// pieces, whatever their length.
+class Extraction {
+ public:
+  Extraction(TextReader& input, std::span<ImageWriter* const> banks, std::size_t digits,
+             std::size_t word_digits)
+      : input_(input),
+        banks_(banks),
+        digits_(digits),
+        pending_(banks, digits, word_digits),
+        memory_file_(word_digits) {}
+
+  ConversionResult run() {
+    for (;;) {
+      const std::string_view text = input_.buffered();
+      if (text.empty()) {
+        pending_.flush();
+        return verilog_hex::stopped(input_.failed() ? Stop::read_failed : Stop::done);
+      }
+      // A bank that cannot be written ends the run at once: reading on would change nothing.
+      for (const ImageWriter* bank : banks_) {
+        if (bank->failed()) return verilog_hex::stopped(Stop::write_failed);
+      }
+      const std::size_t taken = read_block(text);
+      if (!stop_.ok()) return stop_;
+      pending_.flush();
+      input_.consume(taken);
+      if (taken == 0) {
+        read_line_in_pieces();
+        if (!stop_.ok()) return stop_;
+      }
+    }
+  }
+
+ private:
+  auto add_item() {
+    return [this](std::uint32_t address, std::string_view digits, char fill, bool in_piece) {
+      pending_.add_item(address, digits, fill, in_piece);
+    };
+  }
+
+  // The lines wholly in the text, up to a block of common lines; gives the bytes taken.
+  std::size_t read_block(std::string_view text) {
+    std::size_t taken = 0;
+    for (;;) {
+      const auto [count, bytes] = read_simple_word_lines(text.substr(taken), pending_.room());
+      if (count > 0) {
+        pending_.added(count);
+        line_number_ += static_cast<std::uint32_t>(count);
+        taken += bytes;
+        memory_file_.after_word_line(address_of(pending_.last()));
+      }
+      if (pending_.full()) return taken;
+      const std::size_t line = read_other_line(text.substr(taken));
+      if (line == 0 || !stop_.ok()) return taken;
+      taken += line;
+    }
+  }
+
+  // A line that is no common word line, where its end lies in the text; gives its size,
+  // or 0.
+  std::size_t read_other_line(std::string_view text) {
+    const char* const end = text.data() + text.size();
+    const char* const stop = find_line_stop(text.data(), end);
+    const void* const lf = stop != end && *stop == '\0'
+                               ? std::memchr(stop, '\n', static_cast<std::size_t>(end - stop))
+                               : (stop != end ? stop : nullptr);
+    if (lf == nullptr) return 0;
+    const std::string_view line(text.data(), static_cast<std::size_t>(stop - text.data()));
+    ++line_number_;
+    if (const auto word = verilog_hex::parse_word_line(line)) {
+      pending_.add({nullptr, word->data.data(), 0, static_cast<std::uint32_t>(word->data.size()),
+                    word->address});
+      memory_file_.after_word_line(word->address);
+    } else {
+      pending_.begin_line();
+      memory_file_.begin_line();
+      judge(memory_file_.read_last(line, add_item()));
+    }
+    return static_cast<std::size_t>(static_cast<const char*>(lf) - text.data()) + 1;
+  }
+
+  void judge(MemoryFileLines::Verdict verdict) {
+    if (verdict == MemoryFileLines::Verdict::skipped) return pending_.drop_line();
+    pending_.keep_line();
+    if (verdict == MemoryFileLines::Verdict::too_wide) {
+      stop_ = verilog_hex::stopped(Stop::word_too_wide, line_number_);
+      stop_.item = memory_file_.too_wide_item();
+    }
+  }
+
+  // Reads one line as the buffer hands it out piece by piece, whatever its length. Until
+  // it shows itself a word line it is read as a memory file's line, and its words go to
+  // the banks as they come; a word line's address is read as its digits come and each
+  // bank's slice is written as its characters come. Characters past the last bank's
+  // slice are skipped, so the line is never held whole.
+  void read_line_in_pieces() {
+    enum class Part { tabs, address, field_rest, data };
+    Part part = Part::tabs;
+    constexpr std::uint64_t kTooLarge = std::uint64_t{1} << 32;
+    std::uint64_t address = 0;  // stops growing past 32 bits
+    std::size_t taken = 0;      // characters of the data text so far
+    const std::size_t wanted = banks_.size() * digits_;
+    bool word_line = false;
+    bool cut = false;  // a NUL came: the rest of the line is not read
+    ++line_number_;
+    pending_.begin_line();
+    memory_file_.begin_line();
+    for (std::string_view text = input_.buffered(); !text.empty(); text = input_.buffered()) {
+      const std::size_t lf = text.find('\n');
+      std::string_view piece = text.substr(0, lf);
+      if (!cut) {
+        const std::size_t nul = piece.find('\0');
+        cut = nul != std::string_view::npos;
+        piece = piece.substr(0, nul);
+        std::size_t i = 0;
+        for (; !word_line && i < piece.size(); ++i) {
+          if (part == Part::data) {  // the data text's first character: a word line after all
+            word_line = true;
+            memory_file_.abandon_line();
+            pending_.drop_line();
+            for (ImageWriter* bank : banks_) {
+              bank->begin_word(static_cast<std::uint32_t>(std::min(address, kTooLarge - 1)));
+            }
+            break;
+          }
+          const char c = piece[i];
+          const int digit = verilog_hex::hex_digit_value(c);
+          if (part == Part::tabs) {  // the field's first character, "@" in a word line, is dropped
+            if (c != '\t') part = Part::address;
+          } else if (c == '\t') {
             part = Part::data;
-          } else if (digit >= 0) {
-            address = std::min(address << 4 | static_cast<unsigned>(digit), kTooLarge);
-          } else {
-            part = Part::field_rest;
+          } else if (part == Part::address) {
+            if (digit >= 0) {
+              address = std::min(address << 4 | static_cast<unsigned>(digit), kTooLarge);
+            } else {
+              part = Part::field_rest;
+            }
           }
-          break;
-        case Part::field_rest:
-          if (c == '\t') part = Part::data;
-          break;
-        case Part::data: {
-          const std::size_t run =
-              std::min(text.find_first_of(std::string_view("\n\0", 2), i), text.size()) - i;
-          if (!open) {
-            const auto value = static_cast<std::uint32_t>(std::min(address, kTooLarge - 1));
-            for (verilog_hex::ImageWriter* bank : banks) bank->begin_word(value);
-            open = true;
-          }
+        }
+        if (!word_line) {
+          memory_file_.read(piece, add_item());
+        } else {
           // Each bank's part of the run, within the slices wanted.
-          for (std::size_t at = taken; at < wanted && at < taken + run;) {
-            const std::size_t slice_end = std::min({(at / digits + 1) * digits, taken + run});
-            banks[at / digits]->add_data(text.substr(i + (at - taken), slice_end - at));
+          const std::string_view run = piece.substr(i);
+          for (std::size_t at = taken; at < wanted && at < taken + run.size();) {
+            const std::size_t slice_end =
+                std::min((at / digits_ + 1) * digits_, taken + run.size());
+            banks_[at / digits_]->add_data(run.substr(at - taken, slice_end - at));
             at = slice_end;
           }
-          taken += run;
-          i += run;
-          continue;
+          taken += run.size();
         }
-        case Part::ignored:
-          break;
       }
-      ++i;
+      pending_.flush();  // its words may lie in the buffer
+      if (lf != std::string_view::npos) {
+        input_.consume(lf + 1);
+        break;
+      }
+      input_.consume(text.size());
     }
-    input.consume(text.size());
+    if (word_line) {
+      for (ImageWriter* bank : banks_) bank->end_word();
+      memory_file_.after_word_line(static_cast<std::uint32_t>(std::min(address, kTooLarge - 1)));
+    } else {
+      judge(memory_file_.read_last({}, add_item()));
+      pending_.flush();
+    }
   }
-  end_word();  // the last line, without a line end
-}
+
+  TextReader& input_;
+  std::span<ImageWriter* const> banks_;
+  std::size_t digits_;
+  PendingWords pending_;
+  MemoryFileLines memory_file_;
+  std::uint32_t line_number_ = 0;  // lines read so far
+  ConversionResult stop_;
+};
 
 }  // namespace
 
-bool split_words(verilog_hex::TextReader& input, std::span<verilog_hex::ImageWriter* const> banks,
-                 std::int32_t digits) {
-  // The common lines go straight from the buffer, a block at a time: each bank takes
-  // its slices of the whole block in one go.
-  constexpr std::size_t kBlock = 1024;
-  std::vector<WordText> words(kBlock);
-  std::vector<verilog_hex::AddressField> formed(kBlock, verilog_hex::AddressField(0));
-  const auto slice_size = static_cast<std::size_t>(digits);
-  for (;;) {
-    const std::string_view text = input.buffered();
-    if (text.empty()) return !input.failed();
-    // A bank that cannot be written ends the run at once: reading on would change nothing.
-    for (const verilog_hex::ImageWriter* bank : banks) {
-      if (bank->failed()) return false;
-    }
-    const auto [count, taken] = read_simple_word_lines(text, words, formed);
-    for (std::size_t slice = 0; slice < banks.size(); ++slice) {
-      write_slices(*banks[slice], std::span(words).first(count), slice * slice_size, slice_size);
-    }
-    input.consume(taken);
-    if (taken == 0) split_whole_line(input, banks, slice_size);
-  }
+ConversionResult split_words(TextReader& input, std::span<ImageWriter* const> banks,
+                             std::int32_t digits, std::size_t word_digits) {
+  return Extraction(input, banks, static_cast<std::size_t>(digits), word_digits).run();
 }
 
 }  // namespace splitter

@@ -5,6 +5,7 @@
 #include <span>
 #include <string_view>
 
+#include "conversion_result.hpp"
 #include "image_writer.hpp"
 #include "text_reader.hpp"
 
@@ -17,11 +18,13 @@ inline std::string_view data_slice(std::string_view data, std::int32_t slice, st
   return data.substr(offset, static_cast<std::size_t>(digits));
 }
 
-// Reads the input to its end and writes, for every word line, its address and slice j
-// of its data text to bank j (slice 0 is the leftmost). Lines that hold no word are
-// skipped. False when the input cannot be read or a bank cannot be written (reading
-// stops then).
-bool split_words(verilog_hex::TextReader& input, std::span<verilog_hex::ImageWriter* const> banks,
-                 std::int32_t digits);
+// Reads the input to its end and writes, for every word, its address and slice j of its
+// data text to bank j (slice 0 is the leftmost), digits characters a slice. A word is a
+// word line's, or a word item of the other lines read as a memory file, whose data text
+// has word_digits digits. Lines that hold neither are skipped. Stops when the input
+// cannot be read, a bank cannot be written or a word item is too wide.
+verilog_hex::ConversionResult split_words(verilog_hex::TextReader& input,
+                                          std::span<verilog_hex::ImageWriter* const> banks,
+                                          std::int32_t digits, std::size_t word_digits);
 
 }  // namespace splitter

@@ -94,12 +94,13 @@ constexpr std::int32_t kMaxBanks = 127;
 constexpr std::size_t kOutputBudget = 4 << 20;
 
 // Writes every bank file in one pass over the input. They get their names together once
-// all are written; a bank file that cannot be opened or written, or an input that
-// cannot be read, leaves every file as it was and gives false. split_width must be at
-// least 8 and bank_count at least 1.
-bool write_banks(verilog_hex::TextReader& input, platform::FileSystem& files,
-                 std::string_view base_name, std::int32_t bank_count, std::int32_t split_width,
-                 bool big_endian) {
+// all are written; a bank file that cannot be opened or written, an input that cannot
+// be read or a word too wide leaves every file as it was. split_width must be at least 8
+// and bank_count at least 1.
+verilog_hex::ConversionResult write_banks(verilog_hex::TextReader& input,
+                                          platform::FileSystem& files, std::string_view base_name,
+                                          const Settings& settings, std::int32_t bank_count) {
+  using verilog_hex::Stop;
   platform::OutputBatch outputs(files);
   std::vector<verilog_hex::ImageWriter*> banks;
   // Two buffers a bank, one filling and one on its way to the disk, all within one
@@ -108,14 +109,19 @@ bool write_banks(verilog_hex::TextReader& input, platform::FileSystem& files,
   const auto pool = std::make_shared<verilog_hex::BufferPool>(
       std::min(verilog_hex::TextWriter::kDefaultCapacity, kOutputBudget / buffers), buffers);
   for (std::int32_t slice = 0; slice < bank_count; ++slice) {
-    const std::string name = bank_file_name(base_name, bank_number(slice, bank_count, big_endian));
+    const std::string name =
+        bank_file_name(base_name, bank_number(slice, bank_count, settings.big_endian));
     verilog_hex::ImageWriter* bank = outputs.open_image(name, pool);
-    if (bank == nullptr) return false;
+    if (bank == nullptr) return verilog_hex::stopped(Stop::write_failed);
     banks.push_back(bank);
   }
   // The banks get their names together, and only when every one is whole.
-  const bool written = split_words(input, banks, 2 * (split_width / 8));
-  return written && outputs.commit();
+  // A word item's data text has a digit for every four bits of the word, the last in part.
+  const auto word_digits = (static_cast<std::size_t>(settings.data_width) + 3) / 4;
+  verilog_hex::ConversionResult result =
+      split_words(input, banks, 2 * (settings.split_width / 8), word_digits);
+  if (result.ok() && !outputs.commit()) return verilog_hex::stopped(Stop::write_failed);
+  return result;
 }
 
 int split(std::span<const std::string_view> args, platform::Console& console,
@@ -153,8 +159,13 @@ int split(std::span<const std::string_view> args, platform::Console& console,
   console.out("done\n");
 
   console.out("\ndata processing\t\t-\t");
-  if (!write_banks(*input, files, *base_name, bank_count, settings.split_width,
-                   settings.big_endian)) {
+  const auto result = write_banks(*input, files, *base_name, settings, bank_count);
+  if (result.stop == verilog_hex::Stop::word_too_wide) {
+    console.printf("ERR: Line %u: word %s is wider than data_width %d.\n", result.line,
+                   result.item.c_str(), settings.data_width);
+    return kFailure;
+  }
+  if (!result.ok()) {
     console.out(tool_run::kFileError);
     return kFailure;
   }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -63,6 +64,9 @@ struct SliceCase {
   std::string input;
   std::int32_t split_width;
   std::vector<std::string> slices;  // what slice 0, 1, ... write
+  verilog_hex::Stop stop = verilog_hex::Stop::done;
+  std::uint32_t line = 0;
+  std::string item = {};
   friend void PrintTo(const SliceCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -79,11 +83,35 @@ TEST_P(Extraction, WritesEachWordsSlice) {
     writers.push_back(std::make_unique<verilog_hex::ImageWriter>(test::memory_output(bank)));
     banks.push_back(writers.back().get());
   }
-  ASSERT_TRUE(splitter::split_words(input, banks, digits));
+  // The word as wide as the banks together.
+  const std::size_t word_digits =
+      (c.slices.size() * static_cast<std::size_t>(c.split_width) + 3) / 4;
+  const auto result = splitter::split_words(input, banks, digits, word_digits);
+  EXPECT_EQ(result.stop, c.stop);
+  EXPECT_EQ(result.line, c.line);
+  EXPECT_EQ(result.item, c.item);
+  if (!result.ok()) return;  // the run's outputs are discarded
   for (std::size_t j = 0; j < c.slices.size(); ++j) {
     ASSERT_TRUE(writers[j]->finish());
     EXPECT_EQ(out[j], c.slices[j]) << "slice " << j;
   }
+}
+
+std::string repeated(const std::string& text, int count) {
+  std::string all;
+  for (int i = 0; i < count; ++i) all += text;
+  return all;
+}
+
+// Word lines of the given addresses and data texts, as a bank is written.
+std::string word_lines(std::uint32_t first, std::size_t count, const std::string& data) {
+  std::string lines;
+  for (std::uint32_t address = first; address < first + count; ++address) {
+    char field[16];
+    std::snprintf(field, sizeof field, "@%X\t", address);
+    lines += field + data + "\r\n";
+  }
+  return lines;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -148,7 +176,54 @@ INSTANTIATE_TEST_SUITE_P(
             "ManyLines",
             "@0\t1122\n@1\t3344\n@FFFFFFFF\t5566",
             8,
-            {"@0\t11\r\n@1\t33\r\n@FFFFFFFF\t55\r\n", "@0\t22\r\n@1\t44\r\n@FFFFFFFF\t66\r\n"}}),
+            {"@0\t11\r\n@1\t33\r\n@FFFFFFFF\t55\r\n", "@0\t22\r\n@1\t44\r\n@FFFFFFFF\t66\r\n"}},
+        // Other lines read as a memory file: the words of a 32-bit memory as objcopy
+        // writes them, and a 16-bit one with every kind of item.
+        SliceCase{"ItemsAfterAnAddressAlone",
+                  "@00000010\nC41E9740 15a34583 \n",
+                  8,
+                  {"@10\tC4\r\n@11\t15\r\n", "@10\t1E\r\n@11\ta3\r\n", "@10\t97\r\n@11\t45\r\n",
+                   "@10\t40\r\n@11\t83\r\n"}},
+        SliceCase{"ItemsExtendedAndUnderscoresDropped",
+                  "@8 1 x1 _Z_ 0?_F 0000ABCD\t\n",
+                  8,
+                  {"@8\t00\r\n@9\txx\r\n@A\tZZ\r\n@B\t00\r\n@C\tAB\r\n",
+                   "@8\t01\r\n@9\tx1\r\n@A\tZZ\r\n@B\t?F\r\n@C\tCD\r\n"}},
+        SliceCase{"CommentsAndAWordLineInOne",
+                  "/* header\n@1\t1234\n*/ 5678 // 1111\n// 2222\n/* a */ @20 /* b\n c */ 9ABC\n",
+                  8,
+                  {"@1\t12\r\n@2\t56\r\n@20\t9A\r\n", "@1\t34\r\n@2\t78\r\n@20\tBC\r\n"}},
+        SliceCase{"LinesWithAnythingElseChangeNothing",
+                  "@5 1111\n2222 ; note\n@9 hello /*\nAB@10\n@10x\n@\n@_\n_\n1/2\n*/\n3333\n",
+                  8,
+                  {"@5\t11\r\n@6\t33\r\n", "@5\t11\r\n@6\t33\r\n"}},
+        SliceCase{"ASkippedLineStillClosesItsComment",
+                  "/* open\nclosed */ hello\n1234\n",
+                  8,
+                  {"@0\t12\r\n", "@0\t34\r\n"}},
+        SliceCase{"AddressesSaturateAndWrap",
+                  "@FFFFFFFF\t1234\n5678 @1_0000_0000_0 9ABC DEF0\n",
+                  8,
+                  {"@FFFFFFFF\t12\r\n@0\t56\r\n@FFFFFFFF\t9A\r\n@0\tDE\r\n",
+                   "@FFFFFFFF\t34\r\n@0\t78\r\n@FFFFFFFF\tBC\r\n@0\tF0\r\n"}},
+        SliceCase{"NulEndsAnItemLine",
+                  std::string("1234 \0 hello\n5678\n", 18),
+                  16,
+                  {"@0\t1234\r\n@1\t5678\r\n"}},
+        SliceCase{"TooWideOnAKeptLine",
+                  "1234 0_0001234\n12345 hello\n1_2345 zz\n",
+                  8,
+                  {"", ""},
+                  verilog_hex::Stop::word_too_wide,
+                  3,
+                  "1_2345"},
+        // Lines longer than the reader's buffer: kept, or taken back from the banks.
+        SliceCase{"LongLineOfItems",
+                  "@10 " + repeated("1_2 ", 400) + "\n",
+                  8,
+                  {word_lines(0x10, 400, "12")}},
+        SliceCase{
+            "LongLineOfItemsSkipped", repeated("12 ", 1000) + "hello\n34\n", 8, {"@0\t34\r\n"}}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST(Extraction, SlicesOfTheDataText) {

@@ -204,7 +204,7 @@ TEST(Property, ConvertSplitAndPutBackGivesTheBytes) {
           std::make_unique<verilog_hex::ImageWriter>(test::memory_output(text), random() % 64));
       banks.push_back(writers.back().get());
     }
-    ASSERT_TRUE(splitter::split_words(image_input, banks, 2));
+    ASSERT_TRUE(splitter::split_words(image_input, banks, 2, 2 * per_word).ok());
     for (unsigned slice = 0; slice < per_word; ++slice) {
       ASSERT_TRUE(writers[slice]->finish());
       const std::string& bank = bank_texts[slice];
