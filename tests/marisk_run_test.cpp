@@ -90,6 +90,13 @@ const Files kByteBanksLittle = with_input({{"rom_0x400_0.vh", "@1F\t12\r\n@20\ta
                                            {"rom_0x400_2.vh", "@1F\t34\r\n@20\t\r\n"},
                                            {"rom_0x400_3.vh", "@1F\tCD\r\n@20\t\r\n"}});
 const Files kInputOnly = with_input({});
+const std::string kMemoryFile = "/* from another tool */\r\n@10\r\n12345678 9abc_def0 // two\r\n";
+const std::string kLongSkipped = [] {
+  std::string line;
+  for (int i = 0; i < 120000; ++i) line += "12 ";
+  return line + "hello\r\n34\r\n";
+}();
+const std::string kTooWide = "@0\t11223344\r\n1234\r\n123456789 ; skipped\r\n0_123456789\r\n";
 
 struct CliCase {
   const char* name;
@@ -335,7 +342,33 @@ INSTANTIATE_TEST_SUITE_P(
                         "@1F\t" + slice + "\r\n@20\t" + (bank == 126 ? "ab" : "") + "\r\n";
                   }
                   return files;
-                }()}),
+                }()},
+        // A memory file another tool wrote: items several a line, with comments.
+        as_program(CliCase{.name = "ItemsOfAMemoryFile",
+                           .args = {kInput},
+                           .out = split(""),
+                           .status = 0,
+                           .files = with_input({{"rom_0x400_3.vh", "@10\t12\r\n@11\t9a\r\n"},
+                                                {"rom_0x400_2.vh", "@10\t34\r\n@11\tbc\r\n"},
+                                                {"rom_0x400_1.vh", "@10\t56\r\n@11\tde\r\n"},
+                                                {"rom_0x400_0.vh", "@10\t78\r\n@11\tf0\r\n"}},
+                                               kMemoryFile),
+                           .image = kMemoryFile}),
+        as_program(CliCase{.name = "WordTooWide",
+                           .args = {kInput},
+                           .out = kBanner + kChecked + kNamed +
+                                  "\ndata processing\t\t-\tERR: Line 4: word 0_123456789 is wider "
+                                  "than data_width 32.\n",
+                           .status = 2,
+                           .files = with_input({}, kTooWide),
+                           .image = kTooWide}),
+        // Its words fill more than a bank's buffer before the line is judged and skipped.
+        as_program(CliCase{.name = "LongLineSkippedAfterItsWordsWentOut",
+                           .args = {"-d8", kInput},
+                           .out = split("data_width [1]: 8\n"),
+                           .status = 0,
+                           .files = with_input({{"rom_0x100_0.vh", "@0\t34\r\n"}}, kLongSkipped),
+                           .image = kLongSkipped})),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
 // The input is written under other names and the run looks at the named files only.
