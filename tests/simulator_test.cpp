@@ -359,6 +359,34 @@ TEST_P(Simulator, LoadsBanksOfAKilobitImageTolvaneMade) {
   EXPECT_EQ(kilobit_words_from_banks(dir.path(), words.size()), words);
 }
 
+// objcopy's memory file of a binary file (an address alone, then four words a line)
+// splits into the banks of tolvane's image of the same bytes, which load as its words.
+TEST_P(Simulator, LoadsBanksOfObjcopysMemoryFile) {
+  test::TempDir dir;
+  const auto bytes = random_bytes(4000, 24);
+  test::write_file(dir.path() / "img_0x100.bin", std::string(bytes.begin(), bytes.end()));
+  const auto made = test::run_program(
+      "/usr/bin/objcopy",
+      {"-I", "binary", "-O", "verilog", "--verilog-data-width=4", "img_0x100.bin", "mem_0x100.vh"},
+      dir.path());
+  ASSERT_EQ(made.status, 0) << made.err;
+  ASSERT_EQ(test::run_program(TOLVANE_PATH, {"-d32", "-b", "img_0x100.bin"}, dir.path()).status, 0);
+  for (const char* image : {"mem_0x100.vh", "img_0x100.vh"}) {
+    ASSERT_EQ(test::run_program(MARISK_PATH, {image}, dir.path()).status, 0) << image;
+  }
+  const auto words = expected_words(bytes, 32, true);
+  std::vector<std::string> rebuilt(words.size());
+  for (int bank = 3; bank >= 0; --bank) {
+    const std::string bank_name = "_0x400_" + std::to_string(bank) + ".vh";
+    EXPECT_EQ(test::read_file(dir.path() / ("mem" + bank_name)),
+              test::read_file(dir.path() / ("img" + bank_name)));
+    const auto loaded = load(8, dir.path() / ("mem" + bank_name), words.size());
+    ASSERT_EQ(loaded.size(), words.size());
+    for (std::size_t i = 0; i < words.size(); ++i) rebuilt[i] += loaded[i];
+  }
+  EXPECT_EQ(rebuilt, words);
+}
+
 INSTANTIATE_TEST_SUITE_P(Simulators, Simulator,
                          testing::Values(Kind::icarus, Kind::verilator, Kind::yosys),
                          [](const auto& param_info) {
