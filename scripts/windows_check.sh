@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 source scripts/packages.sh
-ensure_packages cmake make g++ g++-mingw-w64-x86-64-posix wine64 groff-base unzip
+ensure_packages cmake make g++ g++-mingw-w64-x86-64-posix wine64 groff-base unzip binutils
 wine=/usr/lib/wine/wine64
 
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -98,6 +98,14 @@ PREPARE='"$root/build/tools/tolvane" -x -d32 -a80000000 -n12 fw_0x8000.hex >/dev
 check intel-hex-refused tolvane -x -a80000004 fw_0x8000.hex
 check kilobit-tolvane tolvane -d1024 -b big.txt
 check long-help marisk --help
+# Memory files other tools write: objcopy's, four words a line over many buffers; a
+# word too wide; a line whose words went to the disk before it was skipped.
+PREPARE='objcopy -I binary -O verilog --verilog-data-width=4 big.txt mem_0x10.vh' \
+  check objcopy-memory-file marisk -eL -s16 mem_0x10.vh
+PREPARE='printf "/* two */\r\n1234 // 1\r\n123456789 zz\r\n" >wide_0x1.vh' \
+  check word-too-wide marisk wide_0x1.vh
+PREPARE='awk "BEGIN { for (i = 0; i < 120000; i++) printf \"12 \"; printf \"hello\r\n34\r\n\" }" >skip_0x1.vh' \
+  check long-line-skipped marisk -d8 skip_0x1.vh
 # An old output is replaced whole; a write that fails leaves the old files as they were.
 PREPARE='printf "@0\told\r\n" >rom.vh' check replaced-output tolvane -d32 rom.txt
 PREPARE='printf "@0\told\r\n" >rom.vh; ln -s /dev/full big.vh' check failing-write tolvane big.txt
