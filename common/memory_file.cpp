@@ -15,6 +15,15 @@ const std::array<MemoryFileLines::Kind, 256> MemoryFileLines::kKinds = [] {
   return kinds;
 }();
 
+const std::array<std::uint8_t, 256> MemoryFileLines::kWordBytes = [] {
+  std::array<std::uint8_t, 256> bytes{};
+  for (std::size_t c = 0; c < 256; ++c) {
+    if (in_word(kKinds[c])) bytes[c] = kInWord;
+  }
+  bytes['_'] |= kIsUnderscore;
+  return bytes;
+}();
+
 void MemoryFileLines::begin_line() {
   state_ = in_comment_ ? State::block_comment : State::between;
   line_address_ = address_;

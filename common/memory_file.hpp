@@ -70,6 +70,9 @@ class MemoryFileLines {
   };
   enum Kind : std::uint8_t { kOther, kSpace, kHex, kUnknown, kUnderscore, kAt, kSlash };
   static const std::array<Kind, 256> kKinds;
+  // By byte, for the run of a word item: whether it belongs to one, and is "_".
+  static constexpr std::uint8_t kInWord = 1, kIsUnderscore = 2;
+  static const std::array<std::uint8_t, 256> kWordBytes;
   static Kind kind(char c) { return kKinds[static_cast<unsigned char>(c)]; }
   static bool in_word(Kind k) { return k == kHex || k == kUnknown || k == kUnderscore; }
 
@@ -134,7 +137,15 @@ void MemoryFileLines::scan(std::string_view piece, OnWord& on_word, bool line_en
       }
       case State::word: {
         const char* q = p;
-        for (; q != end && in_word(kind(*q)); ++q) underscore_ |= *q == '_';
+#ifdef VH_SSE2_PATHS
+        // Hexadecimal digits sixteen at a time, while the piece holds sixteen more bytes.
+        for (unsigned run = 16; run == 16 && end - q >= 16; q += run) run = leading_hex_digits(q);
+#endif
+        unsigned seen = 0;
+        for (; q != end && (kWordBytes[static_cast<unsigned char>(*q)] & kInWord) != 0; ++q) {
+          seen |= kWordBytes[static_cast<unsigned char>(*q)];
+        }
+        underscore_ = underscore_ || (seen & kIsUnderscore) != 0;
         if (q == end && !line_ends) {
           keep_digits({item, q});
           keep_written({item, q});
@@ -196,7 +207,8 @@ bool MemoryFileLines::end_word(std::string_view text, OnWord& on_word) {
   bool leading_zero;
   const bool in_piece = !carried_ && !underscore_;
   if (in_piece) {
-    const std::size_t first = std::min(text.find_first_not_of('0'), text.size());
+    const std::size_t first =
+        text[0] != '0' ? 0 : std::min(text.find_first_not_of('0'), text.size());
     leading_zero = first > 0;
     digits = text.substr(first);
   } else {

@@ -165,15 +165,14 @@ class PendingWords {
   void added(std::size_t count) { count_ += count; }
   bool full() const { return count_ == words_.size(); }
   const WordText& last() const { return words_[count_ - 1]; }
-  void add(const WordText& word) {
+  // A word whose field is formed from its address, once for every bank.
+  void add(std::uint32_t address, const char* data, std::size_t data_size) {
     if (full()) flush();
-    words_[count_++] = word;
+    place(address, data, data_size);
   }
   // A word item's data text: its digits right-aligned, after the fill.
   void add_item(std::uint32_t address, std::string_view digits, char fill, bool in_piece) {
-    if (in_piece && digits.size() == word_digits_) {
-      return add({nullptr, digits.data(), 0, static_cast<std::uint32_t>(word_digits_), address});
-    }
+    if (in_piece && digits.size() == word_digits_) return add(address, digits.data(), word_digits_);
     if (word_digits_ > kArena / 16) {  // too wide to form: straight to the banks
       flush();
       return write_item(address, digits, fill);
@@ -184,7 +183,7 @@ class PendingWords {
     std::memset(text, fill, fills);
     std::memcpy(text + fills, digits.data(), digits.size());
     arena_used_ += word_digits_;
-    words_[count_++] = {nullptr, text, 0, static_cast<std::uint32_t>(word_digits_), address};
+    place(address, text, word_digits_);
   }
 
   void begin_line() {
@@ -223,7 +222,16 @@ class PendingWords {
  private:
   static constexpr std::size_t kBlock = 1024;
   static constexpr std::size_t kArena = 64 * 1024;
+  // A formed field and what its store may reach past it, and the moves past the last.
+  static constexpr std::size_t kFieldRoom = 2 * verilog_hex::AddressField::kMaxSize;
+  static_assert(kFieldRoom >= ImageWriter::kSliceMove);
 
+  void place(std::uint32_t address, const char* data, std::size_t data_size) {
+    char* const field = &fields_[count_ * kFieldRoom];
+    const char* const field_end = verilog_hex::AddressField::put(field, address);
+    words_[count_++] = {field, data, static_cast<std::uint32_t>(field_end - field),
+                        static_cast<std::uint32_t>(data_size), address};
+  }
   void write(std::size_t first, std::size_t end) {
     const auto words = std::span(words_).subspan(first, end - first);
     for (std::size_t slice = 0; slice < banks_.size(); ++slice) {
@@ -254,6 +262,7 @@ class PendingWords {
   std::size_t digits_;
   std::size_t word_digits_;
   std::vector<WordText> words_;
+  std::vector<char> fields_ = std::vector<char>(kBlock * kFieldRoom + kFieldRoom);
   std::size_t count_ = 0;
   std::unique_ptr<char[]> arena_;  // formed data texts, with room for the moves past them
   std::size_t arena_used_ = 0;
@@ -336,8 +345,7 @@ class Extraction {
     const std::string_view line(text.data(), static_cast<std::size_t>(stop - text.data()));
     ++line_number_;
     if (const auto word = verilog_hex::parse_word_line(line)) {
-      pending_.add({nullptr, word->data.data(), 0, static_cast<std::uint32_t>(word->data.size()),
-                    word->address});
+      pending_.add(word->address, word->data.data(), word->data.size());
       memory_file_.after_word_line(word->address);
     } else {
       pending_.begin_line();
