@@ -104,6 +104,12 @@ class PosixOutput final : public OutputFile {
   std::optional<FinalAttributes> final_;
 };
 
+// Its group or others may write it but not read it.
+bool is_drop_box(mode_t mode) {
+  return ((mode & S_IWGRP) != 0 && (mode & S_IRGRP) == 0) ||
+         ((mode & S_IWOTH) != 0 && (mode & S_IROTH) == 0);
+}
+
 FileId id_of(const struct stat& info) {
   return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 }
@@ -374,13 +380,16 @@ class PosixFileSystem final : public FileSystem {
     return removed;
   }
 
-  // A folder that may be written but not read (a drop box) cannot be opened for a lock:
-  // the nearest folder above it that can stands for it, "/.." after "/.." as the
-  // system resolves them, so that every run writing there takes the same lock.
+  // A folder that some may write but not read (a drop box) cannot be opened for a lock
+  // by them: the nearest folder above it that is none stands for it, "/.." after "/.."
+  // as the system resolves them, for its owner too, so that every run writing there
+  // takes the same lock. A folder this run cannot read is passed over as well.
   std::unique_ptr<FolderLock> folder_lock(const std::string& folder) override {
     std::string path = folder;
     for (int up = 0; up <= kMaxFolderDepth; ++up) {
-      const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      struct stat mode {};
+      const bool drop_box = ::stat(path.c_str(), &mode) == 0 && is_drop_box(mode.st_mode);
+      const int fd = drop_box ? -1 : ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
       if (fd >= 0) {
         struct stat info {};
         if (::fstat(fd, &info) != 0) {
@@ -389,7 +398,7 @@ class PosixFileSystem final : public FileSystem {
         }
         return std::make_unique<PosixFolderLock>(fd, id_of(info));
       }
-      if (errno != EACCES) return nullptr;
+      if (!drop_box && errno != EACCES) return nullptr;
       path += path.ends_with('/') ? ".." : "/..";
     }
     struct stat info {};  // not even the root can be read: the run goes on unlocked

@@ -453,6 +453,24 @@ TEST(WholeOutput, ConcurrentSplitsLeaveTheBanksOfOne) {
   }
 }
 
+// In a drop box its owner's runs take the lock its contributors can take, the one of the
+// folder above it, so that they take turns.
+TEST(WholeOutput, TheOwnerOfADropBoxLocksTheFolderAboveIt) {
+  test::TempDir top;
+  const fs::path drop = top.path() / "drop";
+  fs::create_directories(drop);
+  fs::permissions(drop, fs::perms(0733));
+  test::write_file(drop / "rom.txt", byte_list(10, 12));
+  const int held = open(top.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  test::StartedProgram run(TOLVANE_PATH, {"-d32", "rom.txt"}, drop);
+  EXPECT_TRUE(waits_for_folder_lock(top.path()));
+  close(held);
+  EXPECT_EQ(run.finish().status, 0);
+  EXPECT_TRUE(fs::exists(drop / "rom.vh"));
+}
+
 // A run that waits for another's lock on its folder ends at once on an interrupt, and
 // changes nothing. The lock is held here as flock(1) holds it, by flock() on the folder.
 TEST(WholeOutput, AWaitForTheFolderLockCanBeInterrupted) {
