@@ -92,8 +92,12 @@ class PosixOutput final : public OutputFile {
       return false;
     }
 #ifdef __linux__
-    if (!final_->acl.empty() &&
-        ::fsetxattr(fd_, kAccessAcl, final_->acl.data(), final_->acl.size(), 0) != 0) {
+    // Without an ACL to keep, none stays: not even what the folder gives new files.
+    if (final_->acl.empty()) {
+      if (::fremovexattr(fd_, kAccessAcl) != 0 && errno != ENODATA && errno != ENOTSUP) {
+        return false;
+      }
+    } else if (::fsetxattr(fd_, kAccessAcl, final_->acl.data(), final_->acl.size(), 0) != 0) {
       return false;
     }
 #endif

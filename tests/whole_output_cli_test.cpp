@@ -332,11 +332,16 @@ TEST(WholeOutput, AclAndSetIdBitsAreKept) {
   const std::string rom_acl = command_output("getfacl -cp '" + rom + "'");
   const std::string bank_acl = command_output("getfacl -cp '" + bank + "'");
   ASSERT_NE(rom_acl.find("user:nobody:rw-"), std::string::npos) << rom_acl;
+  // A file without an ACL stays without one, whatever the folder gives new files.
+  const std::string plain = (dir.path() / "img_0x200_0.vh").string();
+  const std::string plain_acl = command_output("getfacl -cp '" + plain + "'");
+  ASSERT_EQ(std::system(("setfacl -d -m u:nobody:rw- '" + dir.path().string() + "'").c_str()), 0);
 
   EXPECT_EQ(test::run_program(TOLVANE_PATH, {"-d32", "rom.txt"}, dir.path()).status, 0);
   EXPECT_EQ(test::run_program(MARISK_PATH, {"-s16", "img_0x100.vh"}, dir.path()).status, 0);
   EXPECT_EQ(command_output("getfacl -cp '" + rom + "'"), rom_acl);
   EXPECT_EQ(command_output("getfacl -cp '" + bank + "'"), bank_acl);
+  EXPECT_EQ(command_output("getfacl -cp '" + plain + "'"), plain_acl);
   EXPECT_EQ(test::read_file(dir.path() / "img_0x200_1.vh"), "@0\t0011\r\n");
   struct stat info {};
   ASSERT_EQ(stat((dir.path() / "img_0x200_0.vh").c_str(), &info), 0);
