@@ -81,7 +81,8 @@ ProgramResult StartedProgram::finish() {
   while (pid_ > 0) {
     const pid_t ended = waitpid(pid_, &status, WNOHANG);
     if (ended == pid_) {
-      result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+      if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
       break;
     }
     if (ended < 0) break;

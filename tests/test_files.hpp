@@ -29,7 +29,8 @@ std::vector<std::string> list_files(const std::filesystem::path& dir);
 struct ProgramResult {
   std::string out;
   std::string err;
-  int status = -1;
+  int status = -1;  // the exit status; -1 when it did not exit
+  int signal = 0;   // the signal that ended it, if one did
   bool timed_out = false;
 };
 
@@ -42,7 +43,7 @@ class StartedProgram {
   StartedProgram(const std::string& program, const std::vector<std::string>& args,
                  const std::filesystem::path& dir);
   int pid() const { return pid_; }
-  // Waits for it to end; a program ended by signal S gets status 128 + S.
+  // Waits for it to end.
   ProgramResult finish();
 
  private:
