@@ -92,8 +92,8 @@ class FileSystem {
   virtual bool remove(const std::string& name) = 0;
 
   // The lock of the folder, not yet taken; nothing when there is none to be had. A
-  // folder that may be written but not read shares the lock of the nearest folder
-  // above it that can be read.
+  // folder that some may write but not read (a drop box) shares the lock of the
+  // nearest folder above it that is none, whoever runs.
   virtual std::unique_ptr<FolderLock> folder_lock(const std::string& folder) = 0;
   // Letters and digits that nobody can guess, different at every call.
   virtual std::string unique_text() = 0;

@@ -170,13 +170,14 @@ platform::FileStatus MemoryFileSystem::status(const std::string& name) {
 
 std::optional<std::string> MemoryFileSystem::resolve_links(const std::string& name) {
   std::lock_guard lock(mutex_);
+  // As Linux, at most 40 links are followed.
   std::string current = name;
-  for (int hops = 0; hops < 40; ++hops) {
+  for (int hops = 0;; ++hops) {
     const auto link = links.find(current);
     if (link == links.end()) return current;
+    if (hops == 40) return std::nullopt;
     current = link->second;
   }
-  return std::nullopt;
 }
 
 std::optional<platform::FileId> MemoryFileSystem::identity(const std::string& name) {
