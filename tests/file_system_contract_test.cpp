@@ -3,6 +3,7 @@
 // for one and not the other is a fault in one of them.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -21,14 +22,22 @@ namespace {
 namespace fs = std::filesystem;
 using Files = std::map<std::string, std::string>;
 
+// A file system with its names in the folder at, and a file's permission bits there.
+struct Place {
+  platform::FileSystem& files;
+  std::string at;
+  std::function<unsigned(const std::string& name)> mode_of;
+};
+
 struct Contract {
   const char* name;
   Files files;                                             // in one folder
   std::vector<std::pair<std::string, std::string>> links;  // name, target in that folder
-  // What the promise gives, as text, for names in the folder at.
-  std::function<std::string(platform::FileSystem&, const std::string& at)> act;
+  // What the promise gives, as text.
+  std::function<std::string(const Place&)> act;
   std::string gives;
-  Files left;  // the regular files afterwards
+  Files left;                                  // the regular files afterwards
+  std::map<std::string, unsigned> modes = {};  // of the files, where not 0644
   friend void PrintTo(const Contract& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -64,7 +73,10 @@ TEST_P(FileSystemContract, HoldsInMemory) {
   test::MemoryFileSystem files;
   for (const auto& [name, bytes] : c.files) files.files[name] = {bytes};
   for (const auto& [name, target] : c.links) files.links[name] = target;
-  EXPECT_EQ(c.act(files, ""), c.gives);
+  for (const auto& [name, mode] : c.modes) files.files[name].permissions = mode;
+  EXPECT_EQ(
+      c.act({files, "", [&](const std::string& name) { return files.files[name].permissions; }}),
+      c.gives);
   Files left;
   for (const auto& [name, file] : files.files) left[name] = file.bytes;
   EXPECT_EQ(left, c.left);
@@ -75,7 +87,12 @@ TEST_P(FileSystemContract, HoldsOnTheRealFileSystem) {
   test::TempDir dir;
   for (const auto& [name, bytes] : c.files) test::write_file(dir.path() / name, bytes);
   for (const auto& [name, target] : c.links) fs::create_symlink(target, dir.path() / name);
-  EXPECT_EQ(c.act(platform::real_file_system(), dir.path().string() + "/"), c.gives);
+  for (const auto& [name, mode] : c.modes) ASSERT_EQ(chmod((dir.path() / name).c_str(), mode), 0);
+  const auto mode_of = [](const std::string& name) {
+    struct stat info {};
+    return stat(name.c_str(), &info) == 0 ? static_cast<unsigned>(info.st_mode & 07777) : 0u;
+  };
+  EXPECT_EQ(c.act({platform::real_file_system(), dir.path().string() + "/", mode_of}), c.gives);
   Files left;
   for (const auto& entry : fs::directory_iterator(dir.path())) {
     if (!entry.is_symlink() && entry.is_regular_file()) {
@@ -93,7 +110,8 @@ INSTANTIATE_TEST_SUITE_P(
         Contract{"CreateNewRefusesAPlantedFile",
                  {{"a", "old"}},
                  {},
-                 [](platform::FileSystem& files, const std::string& at) {
+                 [](const Place& place) {
+                   auto& [files, at, mode_of] = place;
                    return said(files.create_new(at + "a", std::nullopt).result);
                  },
                  "taken",
@@ -101,17 +119,43 @@ INSTANTIATE_TEST_SUITE_P(
         Contract{"CreateNewMakesTheFile",
                  {},
                  {},
-                 [](platform::FileSystem& files, const std::string& at) {
+                 [](const Place& place) {
+                   auto& [files, at, mode_of] = place;
                    auto made = files.create_new(at + "n", std::nullopt);
                    const bool written = made.file && made.file->write("new") && made.file->close();
                    return said(made.result) + (written ? " written" : "");
                  },
                  "done written",
                  {{"n", "new"}}},
+        // Private while written; a replacement takes the permissions of what it replaces.
+        Contract{"ANewFileIsPrivateUntilClosed",
+                 {},
+                 {},
+                 [](const Place& place) {
+                   auto& [files, at, mode_of] = place;
+                   auto made = files.create_new(at + "n", std::nullopt);
+                   const std::string open = std::to_string(mode_of(at + "n"));
+                   return made.file && made.file->close() ? open : "not made";
+                 },
+                 std::to_string(0600),
+                 {{"n", ""}}},
+        Contract{"AReplacementKeepsTheModeAndSetIdBits",
+                 {{"a", "old"}},
+                 {},
+                 [](const Place& place) {
+                   auto& [files, at, mode_of] = place;
+                   auto made = files.create_new(at + "n", at + "a");
+                   const bool closed = made.file && made.file->close();
+                   return closed ? std::to_string(mode_of(at + "n")) : "not made";
+                 },
+                 std::to_string(06750),
+                 {{"a", "old"}, {"n", ""}},
+                 {{"a", 06750}}},
         Contract{"AMoveToANewNameRefusesAnExistingOne",
                  kTwo,
                  {},
-                 [](platform::FileSystem& files, const std::string& at) {
+                 [](const Place& place) {
+                   auto& [files, at, mode_of] = place;
                    return said(files.move_to_new_name(at + "a", at + "b"));
                  },
                  "taken",
@@ -119,7 +163,8 @@ INSTANTIATE_TEST_SUITE_P(
         Contract{"ASecondNameMustBeNew",
                  kTwo,
                  {},
-                 [](platform::FileSystem& files, const std::string& at) {
+                 [](const Place& place) {
+                   auto& [files, at, mode_of] = place;
                    return said(files.link(at + "a", at + "b"));
                  },
                  "taken",
@@ -127,7 +172,8 @@ INSTANTIATE_TEST_SUITE_P(
         Contract{"RenameReplaces",
                  kTwo,
                  {},
-                 [](platform::FileSystem& files, const std::string& at) {
+                 [](const Place& place) {
+                   auto& [files, at, mode_of] = place;
                    return std::string(files.rename(at + "a", at + "b") ? "renamed" : "not");
                  },
                  "renamed",
@@ -135,7 +181,8 @@ INSTANTIATE_TEST_SUITE_P(
         Contract{"RemoveRemoves",
                  kTwo,
                  {},
-                 [](platform::FileSystem& files, const std::string& at) {
+                 [](const Place& place) {
+                   auto& [files, at, mode_of] = place;
                    return std::string(files.remove(at + "a") ? "removed" : "not");
                  },
                  "removed",
@@ -143,7 +190,8 @@ INSTANTIATE_TEST_SUITE_P(
         Contract{"StatusTellsWhatIsThere",
                  {{"f", ""}},
                  {},
-                 [](platform::FileSystem& files, const std::string& at) {
+                 [](const Place& place) {
+                   auto& [files, at, mode_of] = place;
                    const auto kind = [&](const std::string& name) {
                      return std::to_string(static_cast<int>(files.status(at + name).kind));
                    };
@@ -156,7 +204,8 @@ INSTANTIATE_TEST_SUITE_P(
         Contract{"AChainOfLinksEndsAtItsFile",
                  {{"f", ""}},
                  chain(3),
-                 [](platform::FileSystem& files, const std::string& at) {
+                 [](const Place& place) {
+                   auto& [files, at, mode_of] = place;
                    return resolved(files, at, "l0");
                  },
                  "f",
@@ -164,7 +213,8 @@ INSTANTIATE_TEST_SUITE_P(
         Contract{"AChainAsLongAsTheSystemFollows",
                  {{"f", ""}},
                  chain(40),
-                 [](platform::FileSystem& files, const std::string& at) {
+                 [](const Place& place) {
+                   auto& [files, at, mode_of] = place;
                    return resolved(files, at, "l0");
                  },
                  "f",
@@ -172,7 +222,8 @@ INSTANTIATE_TEST_SUITE_P(
         Contract{"AChainLongerIsRefused",
                  {{"f", ""}},
                  chain(41),
-                 [](platform::FileSystem& files, const std::string& at) {
+                 [](const Place& place) {
+                   auto& [files, at, mode_of] = place;
                    return resolved(files, at, "l0");
                  },
                  "none",
@@ -180,7 +231,8 @@ INSTANTIATE_TEST_SUITE_P(
         Contract{"ALoopIsRefused",
                  {},
                  {{"a", "b"}, {"b", "a"}},
-                 [](platform::FileSystem& files, const std::string& at) {
+                 [](const Place& place) {
+                   auto& [files, at, mode_of] = place;
                    return resolved(files, at, "a");
                  },
                  "none",
@@ -188,7 +240,8 @@ INSTANTIATE_TEST_SUITE_P(
         Contract{"ADanglingLinkEndsAtItsTarget",
                  {},
                  {{"a", "m"}},
-                 [](platform::FileSystem& files, const std::string& at) {
+                 [](const Place& place) {
+                   auto& [files, at, mode_of] = place;
                    return resolved(files, at, "a");
                  },
                  "m",
@@ -197,7 +250,8 @@ INSTANTIATE_TEST_SUITE_P(
         Contract{"AFileIsKnownByWhatItIs",
                  kTwo,
                  {{"l", "a"}},
-                 [](platform::FileSystem& files, const std::string& at) {
+                 [](const Place& place) {
+                   auto& [files, at, mode_of] = place;
                    const auto a = files.identity(at + "a");
                    return std::string(a && a == files.identity(at + "l") ? "same" : "not") +
                           (a != files.identity(at + "b") ? " other" : " same") +
@@ -208,7 +262,8 @@ INSTANTIATE_TEST_SUITE_P(
         Contract{"TheListingHoldsTheSpellingAsWritten",
                  {{"Rom.vh", ""}},
                  {},
-                 [](platform::FileSystem& files, const std::string& at) {
+                 [](const Place& place) {
+                   auto& [files, at, mode_of] = place;
                    const auto spelt = [&](const std::string& name) {
                      const auto found = files.listed(at + name);
                      return !found ? "?" : *found ? "1" : "0";
