@@ -460,6 +460,18 @@ TEST(WholeOutput, ConcurrentSplitsLeaveTheBanksOfOne) {
   }
 }
 
+// The file-system contract holds for an ordinary user as for root: its rows on the real
+// file system, run as nobody.
+TEST(WholeOutput, TheFileSystemContractHoldsForAnOrdinaryUser) {
+  if (!running_as_root()) GTEST_SKIP() << "starting a run as another user needs root";
+  test::TempDir dir;
+  const Command command =
+      as_nobody(UNIT_TESTS_PATH, {"--gtest_filter=*FileSystemContract.HoldsOnTheRealFileSystem*"});
+  const auto result = test::run_program(command.program, command.args, dir.path());
+  EXPECT_EQ(result.status, 0) << result.out << result.err;
+  EXPECT_EQ(result.out.find("[  PASSED  ] 0 tests"), std::string::npos) << result.out;
+}
+
 // In a drop box its owner's runs take the lock its contributors can take, the one of the
 // folder above it, so that they take turns.
 TEST(WholeOutput, TheOwnerOfADropBoxLocksTheFolderAboveIt) {
