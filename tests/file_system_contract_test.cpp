@@ -60,10 +60,13 @@ std::vector<std::pair<std::string, std::string>> chain(int count) {
   return links;
 }
 
-std::string resolved(platform::FileSystem& files, const std::string& at, const std::string& name) {
-  const auto target = files.resolve_links(at + name);
-  if (!target) return "none";
-  return target->starts_with(at) ? target->substr(at.size()) : *target;
+// Where the chain of links from the name ends, as a name in the folder; "none" when refused.
+std::function<std::string(const Place&)> resolving(std::string name) {
+  return [name](const Place& place) -> std::string {
+    const auto target = place.files.resolve_links(place.at + name);
+    if (!target) return "none";
+    return target->starts_with(place.at) ? target->substr(place.at.size()) : *target;
+  };
 }
 
 class FileSystemContract : public testing::TestWithParam<Contract> {};
@@ -201,51 +204,18 @@ INSTANTIATE_TEST_SUITE_P(
                  {{"f", ""}}},
         // Links: followed to the chain's end, as far as the system follows them and no
         // further, a loop refused, a dangling link ending at its missing target.
-        Contract{"AChainOfLinksEndsAtItsFile",
-                 {{"f", ""}},
-                 chain(3),
-                 [](const Place& place) {
-                   auto& [files, at, mode_of] = place;
-                   return resolved(files, at, "l0");
-                 },
-                 "f",
-                 {{"f", ""}}},
+        Contract{
+            "AChainOfLinksEndsAtItsFile", {{"f", ""}}, chain(3), resolving("l0"), "f", {{"f", ""}}},
         Contract{"AChainAsLongAsTheSystemFollows",
                  {{"f", ""}},
                  chain(40),
-                 [](const Place& place) {
-                   auto& [files, at, mode_of] = place;
-                   return resolved(files, at, "l0");
-                 },
+                 resolving("l0"),
                  "f",
                  {{"f", ""}}},
-        Contract{"AChainLongerIsRefused",
-                 {{"f", ""}},
-                 chain(41),
-                 [](const Place& place) {
-                   auto& [files, at, mode_of] = place;
-                   return resolved(files, at, "l0");
-                 },
-                 "none",
-                 {{"f", ""}}},
-        Contract{"ALoopIsRefused",
-                 {},
-                 {{"a", "b"}, {"b", "a"}},
-                 [](const Place& place) {
-                   auto& [files, at, mode_of] = place;
-                   return resolved(files, at, "a");
-                 },
-                 "none",
-                 {}},
-        Contract{"ADanglingLinkEndsAtItsTarget",
-                 {},
-                 {{"a", "m"}},
-                 [](const Place& place) {
-                   auto& [files, at, mode_of] = place;
-                   return resolved(files, at, "a");
-                 },
-                 "m",
-                 {}},
+        Contract{
+            "AChainLongerIsRefused", {{"f", ""}}, chain(41), resolving("l0"), "none", {{"f", ""}}},
+        Contract{"ALoopIsRefused", {}, {{"a", "b"}, {"b", "a"}}, resolving("a"), "none", {}},
+        Contract{"ADanglingLinkEndsAtItsTarget", {}, {{"a", "m"}}, resolving("a"), "m", {}},
         // Identity: one file whatever link reaches it; the listing shows the spelling.
         Contract{"AFileIsKnownByWhatItIs",
                  kTwo,
