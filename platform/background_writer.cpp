@@ -69,6 +69,9 @@ class BackgroundWriter final : public verilog_hex::BufferSink {
  private:
   friend class WriterThread;
 
+  // Until every buffer handed over is written.
+  void wait_for_writes();
+
   std::unique_ptr<verilog_hex::OutputFile> sink_;
   std::size_t pending_ = 0;  // buffers handed over and not yet written; guarded, like
   bool failed_ = false;      // this, by the writer thread's lock
@@ -131,12 +134,15 @@ bool BackgroundWriter::start(std::unique_ptr<char[]> buffer, std::size_t size, B
   return ok;
 }
 
+void BackgroundWriter::wait_for_writes() {
+  if (!handed_over_) return;  // nothing to wait for, and no writer to make in a destructor
+  WriterThread& writer = WriterThread::instance();
+  std::unique_lock lock(writer.mutex());
+  writer.wait(lock, *this);
+}
+
 bool BackgroundWriter::cut_back(std::uint64_t size) {
-  if (handed_over_) {
-    WriterThread& writer = WriterThread::instance();
-    std::unique_lock lock(writer.mutex());
-    writer.wait(lock, *this);
-  }
+  wait_for_writes();
   // Only the caller hands this output buffers: none is being written now.
   if (!failed_ && !sink_->cut_back(size)) failed_ = true;
   return !failed_;
@@ -145,11 +151,7 @@ bool BackgroundWriter::cut_back(std::uint64_t size) {
 bool BackgroundWriter::close(std::string_view last) {
   if (closed_) return !failed_;
   closed_ = true;
-  if (handed_over_) {  // else nothing to wait for, and no writer to make in a destructor
-    WriterThread& writer = WriterThread::instance();
-    std::unique_lock lock(writer.mutex());
-    writer.wait(lock, *this);
-  }
+  wait_for_writes();
   if (!last.empty() && !failed_ && !sink_->write(last)) failed_ = true;
   if (!sink_->close()) failed_ = true;
   return !failed_;

@@ -32,15 +32,18 @@ using verilog_hex::TextReader;
 static_assert(verilog_hex::TextReader::kSlack >= verilog_hex::kHexScanWidth);
 static_assert(verilog_hex::TextReader::kSlack >= verilog_hex::ImageWriter::kSliceMove);
 
-// A word as read: its address field as written (sixteen bytes readable from there), or
-// none, to be formed from the address, and its data text.
+// A word as read: its address field in the written form, where it was read or where it
+// was formed (sixteen bytes readable from there), and its data text.
 struct WordText {
   const char* field;
   const char* data;
   std::uint32_t field_size;
   std::uint32_t data_size;
-  std::uint32_t address;
 };
+
+// Room for a formed field: what its store may reach past it, and the moves past the last.
+constexpr std::size_t kFieldRoom = 2 * verilog_hex::AddressField::kMaxSize;
+static_assert(kFieldRoom >= verilog_hex::ImageWriter::kSliceMove);
 
 // The first LF or NUL in [p, end), or end. Data texts are long runs of ordinary
 // characters: sixteen bytes a step, reading up to sixteen bytes past the end as the
@@ -66,9 +69,11 @@ const char* find_line_stop(const char* p, const char* end) {
 // The common word lines at the start of the text, up to the first other line or until
 // words is full; gives how many lines and how many bytes they hold. A common line is
 // "@", at most eight hexadecimal digits, TAB, a data text without NUL and LF, and its LF
-// within the text; the general parse reads all others.
+// within the text; the general parse reads all others. An address field not in the
+// written form is formed in fields, kFieldRoom bytes a word.
 std::pair<std::size_t, std::size_t> read_simple_word_lines(std::string_view text,
-                                                           std::span<WordText> words) {
+                                                           std::span<WordText> words,
+                                                           std::span<char> fields) {
   const char* next = text.data();
   const char* const end = next + text.size();
   std::size_t count = 0;
@@ -83,15 +88,19 @@ std::pair<std::size_t, std::size_t> read_simple_word_lines(std::string_view text
     const char* const stop = find_line_stop(data, end);
     if (stop == data || stop == end || *stop != '\n') break;
     // Stored member by member, straight into place.
-    WordText& word = words[count++];
     const std::string_view field(line, field_size);
+    WordText& word = words[count];
     if (verilog_hex::AddressField::in_written_form(field)) {
       word.field = line;
       word.field_size = static_cast<std::uint32_t>(field_size);
     } else {
-      word.field = nullptr;
-      word.address = verilog_hex::parse_digits(field.substr(1), 16);
+      char* const formed = &fields[count * kFieldRoom];
+      word.field = formed;
+      word.field_size = static_cast<std::uint32_t>(
+          verilog_hex::AddressField::put(formed, verilog_hex::parse_digits(field.substr(1), 16)) -
+          formed);
     }
+    ++count;
     word.data = data;
     word.data_size = static_cast<std::uint32_t>(stop - data);
     next = stop + 1;
@@ -100,9 +109,7 @@ std::pair<std::size_t, std::size_t> read_simple_word_lines(std::string_view text
 }
 
 std::uint32_t address_of(const WordText& word) {
-  return word.field == nullptr
-             ? word.address
-             : verilog_hex::parse_digits({word.field + 1, word.field_size - 1}, 16);
+  return verilog_hex::parse_digits({word.field + 1, word.field_size - 1}, 16);
 }
 
 // For each word, a line with its address and the part of its data text that starts at
@@ -117,11 +124,9 @@ void write_slices(verilog_hex::ImageWriter& output, std::span<const WordText> wo
   if (digits > kMove || output.capacity() < 2 * kMove + line) {
     for (const WordText& word : words) {
       const std::string_view data(word.data, word.data_size);
-      const verilog_hex::AddressField formed(word.address);
-      const std::string_view field =
-          word.field != nullptr ? std::string_view(word.field, word.field_size) : formed.text();
-      output.write_field_word(
-          field, data.size() > offset ? data.substr(offset, digits) : std::string_view());
+      output.write_field_word({word.field, word.field_size}, data.size() > offset
+                                                                 ? data.substr(offset, digits)
+                                                                 : std::string_view());
     }
     return;
   }
@@ -130,12 +135,8 @@ void write_slices(verilog_hex::ImageWriter& output, std::span<const WordText> wo
     const std::size_t batch = words.size() < most ? words.size() : most;
     char* out = output.reserve(batch * line + 2 * kMove);
     for (const WordText& word : words.first(batch)) {
-      if (word.field != nullptr) {
-        std::memcpy(out, word.field, kMove);
-        out += word.field_size;
-      } else {
-        out = verilog_hex::AddressField::put(out, word.address);
-      }
+      std::memcpy(out, word.field, kMove);
+      out += word.field_size;
       if (word.data_size > offset) {
         const std::size_t rest = word.data_size - offset;
         std::memcpy(out, word.data + offset, kMove);
@@ -162,6 +163,7 @@ class PendingWords {
         marks_(banks.size()) {}
 
   std::span<WordText> room() { return std::span(words_).subspan(count_); }
+  std::span<char> field_room() { return std::span(fields_).subspan(count_ * kFieldRoom); }
   void added(std::size_t count) { count_ += count; }
   bool full() const { return count_ == words_.size(); }
   const WordText& last() const { return words_[count_ - 1]; }
@@ -222,15 +224,12 @@ class PendingWords {
  private:
   static constexpr std::size_t kBlock = 1024;
   static constexpr std::size_t kArena = 64 * 1024;
-  // A formed field and what its store may reach past it, and the moves past the last.
-  static constexpr std::size_t kFieldRoom = 2 * verilog_hex::AddressField::kMaxSize;
-  static_assert(kFieldRoom >= ImageWriter::kSliceMove);
 
   void place(std::uint32_t address, const char* data, std::size_t data_size) {
     char* const field = &fields_[count_ * kFieldRoom];
     const char* const field_end = verilog_hex::AddressField::put(field, address);
     words_[count_++] = {field, data, static_cast<std::uint32_t>(field_end - field),
-                        static_cast<std::uint32_t>(data_size), address};
+                        static_cast<std::uint32_t>(data_size)};
   }
   void write(std::size_t first, std::size_t end) {
     const auto words = std::span(words_).subspan(first, end - first);
@@ -319,7 +318,8 @@ class Extraction {
   std::size_t read_block(std::string_view text) {
     std::size_t taken = 0;
     for (;;) {
-      const auto [count, bytes] = read_simple_word_lines(text.substr(taken), pending_.room());
+      const auto [count, bytes] =
+          read_simple_word_lines(text.substr(taken), pending_.room(), pending_.field_room());
       if (count > 0) {
         pending_.added(count);
         line_number_ += static_cast<std::uint32_t>(count);
