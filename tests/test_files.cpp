@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -103,6 +104,38 @@ ProgramResult StartedProgram::finish() {
 ProgramResult run_program(const std::string& program, const std::vector<std::string>& args,
                           const std::filesystem::path& dir) {
   return StartedProgram(program, args, dir).finish();
+}
+
+std::string command_output(const std::string& command) {
+  std::string text;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[4096];
+    while (const std::size_t count = std::fread(buffer, 1, sizeof buffer, pipe)) {
+      text.append(buffer, count);
+    }
+    pclose(pipe);
+  }
+  return text;
+}
+
+ExfatStick::ExfatStick(const std::filesystem::path& dir) : mount_(dir / "stick") {
+  const std::string image = (dir / "stick.img").string();
+  std::filesystem::create_directory(mount_);
+  if (std::system(("truncate -s 16M '" + image + "' && mkfs.exfat '" + image + "' >/dev/null 2>&1")
+                      .c_str()) != 0) {
+    return;
+  }
+  device_ = command_output("losetup -f --show '" + image + "' 2>/dev/null");
+  while (!device_.empty() && device_.back() == '\n') device_.pop_back();
+  mounted_ =
+      !device_.empty() &&
+      std::system(("mount.exfat-fuse '" + device_ + "' '" + mount_.string() + "' >/dev/null 2>&1")
+                      .c_str()) == 0;
+}
+
+ExfatStick::~ExfatStick() {
+  if (mounted_) static_cast<void>(std::system(("umount '" + mount_.string() + "'").c_str()));
+  if (!device_.empty()) static_cast<void>(std::system(("losetup -d " + device_).c_str()));
 }
 
 }  // namespace test

@@ -55,4 +55,24 @@ class StartedProgram {
 ProgramResult run_program(const std::string& program, const std::vector<std::string>& args,
                           const std::filesystem::path& dir);
 
+// What a shell command prints.
+std::string command_output(const std::string& command);
+
+// An exFAT file system on a loop device, mounted through FUSE as many systems mount a
+// stick (which needs root); unmounted again when done.
+class ExfatStick {
+ public:
+  explicit ExfatStick(const std::filesystem::path& dir);
+  ~ExfatStick();
+  ExfatStick(const ExfatStick&) = delete;
+  ExfatStick& operator=(const ExfatStick&) = delete;
+  explicit operator bool() const { return mounted_; }
+  const std::filesystem::path& path() const { return mount_; }
+
+ private:
+  std::filesystem::path mount_;
+  std::string device_;
+  bool mounted_ = false;
+};
+
 }  // namespace test

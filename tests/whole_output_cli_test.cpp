@@ -22,6 +22,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using test::command_output;
+using test::ExfatStick;
 
 const std::string kOld = "@0\told\r\n";
 const std::string kChecked =
@@ -70,18 +72,6 @@ bool wait_for(Condition condition) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return true;
-}
-
-std::string command_output(const std::string& command) {
-  std::string text;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[4096];
-    while (const std::size_t count = std::fread(buffer, 1, sizeof buffer, pipe)) {
-      text.append(buffer, count);
-    }
-    pclose(pipe);
-  }
-  return text;
 }
 
 bool running_as_root() { return geteuid() == 0; }
@@ -638,40 +628,6 @@ TEST(WholeOutput, AnOrdinaryUsersRunsKeepTheRules) {
     EXPECT_FALSE(has_temporary_file(dir));
   }
 }
-
-// An exFAT file system on a loop device, mounted through FUSE as many systems mount a
-// stick; unmounted again when done.
-class ExfatStick {
- public:
-  explicit ExfatStick(const fs::path& dir) : mount_(dir / "stick") {
-    const std::string image = (dir / "stick.img").string();
-    fs::create_directory(mount_);
-    if (std::system(
-            ("truncate -s 16M '" + image + "' && mkfs.exfat '" + image + "' >/dev/null 2>&1")
-                .c_str()) != 0) {
-      return;
-    }
-    device_ = command_output("losetup -f --show '" + image + "' 2>/dev/null");
-    while (!device_.empty() && device_.back() == '\n') device_.pop_back();
-    mounted_ =
-        !device_.empty() &&
-        std::system(("mount.exfat-fuse '" + device_ + "' '" + mount_.string() + "' >/dev/null 2>&1")
-                        .c_str()) == 0;
-  }
-  ~ExfatStick() {
-    if (mounted_) static_cast<void>(std::system(("umount '" + mount_.string() + "'").c_str()));
-    if (!device_.empty()) static_cast<void>(std::system(("losetup -d " + device_).c_str()));
-  }
-  ExfatStick(const ExfatStick&) = delete;
-  ExfatStick& operator=(const ExfatStick&) = delete;
-  explicit operator bool() const { return mounted_; }
-  const fs::path& path() const { return mount_; }
-
- private:
-  fs::path mount_;
-  std::string device_;
-  bool mounted_ = false;
-};
 
 // On such a stick one file answers to every spelling of its name, with an inode number
 // of its own under each: an output that is the input in another case is refused before
