@@ -4,18 +4,22 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "file_system.hpp"
 #include "memory_file_system.hpp"
+#include "path_parts.hpp"
+#include "same_file.hpp"
 #include "test_files.hpp"
 
 namespace {
@@ -23,12 +27,12 @@ namespace {
 namespace fs = std::filesystem;
 using Files = std::map<std::string, std::string>;
 
-// A file system with its names in the folder at, and a file's permission bits there, in
-// octal.
+// A file system with its names in the folder at, and what a file there was given
+// besides its bytes, as shown().
 struct Place {
   platform::FileSystem& files;
   std::string at;
-  std::function<std::string(const std::string& name)> mode_of;
+  std::function<std::string(const std::string& name)> shown;
 };
 
 std::string octal(unsigned mode) {
@@ -37,15 +41,41 @@ std::string octal(unsigned mode) {
   return text;
 }
 
+// What a file is given besides its bytes. Shown as its permission bits in octal, then
+// its group where that is not its folder's, then its named ACL entries and mask as
+// "getfacl -n" writes them, joined by commas.
+struct Attributes {
+  unsigned mode = 0644;
+  unsigned group = 0;  // 0: its folder's
+  std::string acl = {};
+};
+
+std::string shown(const Attributes& given) {
+  std::string text = octal(given.mode);
+  if (given.group != 0) text += " group " + std::to_string(given.group);
+  if (!given.acl.empty()) text += ' ' + given.acl;
+  return text;
+}
+
+// Whom a row's promise is for on the real file system: root may write any file, and
+// only root may give a file any group.
+enum class Runner { anyone, root, ordinary_user };
+
 struct Contract {
-  const char* name;
-  Files files;                                             // in one folder
-  std::vector<std::pair<std::string, std::string>> links;  // name, target in that folder
+  const char* name = "";
+  Files files = {};                                             // in one folder
+  std::vector<std::pair<std::string, std::string>> links = {};  // name, target in that folder
   // What the promise gives, as text.
-  std::function<std::string(const Place&)> act;
-  std::string gives;
-  Files left;                                  // the regular files afterwards
-  std::map<std::string, unsigned> modes = {};  // of the files, where not 0644
+  std::function<std::string(const Place&)> act = {};
+  std::string gives = {};
+  Files left = {};                               // the regular files afterwards
+  std::map<std::string, Attributes> given = {};  // of the files, where not 0644
+  std::vector<std::string> folders = {};         // in that folder
+  std::vector<std::string> drop_boxes = {};      // folders some may write but not read
+  // The folder's default ACL, given once the files are made. The in-memory file system
+  // gives a new file nothing from its folder.
+  std::string folder_default_acl = {};
+  Runner runner = Runner::anyone;
   friend void PrintTo(const Contract& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -77,35 +107,85 @@ std::function<std::string(const Place&)> resolving(std::string name) {
   };
 }
 
-class FileSystemContract : public testing::TestWithParam<Contract> {};
+// Whether the names' folder locks are one: "one" or "two".
+std::function<std::string(const Place&)> locks_of(std::string a, std::string b) {
+  return [a, b](const Place& place) -> std::string {
+    const auto first = place.files.folder_lock(place.at + a);
+    const auto second = place.files.folder_lock(place.at + b);
+    if (!first || !second) return "none";
+    return first->folder() == second->folder() ? "one" : "two";
+  };
+}
 
-TEST_P(FileSystemContract, HoldsInMemory) {
-  const Contract& c = GetParam();
-  test::MemoryFileSystem files;
+// Runs the row in memory, in a file system set up as the caller says.
+void hold_in_memory(const Contract& c, test::MemoryFileSystem& files) {
   for (const auto& [name, bytes] : c.files) files.files[name] = {bytes};
   for (const auto& [name, target] : c.links) files.links[name] = target;
-  for (const auto& [name, mode] : c.modes) files.files[name].permissions = mode;
+  for (const auto& [name, given] : c.given) {
+    files.files[name].permissions = given.mode;
+    files.files[name].group = given.group;
+    files.files[name].acl = given.acl;
+  }
+  files.directories.insert(c.folders.begin(), c.folders.end());
+  files.directories.insert(c.drop_boxes.begin(), c.drop_boxes.end());
+  files.drop_boxes.insert(c.drop_boxes.begin(), c.drop_boxes.end());
   EXPECT_EQ(c.act({files, "",
-                   [&](const std::string& name) { return octal(files.files[name].permissions); }}),
+                   [&](const std::string& name) {
+                     const test::MemoryFile& file = files.files[name];
+                     return shown({file.permissions, file.group, file.acl});
+                   }}),
             c.gives);
   Files left;
   for (const auto& [name, file] : files.files) left[name] = file.bytes;
   EXPECT_EQ(left, c.left);
 }
 
-TEST_P(FileSystemContract, HoldsOnTheRealFileSystem) {
-  const Contract& c = GetParam();
-  test::TempDir dir;
-  for (const auto& [name, bytes] : c.files) test::write_file(dir.path() / name, bytes);
-  for (const auto& [name, target] : c.links) fs::create_symlink(target, dir.path() / name);
-  for (const auto& [name, mode] : c.modes) ASSERT_EQ(chmod((dir.path() / name).c_str(), mode), 0);
-  const auto mode_of = [](const std::string& name) {
-    struct stat info {};
-    return stat(name.c_str(), &info) == 0 ? octal(info.st_mode & 07777) : "missing";
-  };
-  EXPECT_EQ(c.act({platform::real_file_system(), dir.path().string() + "/", mode_of}), c.gives);
+// What the real file system gave a file, as shown().
+std::string shown_on_disk(const std::string& name) {
+  struct stat info {};
+  struct stat folder {};
+  if (stat(name.c_str(), &info) != 0) return "missing";
+  if (stat(platform::folder_of(name).c_str(), &folder) != 0) return "no folder";
+  std::string acl;
+  if (getxattr(name.c_str(), "system.posix_acl_access", nullptr, 0) > 0) {
+    std::istringstream lines(test::command_output("getfacl -cpn '" + name + "'"));
+    for (std::string line; std::getline(lines, line);) {
+      line = line.substr(0, line.find('\t'));  // without the effective rights
+      if (line.starts_with("mask::") || (!line.empty() && line.find("::") == std::string::npos)) {
+        acl += (acl.empty() ? "" : ",") + line;
+      }
+    }
+  }
+  return shown({info.st_mode & 07777, info.st_gid == folder.st_gid ? 0 : info.st_gid, acl});
+}
+
+// Runs the row in a folder of a real file system.
+void hold_on_disk(const Contract& c, const fs::path& dir) {
+  for (const auto& [name, bytes] : c.files) test::write_file(dir / name, bytes);
+  for (const auto& [name, target] : c.links) fs::create_symlink(target, dir / name);
+  for (const auto& [name, given] : c.given) {
+    const std::string path = (dir / name).string();
+    ASSERT_EQ(chmod(path.c_str(), given.mode), 0);
+    if (given.group != 0) {
+      ASSERT_EQ(chown(path.c_str(), static_cast<uid_t>(-1), given.group), 0);
+    }
+    if (!given.acl.empty()) {
+      ASSERT_EQ(std::system(("setfacl -m '" + given.acl + "' '" + path + "'").c_str()), 0);
+    }
+  }
+  for (const std::string& folder : c.folders) fs::create_directory(dir / folder);
+  for (const std::string& folder : c.drop_boxes) {
+    fs::create_directory(dir / folder);
+    fs::permissions(dir / folder, fs::perms(0733));
+  }
+  if (!c.folder_default_acl.empty()) {
+    ASSERT_EQ(std::system(
+                  ("setfacl -d -m '" + c.folder_default_acl + "' '" + dir.string() + "'").c_str()),
+              0);
+  }
+  EXPECT_EQ(c.act({platform::real_file_system(), dir.string() + "/", shown_on_disk}), c.gives);
   Files left;
-  for (const auto& entry : fs::directory_iterator(dir.path())) {
+  for (const auto& entry : fs::directory_iterator(dir)) {
     if (!entry.is_symlink() && entry.is_regular_file()) {
       left[entry.path().filename().string()] = test::read_file(entry.path());
     }
@@ -113,7 +193,46 @@ TEST_P(FileSystemContract, HoldsOnTheRealFileSystem) {
   EXPECT_EQ(left, c.left);
 }
 
+class FileSystemContract : public testing::TestWithParam<Contract> {};
+
+TEST_P(FileSystemContract, HoldsInMemory) {
+  test::MemoryFileSystem files;
+  hold_in_memory(GetParam(), files);
+}
+
+TEST_P(FileSystemContract, HoldsOnTheRealFileSystem) {
+  const Contract& c = GetParam();
+  if (c.runner == Runner::root && geteuid() != 0) GTEST_SKIP() << "a promise to root";
+  if (c.runner == Runner::ordinary_user && geteuid() == 0) GTEST_SKIP() << "root may write";
+  test::TempDir dir;
+  hold_on_disk(c, dir.path());
+}
+
 const Files kTwo = {{"a", "1"}, {"b", "2"}};
+
+// The listing under the spelling as written and another: "10" where it shows the first only.
+std::string listing(const Place& place) {
+  const auto spelt = [&](const std::string& name) {
+    const auto found = place.files.listed(place.at + name);
+    return !found ? "?" : *found ? "1" : "0";
+  };
+  return std::string(spelt("Zebra.vh")) + spelt("zEBRA.VH");
+}
+
+// Whether two spellings are one file where one is there, and one entry where none is
+// yet (as a file under one spelling shows): "one" or "two" for each.
+std::string spellings(const Place& place) {
+  auto& [files, at, shown] = place;
+  return std::string(platform::same_file(files, at + "Zebra.vh", at + "zEBRA.VH") ? "one" : "two") +
+         (platform::same_entry(files, at + "new.vh", at + "NEW.VH", at + "Zebra.vh") ? " one"
+                                                                                     : " two");
+}
+
+// A new file that replaces "a", closed: what it was given.
+std::string closed_like_a(const Place& place) {
+  auto made = place.files.create_new(place.at + "n", place.at + "a");
+  return made.file && made.file->close() ? place.shown(place.at + "n") : "not made";
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, FileSystemContract,
@@ -122,7 +241,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {{"a", "old"}},
                  {},
                  [](const Place& place) {
-                   auto& [files, at, mode_of] = place;
+                   auto& [files, at, shown] = place;
                    return said(files.create_new(at + "a", std::nullopt).result);
                  },
                  "taken",
@@ -132,9 +251,9 @@ INSTANTIATE_TEST_SUITE_P(
                  {},
                  {},
                  [](const Place& place) {
-                   auto& [files, at, mode_of] = place;
+                   auto& [files, at, shown] = place;
                    auto made = files.create_new(at + "n", std::nullopt);
-                   const std::string open = mode_of(at + "n");
+                   const std::string open = shown(at + "n");
                    const bool written = made.file && made.file->write("new") && made.file->close();
                    return said(made.result) + ' ' + open + (written ? " written" : "");
                  },
@@ -144,19 +263,19 @@ INSTANTIATE_TEST_SUITE_P(
                  {{"a", "old"}},
                  {},
                  [](const Place& place) {
-                   auto& [files, at, mode_of] = place;
+                   auto& [files, at, shown] = place;
                    auto made = files.create_new(at + "n", at + "a");
                    const bool closed = made.file && made.file->close();
-                   return closed ? mode_of(at + "n") : "not made";
+                   return closed ? shown(at + "n") : "not made";
                  },
                  "6750",
                  {{"a", "old"}, {"n", ""}},
-                 {{"a", 06750}}},
+                 {{"a", {06750}}}},
         Contract{"AMoveToANewNameRefusesAnExistingOne",
                  kTwo,
                  {},
                  [](const Place& place) {
-                   auto& [files, at, mode_of] = place;
+                   auto& [files, at, shown] = place;
                    return said(files.move_to_new_name(at + "a", at + "b"));
                  },
                  "taken",
@@ -165,7 +284,7 @@ INSTANTIATE_TEST_SUITE_P(
                  kTwo,
                  {},
                  [](const Place& place) {
-                   auto& [files, at, mode_of] = place;
+                   auto& [files, at, shown] = place;
                    return said(files.link(at + "a", at + "b"));
                  },
                  "taken",
@@ -174,7 +293,7 @@ INSTANTIATE_TEST_SUITE_P(
                  kTwo,
                  {},
                  [](const Place& place) {
-                   auto& [files, at, mode_of] = place;
+                   auto& [files, at, shown] = place;
                    return std::string(files.rename(at + "a", at + "b") ? "renamed" : "not");
                  },
                  "renamed",
@@ -183,7 +302,7 @@ INSTANTIATE_TEST_SUITE_P(
                  kTwo,
                  {},
                  [](const Place& place) {
-                   auto& [files, at, mode_of] = place;
+                   auto& [files, at, shown] = place;
                    return std::string(files.remove(at + "a") ? "removed" : "not");
                  },
                  "removed",
@@ -192,7 +311,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {{"f", ""}},
                  {},
                  [](const Place& place) {
-                   auto& [files, at, mode_of] = place;
+                   auto& [files, at, shown] = place;
                    const auto kind = [&](const std::string& name) {
                      return std::to_string(static_cast<int>(files.status(at + name).kind));
                    };
@@ -219,7 +338,7 @@ INSTANTIATE_TEST_SUITE_P(
                  kTwo,
                  {{"l", "a"}},
                  [](const Place& place) {
-                   auto& [files, at, mode_of] = place;
+                   auto& [files, at, shown] = place;
                    const auto a = files.identity(at + "a");
                    return std::string(a && a == files.identity(at + "l") ? "same" : "not") +
                           (a != files.identity(at + "b") ? " other" : " same") +
@@ -228,18 +347,145 @@ INSTANTIATE_TEST_SUITE_P(
                  "same other missing",
                  kTwo},
         Contract{"TheListingHoldsTheSpellingAsWritten",
-                 {{"Rom.vh", ""}},
+                 {{"Zebra.vh", ""}},
+                 {},
+                 listing,
+                 "10",
+                 {{"Zebra.vh", ""}}},
+        Contract{"TwoSpellingsAreTwoFiles",
+                 {{"Zebra.vh", ""}},
+                 {},
+                 spellings,
+                 "two two",
+                 {{"Zebra.vh", ""}}},
+        // Attributes: a replacement keeps exactly what the replaced file has, an access
+        // list too, and gains nothing from its folder.
+        Contract{.name = "AReplacementKeepsTheGroupAndTheAcl",
+                 .files = {{"a", "old"}},
+                 .act = closed_like_a,
+                 .gives = "640 group 65534 user:65534:r--,mask::r--",
+                 .left = {{"a", "old"}, {"n", ""}},
+                 .given = {{"a", {0640, 65534, "user:65534:r--,mask::r--"}}},
+                 .runner = Runner::root},
+        Contract{.name = "AReplacementWithoutAnAclGainsNoneFromItsFolder",
+                 .files = {{"a", "old"}},
+                 .act = closed_like_a,
+                 .gives = "640",
+                 .left = {{"a", "old"}, {"n", ""}},
+                 .given = {{"a", {0640}}},
+                 .folder_default_acl = "user:65534:rw-"},
+        Contract{.name = "AFileItsOwnerMayNotWriteIsNotWritable",
+                 .files = {{"r", "old"}},
+                 .act =
+                     [](const Place& place) {
+                       return std::string(place.files.status(place.at + "r").writable ? "writable"
+                                                                                      : "not");
+                     },
+                 .gives = "not",
+                 .left = {{"r", "old"}},
+                 .given = {{"r", {0444}}},
+                 .runner = Runner::ordinary_user},
+        // Folder locks: one for every name of a folder, and a drop box's the one of the
+        // folder above it, whoever runs.
+        Contract{.name = "AFolderIsLockedByWhatItIs",
+                 .links = {{"l", "d"}},
+                 .act =
+                     [](const Place& place) {
+                       return locks_of("d", "l")(place) + ' ' + locks_of("d", "e")(place);
+                     },
+                 .gives = "one two",
+                 .folders = {"d", "e"}},
+        Contract{.name = "ADropBoxSharesTheLockOfTheFolderAboveIt",
+                 .act = locks_of("box", "."),
+                 .gives = "one",
+                 .drop_boxes = {"box"}}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
+
+// On a file system that ignores case (an exFAT stick, through FUSE as many systems mount
+// one), where a file answers to every spelling of its name, and which has neither hard
+// links nor extended attributes.
+class CaseBlindContract : public testing::TestWithParam<Contract> {};
+
+TEST_P(CaseBlindContract, HoldsInMemory) {
+  test::MemoryFileSystem files;
+  files.ignore_case = true;
+  files.hard_links = false;
+  hold_in_memory(GetParam(), files);
+}
+
+TEST_P(CaseBlindContract, HoldsOnAStick) {
+  if (geteuid() != 0) GTEST_SKIP() << "mounting needs root";
+  test::TempDir dir;
+  const test::ExfatStick stick(dir.path());
+  if (!stick) GTEST_SKIP() << "no exFAT mount through FUSE here (exfat-fuse, a loop device)";
+  hold_on_disk(GetParam(), stick.path());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CaseBlindContract,
+    testing::Values(
+        Contract{"EverySpellingReachesTheFile",
+                 {{"Zebra.vh", "1"}},
                  {},
                  [](const Place& place) {
-                   auto& [files, at, mode_of] = place;
-                   const auto spelt = [&](const std::string& name) {
-                     const auto found = files.listed(at + name);
-                     return !found ? "?" : *found ? "1" : "0";
-                   };
-                   return std::string(spelt("Rom.vh")) + spelt("rom.vh");
+                   auto& [files, at, shown] = place;
+                   std::string kinds;
+                   for (const char* name : {"ZEBRA.VH", "zebra.vh", "zEbRa.Vh"}) {
+                     kinds += std::to_string(static_cast<int>(files.status(at + name).kind));
+                   }
+                   char byte = 0;
+                   const auto input = files.open_input(at + "ZEBRA.vh");
+                   return kinds + ' ' + (input && input->read({&byte, 1}) == 1 ? byte : '-');
                  },
+                 "111 1",
+                 {{"Zebra.vh", "1"}}},
+        Contract{"CreateNewRefusesAnotherSpelling",
+                 {{"Zz.vh", "old"}},
+                 {},
+                 [](const Place& place) {
+                   return said(place.files.create_new(place.at + "zZ.VH", std::nullopt).result);
+                 },
+                 "taken",
+                 {{"Zz.vh", "old"}}},
+        Contract{"TheListingHoldsTheSpellingAsWritten",
+                 {{"Zebra.vh", ""}},
+                 {},
+                 listing,
                  "10",
-                 {{"Rom.vh", ""}}}),
+                 {{"Zebra.vh", ""}}},
+        Contract{"TwoSpellingsAreOneFile",
+                 {{"Zebra.vh", ""}},
+                 {},
+                 spellings,
+                 "one one",
+                 {{"Zebra.vh", ""}}},
+        Contract{"RenameReplacesAnotherSpelling",
+                 {{"rom.vh", "old"}, {"t", "new"}},
+                 {},
+                 [](const Place& place) {
+                   return std::string(
+                       place.files.rename(place.at + "t", place.at + "ROM.VH") ? "renamed" : "not");
+                 },
+                 "renamed",
+                 {{"ROM.VH", "new"}}},
+        // What the file system cannot do is reported, or done without.
+        Contract{"ASecondNameCannotBeGiven",
+                 {{"a", "1"}},
+                 {},
+                 [](const Place& place) {
+                   return said(place.files.link(place.at + "a", place.at + "b"));
+                 },
+                 "failed",
+                 {{"a", "1"}}},
+        Contract{"AReplacementNeedsNoExtendedAttributes",
+                 {{"a", "old"}},
+                 {},
+                 [](const Place& place) {
+                   auto made = place.files.create_new(place.at + "n", place.at + "a");
+                   return std::string(made.file && made.file->close() ? "closed" : "not");
+                 },
+                 "closed",
+                 {{"a", "old"}, {"n", ""}}}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
 }  // namespace

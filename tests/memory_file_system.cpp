@@ -105,6 +105,7 @@ bool MemoryFileSystem::finish_new_file(const std::string& name, const MemoryFile
   MemoryFile& file = files[name];
   file.permissions = like.permissions;
   file.acl = like.acl;
+  file.group = like.group;
   return true;
 }
 
@@ -159,8 +160,9 @@ platform::FileStatus MemoryFileSystem::status(const std::string& name) {
     status.kind = platform::FileKind::directory;
   } else if (devices.contains(name)) {
     status.kind = platform::FileKind::other;
-  } else if (find(name) != files.end()) {
+  } else if (const auto file = find(name); file != files.end()) {
     status.kind = platform::FileKind::regular;
+    if (!(file->second.permissions & 0200)) return status;  // not writable by its owner
   } else {
     return status;
   }
@@ -272,7 +274,9 @@ bool MemoryFileSystem::remove(const std::string& name) {
 }
 
 std::unique_ptr<platform::FolderLock> MemoryFileSystem::folder_lock(const std::string& folder) {
-  const auto id = identity(folder);
+  std::string locked = folder;
+  while (drop_boxes.contains(canonical(locked))) locked = canonical(locked + "/..");
+  const auto id = identity(locked);
   if (!id) return nullptr;
   return std::make_unique<Lock>(*this, *id);
 }

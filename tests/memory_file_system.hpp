@@ -35,7 +35,8 @@ struct MemoryFile {
       : bytes(std::move(file_bytes)), permissions(mode), acl(std::move(file_acl)) {}
   std::string bytes;
   std::uint32_t permissions;
-  std::string acl;  // named entries, as getfacl shows them
+  std::string acl;          // named entries, as getfacl shows them
+  std::uint32_t group = 0;  // 0: the one every file here has
   bool operator==(const MemoryFile&) const = default;
   friend void PrintTo(const MemoryFile& file, std::ostream* os) {
     *os << testing::PrintToString(file.bytes) << " mode " << std::oct << file.permissions
@@ -51,7 +52,8 @@ class MemoryFileSystem final : public platform::FileSystem {
   std::map<std::string, std::string> links;  // name to the name it points to
   std::set<std::string> directories;
   std::set<std::string> devices;    // exist, are no regular files, and swallow what is written
-  std::set<std::string> read_only;  // files that may not be written
+  std::set<std::string> read_only;  // files that may not be written, whatever their mode says
+  std::set<std::string> drop_boxes;  // folders that some may write but not read
   bool refuse_new_files = false;    // as a folder without write permission
   bool hard_links = true;           // false as on exFAT
   // The first new file's name and the first backup's name are taken by a stale file,
