@@ -591,6 +591,23 @@ TEST(WholeOutput, AnOrdinaryUsersRunsKeepTheRules) {
                       EXPECT_EQ(test::read_file(dir / "images" / "real.vh"),
                                 image_of(byte_list(10, 14)));
                     }},
+           // The rule for links in sticky folders holds only where everybody may write:
+           // in a sticky folder only its owner may write to, a link of another user is
+           // followed.
+           UserCase{"another user's link in a sticky folder of the runner's own",
+                    [](const fs::path& dir) {
+                      fs::create_directory(dir / "images");
+                      test::write_file(dir / "images" / "real.vh", kOld);
+                      give_to_nobody({dir / "images", dir / "images" / "real.vh"});
+                      fs::permissions(dir, fs::perms(01755));
+                      fs::create_symlink("images/real.vh", dir / "rom.vh");
+                    },
+                    ".",
+                    [](const fs::path& dir) {
+                      EXPECT_TRUE(fs::is_symlink(dir / "rom.vh"));
+                      EXPECT_EQ(test::read_file(dir / "images" / "real.vh"),
+                                image_of(byte_list(10, 14)));
+                    }},
            // Relative links at different depths, each from its own folder.
            UserCase{"a chain of relative links at different depths",
                     [](const fs::path& dir) {
