@@ -73,6 +73,16 @@ check() {  # name program arguments...
   fi
 }
 
+# The file-system contract's rows against the Windows file system (in Wine's
+# temporary folder), each with its time limit.
+if timeout 300 "$wine" build/windows/contract_tests.exe >"$work/contract.txt" 2>&1; then
+  echo "same: the file-system contract ($(grep -c '^\[       OK \]' "$work/contract.txt") rows hold)"
+else
+  echo "DIFFERENT: the file-system contract"
+  grep -E -A8 'Failure|^\[  FAILED  \]' "$work/contract.txt" || tail -20 "$work/contract.txt"
+  failures=$((failures + 1))
+fi
+
 check convert-big tolvane -d32 rom.txt
 check convert-little tolvane -d32 -l rom.txt
 check convert-default tolvane rom.txt

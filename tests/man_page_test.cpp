@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "test_files.hpp"
+#include "test_programs.hpp"
 
 namespace {
 

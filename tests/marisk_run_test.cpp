@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "memory_file_system.hpp"
-#include "test_files.hpp"
+#include "test_programs.hpp"
 
 namespace {
 

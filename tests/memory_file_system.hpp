@@ -51,11 +51,11 @@ class MemoryFileSystem final : public platform::FileSystem {
   std::map<std::string, MemoryFile> files;
   std::map<std::string, std::string> links;  // name to the name it points to
   std::set<std::string> directories;
-  std::set<std::string> devices;    // exist, are no regular files, and swallow what is written
-  std::set<std::string> read_only;  // files that may not be written, whatever their mode says
+  std::set<std::string> devices;     // exist, are no regular files, and swallow what is written
+  std::set<std::string> read_only;   // files that may not be written, whatever their mode says
   std::set<std::string> drop_boxes;  // folders that some may write but not read
-  bool refuse_new_files = false;    // as a folder without write permission
-  bool hard_links = true;           // false as on exFAT
+  bool refuse_new_files = false;     // as a folder without write permission
+  bool hard_links = true;            // false as on exFAT
   // The first new file's name and the first backup's name are taken by a stale file,
   // as if another run or user had planted them.
   bool stale_names = false;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "test_files.hpp"
+#include "test_programs.hpp"
 
 namespace {
 

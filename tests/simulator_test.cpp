@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "test_files.hpp"
+#include "test_programs.hpp"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "memory_file_system.hpp"
-#include "test_files.hpp"
+#include "test_programs.hpp"
 
 namespace {
 

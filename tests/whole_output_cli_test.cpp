@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "test_files.hpp"
+#include "test_programs.hpp"
 
 namespace {
 
