@@ -146,79 +146,31 @@ class PosixFolderLock final : public FolderLock {
 };
 
 #ifdef __linux__
-// Where the kernel keeps a folder's default ACL, which new files in it inherit.
-constexpr const char* kDefaultAcl = "system.posix_acl_default";
-
-// An extended attribute's whole value: empty where there is none (or none possible),
-// nothing when it cannot be read.
-std::optional<std::string> attribute(const std::string& name, const char* key) {
+// An extended attribute's whole value, as read(value, size) reads it: empty where there
+// is none (or none possible), nothing when it cannot be read.
+template <typename Read>
+std::optional<std::string> attribute(Read read) {
   for (;;) {
-    const ssize_t size = ::getxattr(name.c_str(), key, nullptr, 0);
+    const ssize_t size = read(nullptr, 0);
     if (size < 0) {
       if (errno == ENODATA || errno == ENOTSUP) return std::string();
       return std::nullopt;
     }
     std::string value(static_cast<std::size_t>(size), '\0');
-    const ssize_t read = ::getxattr(name.c_str(), key, value.data(), value.size());
-    if (read >= 0) {
-      value.resize(static_cast<std::size_t>(read));
+    const ssize_t length = read(value.data(), value.size());
+    if (length >= 0) {
+      value.resize(static_cast<std::size_t>(length));
       return value;
     }
     if (errno != ERANGE) return std::nullopt;  // ERANGE: it grew meanwhile
   }
 }
-
-// What the kernel gives a file made with mode 0666 in a folder with that default ACL
-// (the umask is not applied there): each entry limited by the mode's bits for its
-// class, the mode's group bits by the mask (or the owning group without one). The
-// attribute's numbers are little-endian on every machine.
-std::optional<FinalAttributes> inherited_attributes(std::string acl) {
-  constexpr std::size_t kHeader = 4;
-  constexpr std::size_t kEntry = 8;
-  if (acl.size() < kHeader || (acl.size() - kHeader) % kEntry != 0) return std::nullopt;
-  const auto u16 = [&](std::size_t at) {
-    return static_cast<unsigned>(static_cast<unsigned char>(acl[at]) |
-                                 static_cast<unsigned char>(acl[at + 1]) << 8);
-  };
-  constexpr unsigned kUserObj = 0x01, kUser = 0x02, kGroupObj = 0x04, kGroup = 0x08, kMask = 0x10,
-                     kOther = 0x20;
-  constexpr mode_t kNewFileMode = 0666;
-  mode_t mode = kNewFileMode;
-  std::optional<std::size_t> group_obj;
-  std::optional<std::size_t> mask;
-  bool extended = false;
-  for (std::size_t at = kHeader; at < acl.size(); at += kEntry) {
-    const unsigned tag = u16(at);
-    unsigned perm = u16(at + 2);
-    if (tag == kUserObj) {
-      perm &= (kNewFileMode >> 6) & 7;
-      mode = (mode & ~mode_t{0700}) | perm << 6;
-    } else if (tag == kOther) {
-      perm &= kNewFileMode & 7;
-      mode = (mode & ~mode_t{07}) | perm;
-    } else if (tag == kGroupObj) {
-      group_obj = at;
-    } else if (tag == kMask) {
-      mask = at;
-      extended = true;
-    } else if (tag == kUser || tag == kGroup) {
-      extended = true;
-    }
-    acl[at + 2] = static_cast<char>(perm & 0xFF);
-    acl[at + 3] = static_cast<char>(perm >> 8);
-  }
-  const std::optional<std::size_t> group_class = mask ? mask : group_obj;
-  if (!group_class) return std::nullopt;
-  const unsigned group = u16(*group_class + 2) & ((kNewFileMode >> 3) & 7);
-  acl[*group_class + 2] = static_cast<char>(group);
-  acl[*group_class + 3] = 0;
-  mode = (mode & ~mode_t{070}) | group << 3;
-  FinalAttributes attributes;
-  attributes.mode = mode;
-  if (extended) attributes.acl = std::move(acl);  // else the mode says it all
-  return attributes;
-}
 #endif
+
+NameResult name_result(bool done) {
+  if (done) return NameResult::done;
+  return errno == EEXIST ? NameResult::taken : NameResult::failed;
+}
 
 // The permission bits, group and access ACL of an existing file; nothing when it cannot
 // be read.
@@ -229,11 +181,41 @@ std::optional<FinalAttributes> attributes_of(const std::string& name) {
   attributes.mode = info.st_mode & 07777;
   attributes.group = info.st_gid;
 #ifdef __linux__
-  auto acl = attribute(name, kAccessAcl);
+  auto acl = attribute([&](char* value, std::size_t size) {
+    return ::getxattr(name.c_str(), kAccessAcl, value, size);
+  });
   if (!acl) return std::nullopt;
   attributes.acl = std::move(*acl);
 #endif
   return attributes;
+}
+
+// What the system gives a file made at the name with mode 0666 (0666 less the umask, or
+// what the folder's default ACL gives): a file made there to ask, never written. It has
+// no name where the file system can make such a file; else it is made at the name and
+// removed again, and whoever opens it meanwhile finds nothing. The file that is written
+// is made anew, private.
+NameResult ask_new_file_attributes(const std::string& name, FinalAttributes& attributes) {
+  int fd = -1;
+#ifdef O_TMPFILE
+  fd = ::open(folder_of(name).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+#endif
+  const bool named = fd < 0;
+  if (named) fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return name_result(false);
+  struct stat info {};
+  const bool known = ::fstat(fd, &info) == 0;
+  attributes.mode = info.st_mode & 07777;
+#ifdef __linux__
+  auto acl = attribute(
+      [&](char* value, std::size_t size) { return ::fgetxattr(fd, kAccessAcl, value, size); });
+#else
+  std::optional<std::string> acl = std::string();
+#endif
+  ::close(fd);
+  if ((named && ::unlink(name.c_str()) != 0) || !known || !acl) return NameResult::failed;
+  attributes.acl = std::move(*acl);
+  return NameResult::done;
 }
 
 // Linux's rule for links in sticky folders that everybody may write to: such a link
@@ -246,19 +228,8 @@ bool may_follow(const std::string& link, const struct stat& link_info) {
   return !sticky_for_all || link_info.st_uid == folder_info.st_uid;
 }
 
-NameResult name_result(bool done) {
-  if (done) return NameResult::done;
-  return errno == EEXIST ? NameResult::taken : NameResult::failed;
-}
-
 class PosixFileSystem final : public FileSystem {
  public:
-  PosixFileSystem() {
-    // The mask is read once, before any thread could make a file meanwhile.
-    umask_ = ::umask(0);
-    ::umask(umask_);
-  }
-
   std::unique_ptr<InputFile> open_input(const std::string& name) override {
     const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return nullptr;
@@ -323,18 +294,19 @@ class PosixFileSystem final : public FileSystem {
   }
 
   NewFile create_new(const std::string& name, const std::optional<std::string>& like) override {
-    std::optional<FinalAttributes> final_attributes;
+    std::optional<FinalAttributes> final_attributes = FinalAttributes();
     if (like) {
       final_attributes = attributes_of(*like);
       if (!final_attributes) return {};
-    } else {
-      final_attributes = new_file_attributes(name);
     }
     const HeldInterrupts held;
     if (!held || !remove_when_interrupted(name)) return {};
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    NameResult result = like ? NameResult::done : ask_new_file_attributes(name, *final_attributes);
+    const int fd = result != NameResult::done
+                       ? -1
+                       : ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
-      const NameResult result = name_result(false);
+      if (result == NameResult::done) result = name_result(false);
       keep_when_interrupted(name);
       return {.file = nullptr, .result = result};
     }
@@ -437,22 +409,6 @@ class PosixFileSystem final : public FileSystem {
       bytes[i] = static_cast<unsigned char>(mixed >> 56);
     }
   }
-
-  // What a new file made with mode 0666 gets in the folder the name is in: what the
-  // folder's default ACL gives it where it has one, else 0666 less the umask.
-  FinalAttributes new_file_attributes(const std::string& name) const {
-#ifdef __linux__
-    auto acl = attribute(folder_of(name), kDefaultAcl);
-    if (acl && !acl->empty()) {
-      if (auto inherited = inherited_attributes(std::move(*acl))) return *inherited;
-    }
-#endif
-    FinalAttributes attributes;
-    attributes.mode = static_cast<mode_t>(0666 & ~umask_);
-    return attributes;
-  }
-
-  mode_t umask_ = 022;
 };
 
 }  // namespace

@@ -80,6 +80,7 @@ struct Contract {
   // The folder's default ACL, given once the files are made. The in-memory file system
   // gives a new file nothing from its folder.
   std::string folder_default_acl = {};
+  Files made_after = {};  // files made then, as any program makes them
   Runner runner = Runner::anyone;
   // False for a promise of POSIX file systems (modes, owners, ACL entries) or of the
   // stick alone; so is every row that gives files such attributes.
@@ -150,6 +151,7 @@ void expect_left(Files left, const Contract& c) {
 // Runs the row in memory, in a file system set up as the caller says.
 void hold_in_memory(const Contract& c, test::MemoryFileSystem& files) {
   for (const auto& [name, bytes] : c.files) files.files[name] = {bytes};
+  for (const auto& [name, bytes] : c.made_after) files.files[name] = {bytes};
   for (const auto& [name, target] : c.links) files.links[name] = target;
   for (const auto& [name, given] : c.given) {
     files.files[name].permissions = given.mode;
@@ -245,6 +247,7 @@ void hold_on_disk(const Contract& c, const fs::path& dir) {
   give_attributes(c, dir);
   if (testing::Test::HasFatalFailure()) return;
 #endif
+  for (const auto& [name, bytes] : c.made_after) test::write_file(dir / name, bytes);
   EXPECT_EQ(c.act({platform::real_file_system(), dir.string() + "/", shown_on_disk}), c.gives);
   Files left;
   for (const auto& entry : fs::directory_iterator(dir)) {
@@ -286,6 +289,16 @@ std::string spellings(const Place& place) {
   return std::string(platform::same_file(files, at + "Zebra.vh", at + "zEBRA.VH") ? "one" : "two") +
          (platform::same_entry(files, at + "new.vh", at + "NEW.VH", at + "Zebra.vh") ? " one"
                                                                                      : " two");
+}
+
+// A new file "n", closed: whether it was given what "t", made as any program makes a
+// file, was given there.
+std::string made_alike(const Place& place) {
+  auto made = place.files.create_new(place.at + "n", std::nullopt);
+  if (!made.file || !made.file->close()) return "not made";
+  const std::string made_as = place.shown(place.at + "n");
+  const std::string any_file = place.shown(place.at + "t");
+  return made_as == any_file ? "alike" : made_as + " against " + any_file;
 }
 
 // A new file that replaces "a", closed: what it was given.
@@ -435,6 +448,18 @@ INSTANTIATE_TEST_SUITE_P(
                  .left = {{"a", "old"}, {"n", ""}},
                  .given = {{"a", {0640}}},
                  .folder_default_acl = "user:65534:rw-"},
+        Contract{.name = "ANewFileGetsWhatAnyNewFileGets",
+                 .act = made_alike,
+                 .gives = "alike",
+                 .left = {{"n", ""}, {"t", ""}},
+                 .made_after = {{"t", ""}},
+                 .windows = false},
+        Contract{.name = "ANewFileGetsWhatTheFolderGives",
+                 .act = made_alike,
+                 .gives = "alike",
+                 .left = {{"n", ""}, {"t", ""}},
+                 .folder_default_acl = "user:65534:rw-,other::---",
+                 .made_after = {{"t", ""}}},
         Contract{.name = "AFileItsOwnerMayNotWriteIsNotWritable",
                  .files = {{"r", "old"}},
                  .act =
@@ -551,6 +576,12 @@ INSTANTIATE_TEST_SUITE_P(
                      },
                  .gives = "failed",
                  .left = {{"a", "1"}},
+                 .windows = false},
+        Contract{.name = "ANewFileGetsWhatAnyNewFileGets",
+                 .act = made_alike,
+                 .gives = "alike",
+                 .left = {{"n", ""}, {"t", ""}},
+                 .made_after = {{"t", ""}},
                  .windows = false},
         Contract{"AReplacementNeedsNoExtendedAttributes",
                  {{"a", "old"}},
