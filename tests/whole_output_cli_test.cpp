@@ -505,23 +505,27 @@ TEST(WholeOutput, AWaitForTheFolderLockCanBeInterrupted) {
 
 // Banks that reach their folder under other names (an absolute link, "./", "../folder/")
 // lock it once, and a bank in another folder between them does not make the run lock
-// the first folder twice: the run finishes.
+// the first folder twice; nor does a bank in a drop box inside it, which shares its
+// lock: the run finishes.
 TEST(WholeOutput, AFolderReachedByOtherNamesIsLockedOnce) {
   test::TempDir dir;
   const fs::path proj = dir.path() / "proj";
   fs::create_directory(proj);
   fs::create_directory(dir.path() / "other");
+  fs::create_directory(proj / "box");
+  fs::permissions(proj / "box", fs::perms(0733));
   test::write_file(proj / "img_0x100.vh", "@0\t00112233\r\n");
   fs::create_symlink(proj / "real3.vh", proj / "img_0x400_3.vh");
   fs::create_symlink("../other/real2.vh", proj / "img_0x400_2.vh");
   fs::create_symlink("../proj/real1.vh", proj / "img_0x400_1.vh");
+  fs::create_symlink("box/real0.vh", proj / "img_0x400_0.vh");
   const auto result = test::run_program(MARISK_PATH, {"img_0x100.vh"}, proj);
   EXPECT_FALSE(result.timed_out);
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(test::read_file(proj / "real3.vh"), "@0\t00\r\n");
   EXPECT_EQ(test::read_file(dir.path() / "other" / "real2.vh"), "@0\t11\r\n");
   EXPECT_EQ(test::read_file(proj / "real1.vh"), "@0\t22\r\n");
-  EXPECT_EQ(test::read_file(proj / "img_0x400_0.vh"), "@0\t33\r\n");
+  EXPECT_EQ(test::read_file(proj / "box" / "real0.vh"), "@0\t33\r\n");
   EXPECT_FALSE(has_temporary_file(dir.path()));
 }
 
