@@ -583,6 +583,13 @@ INSTANTIATE_TEST_SUITE_P(
                  .left = {{"n", ""}, {"t", ""}},
                  .made_after = {{"t", ""}},
                  .windows = false},
+        Contract{.name = "AFolderLockIsTaken",
+                 .act =
+                     [](const Place& place) {
+                       const auto lock = place.files.folder_lock(place.at + ".");
+                       return std::string(!lock ? "none" : lock->take() ? "taken" : "refused");
+                     },
+                 .gives = "taken"},
         Contract{"AReplacementNeedsNoExtendedAttributes",
                  {{"a", "old"}},
                  {},
