@@ -301,12 +301,13 @@ class PosixFileSystem final : public FileSystem {
     }
     const HeldInterrupts held;
     if (!held || !remove_when_interrupted(name)) return {};
-    NameResult result = like ? NameResult::done : ask_new_file_attributes(name, *final_attributes);
-    const int fd = result != NameResult::done
-                       ? -1
-                       : ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const NameResult asked =
+        like ? NameResult::done : ask_new_file_attributes(name, *final_attributes);
+    const int fd = asked == NameResult::done
+                       ? ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600)
+                       : -1;
     if (fd < 0) {
-      if (result == NameResult::done) result = name_result(false);
+      const NameResult result = asked == NameResult::done ? name_result(false) : asked;
       keep_when_interrupted(name);
       return {.file = nullptr, .result = result};
     }
