@@ -7,7 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 source scripts/packages.sh
-ensure_packages cmake make g++ g++-mingw-w64-x86-64-posix wine64 groff-base unzip binutils
+ensure_packages cmake make g++ g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix googletest wine64 \
+  groff-base unzip binutils
 wine=/usr/lib/wine/wine64
 
 jobs=$(nproc 2>/dev/null || echo 2)
