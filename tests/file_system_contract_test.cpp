@@ -307,6 +307,20 @@ std::string closed_like_a(const Place& place) {
   return made.file && made.file->close() ? place.shown(place.at + "n") : "not made";
 }
 
+// Rows that hold alike where case counts and where it does not.
+const Contract kListingRow{"TheListingHoldsTheSpellingAsWritten",
+                           {{"Zebra.vh", ""}},
+                           {},
+                           listing,
+                           "10",
+                           {{"Zebra.vh", ""}}};
+const Contract kNewFileRow{.name = "ANewFileGetsWhatAnyNewFileGets",
+                           .act = made_alike,
+                           .gives = "alike",
+                           .left = {{"n", ""}, {"t", ""}},
+                           .made_after = {{"t", ""}},
+                           .windows = false};
+
 INSTANTIATE_TEST_SUITE_P(
     Rows, FileSystemContract,
     testing::Values(
@@ -420,12 +434,7 @@ INSTANTIATE_TEST_SUITE_P(
                  },
                  "same other missing",
                  kTwo},
-        Contract{"TheListingHoldsTheSpellingAsWritten",
-                 {{"Zebra.vh", ""}},
-                 {},
-                 listing,
-                 "10",
-                 {{"Zebra.vh", ""}}},
+        kListingRow,
         Contract{.name = "TwoSpellingsAreTwoFiles",
                  .files = {{"Zebra.vh", ""}},
                  .act = spellings,
@@ -448,12 +457,7 @@ INSTANTIATE_TEST_SUITE_P(
                  .left = {{"a", "old"}, {"n", ""}},
                  .given = {{"a", {0640}}},
                  .folder_default_acl = "user:65534:rw-"},
-        Contract{.name = "ANewFileGetsWhatAnyNewFileGets",
-                 .act = made_alike,
-                 .gives = "alike",
-                 .left = {{"n", ""}, {"t", ""}},
-                 .made_after = {{"t", ""}},
-                 .windows = false},
+        kNewFileRow,
         Contract{.name = "ANewFileGetsWhatTheFolderGives",
                  .act = made_alike,
                  .gives = "alike",
@@ -542,12 +546,7 @@ INSTANTIATE_TEST_SUITE_P(
                  },
                  "taken",
                  {{"Zz.vh", "old"}}},
-        Contract{"TheListingHoldsTheSpellingAsWritten",
-                 {{"Zebra.vh", ""}},
-                 {},
-                 listing,
-                 "10",
-                 {{"Zebra.vh", ""}}},
+        kListingRow,
         Contract{"TwoSpellingsAreOneFile",
                  {{"Zebra.vh", ""}},
                  {},
@@ -577,12 +576,7 @@ INSTANTIATE_TEST_SUITE_P(
                  .gives = "failed",
                  .left = {{"a", "1"}},
                  .windows = false},
-        Contract{.name = "ANewFileGetsWhatAnyNewFileGets",
-                 .act = made_alike,
-                 .gives = "alike",
-                 .left = {{"n", ""}, {"t", ""}},
-                 .made_after = {{"t", ""}},
-                 .windows = false},
+        kNewFileRow,
         Contract{.name = "AFolderLockIsTaken",
                  .act =
                      [](const Place& place) {
