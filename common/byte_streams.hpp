@@ -30,4 +30,16 @@ class OutputFile {
   virtual bool close() = 0;
 };
 
+// A private file for a run's own use, gone once released or however the run ends:
+// written at its end, read back from any position, emptied.
+class ScratchFile {
+ public:
+  virtual ~ScratchFile() = default;
+  virtual bool write(std::string_view bytes) = 0;
+  // The number of bytes read from the position: 0 at the end, -1 on a read error.
+  virtual std::ptrdiff_t read_at(std::uint64_t position, std::span<char> into) = 0;
+  // Empties the file, the next write going to its start.
+  virtual bool clear() = 0;
+};
+
 }  // namespace verilog_hex

@@ -14,7 +14,9 @@ namespace verilog_hex {
 // put_data(out) stores at out; gives the next address. put_data may store up to
 // data_slack bytes past the digits (in stores of a fixed size), which the room reserved
 // here allows for and the next line overwrites. For long runs of words: the buffer is
-// reserved a batch at a time, and only every sixteenth address is formed whole.
+// reserved a batch at a time, and only every sixteenth address is formed whole. Once the
+// output has failed, no more batches are formed: a run of billions of words stops within
+// a buffer of the failure.
 template <class PutData>
 std::uint32_t write_numbered_words(ImageWriter& output, std::uint32_t address, std::size_t count,
                                    std::size_t data_size, std::size_t data_slack,
@@ -24,7 +26,7 @@ std::uint32_t write_numbered_words(ImageWriter& output, std::uint32_t address, s
   const std::size_t most = room / line;
   if (most == 0) {  // too small a buffer for a batch: one word at a time
     std::string digits(data_size + data_slack, '\0');
-    for (; count > 0; --count) {
+    for (; count > 0 && !output.failed(); --count) {
       put_data(digits.data());
       output.write_word(address++, {digits.data(), data_size});
     }
@@ -32,7 +34,7 @@ std::uint32_t write_numbered_words(ImageWriter& output, std::uint32_t address, s
   }
   char head[8] = {};  // "@" and the digits before the last one
   std::size_t head_size = 0;
-  while (count > 0) {
+  while (count > 0 && !output.failed()) {
     const std::size_t batch = count < most ? count : most;
     char* out = output.reserve(batch * line + data_slack);
     for (std::size_t i = 0; i < batch; ++i, ++address) {

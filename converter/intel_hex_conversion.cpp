@@ -20,7 +20,8 @@ class ByteRuns {
   explicit ByteRuns(ImageWords& words)
       : words_(words), size_(words.bytes_per_word()), run_(kRun + size_) {}
 
-  // The bytes from the offset on, at or past the end of every byte placed before.
+  // The bytes from the offset on, at or past the end of every byte placed before. The
+  // run holds less than kRun bytes between calls, so a gap within the last word fits.
   void place(std::uint64_t offset, const std::uint8_t* bytes, std::size_t count) {
     if (open_ && offset >= (start_ + used_ + size_ - 1) / size_ * size_) close_run();
     if (!open_) {
@@ -37,7 +38,7 @@ class ByteRuns {
       used_ += part;
       bytes += part;
       count -= part;
-      if (used_ == run_.size()) write_whole_words();
+      if (used_ >= kRun) write_whole_words();
     }
   }
   // The run's last word goes out too, its missing bytes 0x00.

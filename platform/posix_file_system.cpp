@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -106,6 +107,33 @@ class PosixOutput final : public OutputFile {
 
   int fd_;
   std::optional<FinalAttributes> final_;
+};
+
+// A file without a name: written at its end, read at any position.
+class PosixScratch final : public verilog_hex::ScratchFile {
+ public:
+  explicit PosixScratch(int fd) : fd_(fd) {}
+  ~PosixScratch() override { ::close(fd_); }
+  bool write(std::string_view bytes) override {
+    while (!bytes.empty()) {
+      const ssize_t count = ::write(fd_, bytes.data(), bytes.size());
+      if (count < 0 && errno == EINTR) continue;
+      if (count <= 0) return false;
+      bytes.remove_prefix(static_cast<std::size_t>(count));
+    }
+    return true;
+  }
+  std::ptrdiff_t read_at(std::uint64_t position, std::span<char> into) override {
+    for (;;) {
+      const ssize_t count =
+          ::pread(fd_, into.data(), into.size(), static_cast<off_t>(position));
+      if (count >= 0 || errno != EINTR) return count;
+    }
+  }
+  bool clear() override { return ::ftruncate(fd_, 0) == 0 && ::lseek(fd_, 0, SEEK_SET) == 0; }
+
+ private:
+  int fd_;
 };
 
 // Its group or others may write it but not read it.
@@ -218,14 +246,15 @@ NameResult ask_new_file_attributes(const std::string& name, FinalAttributes& att
   return NameResult::done;
 }
 
-// Linux's rule for links in sticky folders that everybody may write to: such a link
-// is followed only when it belongs to the runner or to the folder's owner.
-bool may_follow(const std::string& link, const struct stat& link_info) {
-  if (link_info.st_uid == ::geteuid()) return true;
+// Linux's rule for links, FIFOs and devices in sticky folders that everybody may write
+// to: such a file is used only when it belongs to the runner or to the folder's owner,
+// whatever the system's own protection is set to, since another user may have planted it.
+bool may_use(const std::string& name, const struct stat& info) {
+  if (info.st_uid == ::geteuid()) return true;
   struct stat folder_info {};
-  if (::stat(folder_of(link).c_str(), &folder_info) != 0) return false;
+  if (::stat(folder_of(name).c_str(), &folder_info) != 0) return false;
   const bool sticky_for_all = (folder_info.st_mode & S_ISVTX) && (folder_info.st_mode & S_IWOTH);
-  return !sticky_for_all || link_info.st_uid == folder_info.st_uid;
+  return !sticky_for_all || info.st_uid == folder_info.st_uid;
 }
 
 class PosixFileSystem final : public FileSystem {
@@ -261,7 +290,7 @@ class PosixFileSystem final : public FileSystem {
         return current;  // missing, or failing later where it is used
       }
       if (!S_ISLNK(info.st_mode)) return current;
-      if (hops == kMaxLinks || !may_follow(current, info)) return std::nullopt;
+      if (hops == kMaxLinks || !may_use(current, info)) return std::nullopt;
       std::string target(static_cast<std::size_t>(info.st_size) + 1, '\0');
       const ssize_t length = ::readlink(current.c_str(), target.data(), target.size());
       if (length <= 0 || static_cast<std::size_t>(length) >= target.size()) return std::nullopt;
@@ -316,15 +345,44 @@ class PosixFileSystem final : public FileSystem {
   }
 
   std::unique_ptr<OutputFile> open_existing(const std::string& name) override {
+    // Asked before opening, which waits for a FIFO's reader. Another user cannot put a
+    // file of theirs in place of the runner's in a sticky folder meanwhile.
+    struct stat seen {};
+    if (::stat(name.c_str(), &seen) != 0 || !may_use(name, seen)) return nullptr;
     // Never cut: a regular file that took the device's place meanwhile is refused.
     const int fd = ::open(name.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) return nullptr;
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)) {
+    if (::fstat(fd, &info) != 0 || S_ISREG(info.st_mode) || S_ISDIR(info.st_mode) ||
+        id_of(info) != id_of(seen)) {
       ::close(fd);
       return nullptr;
     }
     return std::make_unique<PosixOutput>(fd, std::nullopt);
+  }
+
+  std::unique_ptr<verilog_hex::ScratchFile> create_scratch() override {
+    const char* const folder = std::getenv("TMPDIR");
+    const std::string path = folder != nullptr && folder[0] != '\0' ? folder : "/tmp";
+#ifdef O_TMPFILE
+    const int unnamed = ::open(path.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (unnamed >= 0) return std::make_unique<PosixScratch>(unnamed);
+#endif
+    // Made at a name nobody can guess and unnamed at once, with interrupts held between.
+    const HeldInterrupts held;
+    if (!held) return nullptr;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      const std::string name = path + "/." + unique_text() + ".tmp";
+      const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+      if (fd < 0 && errno == EEXIST) continue;
+      if (fd < 0) return nullptr;
+      if (::unlink(name.c_str()) != 0) {
+        ::close(fd);
+        return nullptr;
+      }
+      return std::make_unique<PosixScratch>(fd);
+    }
+    return nullptr;
   }
 
   NameResult link(const std::string& existing, const std::string& name) override {

@@ -187,6 +187,47 @@ class WindowsOutput final : public OutputFile {
   std::optional<KeptSecurity> kept_;  // for a file that replaces another
 };
 
+// A file that the system deletes once it is closed, however the run ends: written at
+// its end, read at any position.
+class WindowsScratch final : public verilog_hex::ScratchFile {
+ public:
+  explicit WindowsScratch(HANDLE handle) : handle_(handle) {}
+  ~WindowsScratch() override { CloseHandle(handle_); }
+  bool write(std::string_view bytes) override {
+    while (!bytes.empty()) {
+      const DWORD size = bytes.size() > 0x40000000 ? 0x40000000 : static_cast<DWORD>(bytes.size());
+      OVERLAPPED at{};
+      at.Offset = static_cast<DWORD>(end_);
+      at.OffsetHigh = static_cast<DWORD>(end_ >> 32);
+      DWORD count = 0;
+      if (!WriteFile(handle_, bytes.data(), size, &count, &at) || count == 0) return false;
+      bytes.remove_prefix(count);
+      end_ += count;
+    }
+    return true;
+  }
+  std::ptrdiff_t read_at(std::uint64_t position, std::span<char> into) override {
+    const DWORD size = into.size() > 0x40000000 ? 0x40000000 : static_cast<DWORD>(into.size());
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(position);
+    at.OffsetHigh = static_cast<DWORD>(position >> 32);
+    DWORD count = 0;
+    if (!ReadFile(handle_, into.data(), size, &count, &at)) {
+      return GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
+    }
+    return static_cast<std::ptrdiff_t>(count);
+  }
+  bool clear() override {
+    LARGE_INTEGER start{};
+    end_ = 0;
+    return SetFilePointerEx(handle_, start, nullptr, FILE_BEGIN) && SetEndOfFile(handle_);
+  }
+
+ private:
+  HANDLE handle_;
+  std::uint64_t end_ = 0;
+};
+
 // A named mutex, which the system releases when the run ends.
 class WindowsFolderLock final : public FolderLock {
  public:
@@ -502,6 +543,21 @@ class WindowsFileSystem final : public FileSystem {
       return nullptr;
     }
     return std::make_unique<WindowsOutput>(handle);
+  }
+
+  std::unique_ptr<verilog_hex::ScratchFile> create_scratch() override {
+    wchar_t folder[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+    if (length == 0 || length > MAX_PATH) return nullptr;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      const std::wstring name = std::wstring(folder, length) + wide("." + unique_text() + ".tmp");
+      const HANDLE handle = CreateFileW(
+          name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+          FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+      if (handle != INVALID_HANDLE_VALUE) return std::make_unique<WindowsScratch>(handle);
+      if (name_result(false) != NameResult::taken) return nullptr;
+    }
+    return nullptr;
   }
 
   NameResult link(const std::string& existing, const std::string& name) override {

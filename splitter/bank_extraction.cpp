@@ -13,6 +13,7 @@
 #include "hex_digits.hpp"
 #include "memory_file.hpp"
 #include "number_parse.hpp"
+#include "spool.hpp"
 #include "word_line.hpp"
 #ifdef VH_SSE2_PATHS
 #include <emmintrin.h>
@@ -150,23 +151,27 @@ void write_slices(verilog_hex::ImageWriter& output, std::span<const WordText> wo
 }
 
 // Words on their way to the banks, a block at a time: each bank takes its slices of the
-// whole block in one go. The words of a line can be taken back until the line is
-// judged: from the block or, where they had to leave before, from the banks.
+// whole block in one go. The words of a line wait until the line is judged: in the
+// block or, where there are more, in the spool, so that nothing a bank receives is ever
+// taken back (a bank may be a device or a FIFO).
 class PendingWords {
  public:
-  PendingWords(std::span<ImageWriter* const> banks, std::size_t digits, std::size_t word_digits)
+  PendingWords(std::span<ImageWriter* const> banks, std::size_t digits, std::size_t word_digits,
+               verilog_hex::Spool::OpenScratch open_scratch)
       : banks_(banks),
         digits_(digits),
         word_digits_(word_digits),
         words_(kBlock),
         arena_(std::make_unique<char[]>(kArena + ImageWriter::kSliceMove)),
-        marks_(banks.size()) {}
+        spool_(std::move(open_scratch)) {}
 
   std::span<WordText> room() { return std::span(words_).subspan(count_); }
   std::span<char> field_room() { return std::span(fields_).subspan(count_ * kFieldRoom); }
   void added(std::size_t count) { count_ += count; }
   bool full() const { return count_ == words_.size(); }
   const WordText& last() const { return words_[count_ - 1]; }
+  // True once the spool could not be written or read.
+  bool failed() const { return spool_.failed(); }
   // A word whose field is formed from its address, once for every bank.
   void add(std::uint32_t address, const char* data, std::size_t data_size) {
     if (full()) flush();
@@ -175,8 +180,9 @@ class PendingWords {
   // A word item's data text: its digits right-aligned, after the fill.
   void add_item(std::uint32_t address, std::string_view digits, char fill, bool in_piece) {
     if (in_piece && digits.size() == word_digits_) return add(address, digits.data(), word_digits_);
-    if (word_digits_ > kArena / 16) {  // too wide to form: straight to the banks
+    if (word_digits_ > kArena / 16) {  // too wide to form: straight on
       flush();
+      if (in_line_) return spool_item(address, digits, fill);
       return write_item(address, digits, fill);
     }
     if (full() || kArena - arena_used_ < word_digits_) flush();
@@ -190,31 +196,46 @@ class PendingWords {
 
   void begin_line() {
     in_line_ = true;
-    line_out_ = false;
     line_first_ = count_;
     line_arena_ = arena_used_;
   }
-  void keep_line() { in_line_ = false; }
-  void drop_line() {
-    if (line_out_) {
-      for (std::size_t slice = 0; slice < banks_.size(); ++slice) {
-        banks_[slice]->cut_back(marks_[slice]);
-      }
+  // The line's words stand: those spooled go to the banks before those still in the block.
+  void keep_line() {
+    in_line_ = false;
+    if (spool_.empty()) return;
+    spool_words(0, count_);
+    count_ = arena_used_ = 0;
+    spool_.rewind();
+    spooled_address_ = 0;
+    std::string digits;
+    char head;
+    while (spool_.read(&head, 1)) {
+      const auto flags = static_cast<unsigned char>(head);
+      std::uint32_t address = spooled_address_;
+      char fill = '0';
+      std::uint32_t size = flags >> kSizeShift;
+      if ((flags & kNewAddress) != 0) spool_.read(reinterpret_cast<char*>(&address), 4);
+      if ((flags & kOtherFill) != 0) spool_.read(&fill, 1);
+      if (size == kLongSize) spool_.read(reinterpret_cast<char*>(&size), 4);
+      digits.resize(size);
+      if (!spool_.read(digits.data(), size)) break;
+      spooled_address_ = address + 1;
+      add_item(address, digits, fill, false);
     }
+    spool_.clear();
+  }
+  void drop_line() {
+    spool_.clear();
     count_ = line_first_;
     arena_used_ = line_arena_;
     in_line_ = false;
   }
 
-  // Every word so far to the banks; a line not yet judged leaves its marks first.
+  // Every word so far to the banks, but those of a line not yet judged to the spool.
   void flush() {
-    if (in_line_ && !line_out_) {
+    if (in_line_) {
       write(0, line_first_);
-      for (std::size_t slice = 0; slice < banks_.size(); ++slice) {
-        marks_[slice] = banks_[slice]->position();
-      }
-      line_out_ = true;
-      write(line_first_, count_);
+      spool_words(line_first_, count_);
     } else {
       write(0, count_);
     }
@@ -224,6 +245,11 @@ class PendingWords {
  private:
   static constexpr std::size_t kBlock = 1024;
   static constexpr std::size_t kArena = 64 * 1024;
+  // A spooled word: a byte of flags and its digit count (kLongSize: the count follows in
+  // four bytes), its address (only with kNewAddress, else it follows the one before),
+  // its fill (only with kOtherFill, else "0"), then its digits without their leading
+  // fill. So a skipped line takes about its own size, whatever the width or bank count.
+  static constexpr unsigned kNewAddress = 1, kOtherFill = 2, kSizeShift = 2, kLongSize = 63;
 
   void place(std::uint32_t address, const char* data, std::size_t data_size) {
     char* const field = &fields_[count_ * kFieldRoom];
@@ -237,6 +263,38 @@ class PendingWords {
       write_slices(*banks_[slice], words, slice * digits_, digits_);
     }
   }
+  // Each word as its fill (its first character) and the digits after the fill's run.
+  void spool_words(std::size_t first, std::size_t end) {
+    for (const WordText& word : std::span(words_).subspan(first, end - first)) {
+      const std::string_view data(word.data, word.data_size);
+      const std::size_t digits = std::min(data.find_first_not_of(data[0]), data.size());
+      spool_item(address_of(word), data.substr(digits), data[0]);
+    }
+  }
+  void spool_item(std::uint32_t address, std::string_view digits, char fill) {
+    char head[10];
+    std::size_t size = 1;
+    unsigned flags = 0;
+    if (address != spooled_address_ || spool_.empty()) {
+      flags |= kNewAddress;
+      std::memcpy(head + size, &address, 4);
+      size += 4;
+    }
+    if (fill != '0') {
+      flags |= kOtherFill;
+      head[size++] = fill;
+    }
+    const auto count = static_cast<std::uint32_t>(digits.size());
+    if (count >= kLongSize) {
+      std::memcpy(head + size, &count, 4);
+      size += 4;
+    }
+    head[0] = static_cast<char>(flags | std::min(count, std::uint32_t{kLongSize}) << kSizeShift);
+    spool_.append({head, size});
+    spool_.append(digits);
+    spooled_address_ = address + 1;
+  }
+
   // A word whose data text is formed as each bank's slice of it is written.
   void write_item(std::uint32_t address, std::string_view digits, char fill) {
     char fills[64];
@@ -266,10 +324,10 @@ class PendingWords {
   std::unique_ptr<char[]> arena_;  // formed data texts, with room for the moves past them
   std::size_t arena_used_ = 0;
   bool in_line_ = false;
-  bool line_out_ = false;  // some of the line's words have gone to the banks
   std::size_t line_first_ = 0;
   std::size_t line_arena_ = 0;
-  std::vector<std::uint64_t> marks_;  // each bank's position where the line began
+  verilog_hex::Spool spool_;           // a line's words past the block, until it is judged
+  std::uint32_t spooled_address_ = 0;  // after the last word spooled or read back
 };
 
 // One pass over the input: common word lines a block at a time straight from the
@@ -278,11 +336,11 @@ class PendingWords {
 class Extraction {
  public:
   Extraction(TextReader& input, std::span<ImageWriter* const> banks, std::size_t digits,
-             std::size_t word_digits)
+             std::size_t word_digits, verilog_hex::Spool::OpenScratch open_scratch)
       : input_(input),
         banks_(banks),
         digits_(digits),
-        pending_(banks, digits, word_digits),
+        pending_(banks, digits, word_digits, std::move(open_scratch)),
         memory_file_(word_digits) {}
 
   ConversionResult run() {
@@ -292,10 +350,7 @@ class Extraction {
         pending_.flush();
         return verilog_hex::stopped(input_.failed() ? Stop::read_failed : Stop::done);
       }
-      // A bank that cannot be written ends the run at once: reading on would change nothing.
-      for (const ImageWriter* bank : banks_) {
-        if (bank->failed()) return verilog_hex::stopped(Stop::write_failed);
-      }
+      if (output_failed()) return verilog_hex::stopped(Stop::write_failed);
       const std::size_t taken = read_block(text);
       if (!stop_.ok()) return stop_;
       pending_.flush();
@@ -308,6 +363,13 @@ class Extraction {
   }
 
  private:
+  // A bank or the spool that cannot be written ends the run at once: reading on would
+  // change nothing.
+  bool output_failed() const {
+    return pending_.failed() ||
+           std::any_of(banks_.begin(), banks_.end(), [](auto* bank) { return bank->failed(); });
+  }
+
   auto add_item() {
     return [this](std::uint32_t address, std::string_view digits, char fill, bool in_piece) {
       pending_.add_item(address, digits, fill, in_piece);
@@ -427,7 +489,11 @@ class Extraction {
           taken += run.size();
         }
       }
-      pending_.flush();  // its words may lie in the buffer
+      pending_.flush();       // its words may lie in the buffer
+      if (output_failed()) {  // however long the line
+        stop_ = verilog_hex::stopped(Stop::write_failed);
+        return;
+      }
       if (lf != std::string_view::npos) {
         input_.consume(lf + 1);
         break;
@@ -455,8 +521,11 @@ class Extraction {
 }  // namespace
 
 ConversionResult split_words(TextReader& input, std::span<ImageWriter* const> banks,
-                             std::int32_t digits, std::size_t word_digits) {
-  return Extraction(input, banks, static_cast<std::size_t>(digits), word_digits).run();
+                             std::int32_t digits, std::size_t word_digits,
+                             verilog_hex::Spool::OpenScratch open_scratch) {
+  return Extraction(input, banks, static_cast<std::size_t>(digits), word_digits,
+                    std::move(open_scratch))
+      .run();
 }
 
 }  // namespace splitter

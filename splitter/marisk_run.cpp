@@ -119,7 +119,8 @@ verilog_hex::ConversionResult write_banks(verilog_hex::TextReader& input,
   // A word item's data text has a digit for every four bits of the word, the last in part.
   const auto word_digits = (static_cast<std::size_t>(settings.data_width) + 3) / 4;
   verilog_hex::ConversionResult result =
-      split_words(input, banks, 2 * (settings.split_width / 8), word_digits);
+      split_words(input, banks, 2 * (settings.split_width / 8), word_digits,
+                  [&files] { return files.create_scratch(); });
   if (result.ok() && !outputs.commit()) return verilog_hex::stopped(Stop::write_failed);
   return result;
 }

@@ -86,7 +86,8 @@ TEST_P(Extraction, WritesEachWordsSlice) {
   // The word as wide as the banks together.
   const std::size_t word_digits =
       (c.slices.size() * static_cast<std::size_t>(c.split_width) + 3) / 4;
-  const auto result = splitter::split_words(input, banks, digits, word_digits);
+  const auto result = splitter::split_words(input, banks, digits, word_digits,
+                                            [] { return test::memory_scratch(); });
   EXPECT_EQ(result.stop, c.stop);
   EXPECT_EQ(result.line, c.line);
   EXPECT_EQ(result.item, c.item);
@@ -225,6 +226,28 @@ INSTANTIATE_TEST_SUITE_P(
         SliceCase{
             "LongLineOfItemsSkipped", repeated("12 ", 1000) + "hello\n34\n", 8, {"@0\t34\r\n"}}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
+
+// Word items on a line that never ends, as from "yes 00112233 | tr '\n' ' '".
+class EndlessLine final : public verilog_hex::InputFile {
+ public:
+  std::ptrdiff_t read(std::span<char> into) override {
+    const std::size_t count = into.size() / 9 * 9;
+    for (std::size_t i = 0; i < count; ++i) into[i] = "00112233 "[i % 9];
+    return static_cast<std::ptrdiff_t>(count);
+  }
+};
+
+// However long the line, once its words cannot be held back, the run ends.
+TEST(Extraction, AnEndlessLineStopsOnceItsWordsCannotBeWritten) {
+  verilog_hex::TextReader input(std::make_unique<EndlessLine>());
+  std::string written;
+  verilog_hex::ImageWriter bank(test::memory_output(written));
+  verilog_hex::ImageWriter* const banks[] = {&bank};
+  const auto result = splitter::split_words(input, banks, 8, 8, [] {
+    return test::memory_scratch([](std::size_t size) { return size > (1 << 20); });
+  });
+  EXPECT_EQ(result.stop, verilog_hex::Stop::write_failed);
+}
 
 TEST(Extraction, SlicesOfTheDataText) {
   EXPECT_EQ(splitter::data_slice("12AB34CD", 0, 2), "12");

@@ -199,7 +199,15 @@ struct OpenCase {
   std::string out;
   int status;
   Files after;
+  std::size_t most_scratch = 0;  // the most bytes a scratch file may hold
 };
+
+// A line of word items that turns out to be skipped, longer than the words a block holds.
+const std::string kLongSkipped = [] {
+  std::string line;
+  for (int i = 0; i < 120000; ++i) line += "12 ";
+  return line + "hello\r\n34\r\n";
+}();
 
 TEST(InMemoryRun, RefusesWhereItMustAndWritesDirectlyWhereItMust) {
   const Files rom = {{"rom.txt", {kRom}}, {"rom.vh", {kOld, 0600}}};
@@ -347,6 +355,31 @@ TEST(InMemoryRun, RefusesWhereItMustAndWritesDirectlyWhereItMust) {
                     kTolvaneDone,
                     0,
                     {{"rom.txt", {kRom}}}},
+           // The words of the long line wait in the spool, never reaching the device.
+           OpenCase{"a device bank and a long line skipped",
+                    splitter::run,
+                    {"img_0x100.vh"},
+                    [](auto& files) {
+                      files.files = {{"img_0x100.vh", {kLongSkipped}}};
+                      files.devices.insert("img_0x400_0.vh");
+                    },
+                    kMariskDone,
+                    0,
+                    {{"img_0x100.vh", {kLongSkipped}},
+                     {"img_0x400_3.vh", {"@0\t00\r\n"}},
+                     {"img_0x400_2.vh", {"@0\t00\r\n"}},
+                     {"img_0x400_1.vh", {"@0\t00\r\n"}}},
+                    kLongSkipped.size()},
+           // The zero words owed to the depth are not formed once the output failed.
+           OpenCase{"a write failure before four billion words of depth",
+                    converter::run,
+                    {"-d16", "-n4294967295", "rom.txt"},
+                    [](auto& files) { files.fail(test::Step::write, 1); },
+                    "\ntext 2 vh conversion utility.\nversion 1.0.0 (2.09.08) \n\n\narguments "
+                    "processing\ndata_width [1]: 16\nmemory_depth [2]: 4294967295\ndone\n\ninput "
+                    "files check\ndone\n\ninput files processing\nFile I/O error.\n",
+                    2,
+                    rom},
            OpenCase{"a bank directory in the way",
                     splitter::run,
                     {"img_0x100.vh"},
@@ -397,6 +430,7 @@ TEST(InMemoryRun, RefusesWhereItMustAndWritesDirectlyWhereItMust) {
     EXPECT_EQ(c.run(c.args, console, files), c.status) << c.name;
     EXPECT_EQ(console.out_text, c.out) << c.name;
     EXPECT_EQ(files.files, c.after) << c.name;
+    EXPECT_LE(files.largest_scratch, c.most_scratch) << c.name;
   }
 }
 

@@ -6,6 +6,7 @@
 #include <functional>
 #include <vector>
 
+#include "memory_streams.hpp"
 #include "path_parts.hpp"
 #include "same_file.hpp"
 
@@ -219,6 +220,17 @@ platform::NewFile MemoryFileSystem::create_new(const std::string& name,
   files[name] = MemoryFile{"", 0600, ""};
   return {.file = std::make_unique<Output>(*this, name, final_attributes),
           .result = NameResult::done};
+}
+
+// Made and written as any file here, failing where those steps are to fail.
+std::unique_ptr<verilog_hex::ScratchFile> MemoryFileSystem::create_scratch() {
+  if (step_fails(Step::create)) return nullptr;
+  return memory_scratch([this](std::size_t size) {
+    if (step_fails(Step::write)) return true;
+    const std::lock_guard lock(mutex_);
+    largest_scratch = std::max(largest_scratch, size);
+    return false;
+  });
 }
 
 std::unique_ptr<verilog_hex::OutputFile> MemoryFileSystem::open_existing(const std::string& name) {

@@ -66,6 +66,7 @@ class MemoryFileSystem final : public platform::FileSystem {
   bool ignore_case = false;
   // Folders reached under a second name, as through a link to a folder ("alias" to "real").
   std::map<std::string, std::string> folder_links;
+  std::size_t largest_scratch = 0;  // the most bytes a scratch file held
 
   // Fails the k-th step of that kind (from 1) and no other.
   void fail(Step step, int k) {
@@ -82,6 +83,7 @@ class MemoryFileSystem final : public platform::FileSystem {
   platform::NewFile create_new(const std::string& name,
                                const std::optional<std::string>& like) override;
   std::unique_ptr<verilog_hex::OutputFile> open_existing(const std::string& name) override;
+  std::unique_ptr<verilog_hex::ScratchFile> create_scratch() override;
   platform::NameResult link(const std::string& existing, const std::string& name) override;
   platform::NameResult move_to_new_name(const std::string& from, const std::string& to) override;
   bool rename(const std::string& from, const std::string& to) override;

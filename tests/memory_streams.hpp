@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -12,5 +13,9 @@ namespace test {
 std::unique_ptr<verilog_hex::InputFile> memory_input(std::string_view bytes);
 // Appends to the string, which must outlive the file.
 std::unique_ptr<verilog_hex::OutputFile> memory_output(std::string& target);
+// A scratch file in memory; write_fails(size), where given, is asked before each write
+// with the size the file would then have.
+std::unique_ptr<verilog_hex::ScratchFile> memory_scratch(
+    std::function<bool(std::size_t)> write_fails = {});
 
 }  // namespace test

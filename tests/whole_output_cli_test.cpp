@@ -341,23 +341,41 @@ TEST(WholeOutput, AclAndSetIdBitsAreKept) {
   EXPECT_FALSE(has_temporary_file(dir.path()));
 }
 
-// In a sticky folder that everybody may write to, a link that another user planted is
-// not followed: the file it points to stays as it was.
-TEST(WholeOutput, APlantedLinkInAStickyFolderIsRefused) {
-  if (!running_as_root()) GTEST_SKIP() << "planting a link of another user needs root";
-  test::TempDir dir;
-  fs::create_directory(dir.path() / "shared");
-  fs::permissions(dir.path() / "shared", fs::perms(01777));
-  test::write_file(dir.path() / "victim.vh", kOld);
-  test::write_file(dir.path() / "shared" / "rom.txt", byte_list(10, 9));
-  fs::create_symlink(dir.path() / "victim.vh", dir.path() / "shared" / "rom.vh");
-  ASSERT_EQ(lchown((dir.path() / "shared" / "rom.vh").c_str(), 65534, 65534), 0);
-  const auto result = test::run_program(TOLVANE_PATH, {"-d32", "rom.txt"}, dir.path() / "shared");
-  EXPECT_EQ(result.status, 2);
-  EXPECT_EQ(result.out, kRefused);
-  EXPECT_EQ(test::read_file(dir.path() / "victim.vh"), kOld);
-  EXPECT_TRUE(fs::is_symlink(dir.path() / "shared" / "rom.vh"));
-  EXPECT_FALSE(has_temporary_file(dir.path()));
+// In a sticky folder that everybody may write to, a link or a FIFO that another user
+// planted is not used: the file the link points to stays as it was, and nothing is
+// written to the FIFO (whose reader is open, so a write would not wait).
+TEST(WholeOutput, APlantedLinkOrFifoInAStickyFolderIsRefused) {
+  if (!running_as_root()) GTEST_SKIP() << "planting a file of another user needs root";
+  for (const bool fifo : {false, true}) {
+    SCOPED_TRACE(fifo ? "FIFO" : "link");
+    test::TempDir dir;
+    const fs::path output = dir.path() / "shared" / "rom.vh";
+    fs::create_directory(dir.path() / "shared");
+    fs::permissions(dir.path() / "shared", fs::perms(01777));
+    test::write_file(dir.path() / "victim.vh", kOld);
+    test::write_file(dir.path() / "shared" / "rom.txt", byte_list(10, 9));
+    int reader = -1;
+    if (fifo) {
+      ASSERT_EQ(mkfifo(output.c_str(), 0666), 0);
+      reader = open(output.c_str(), O_RDONLY | O_NONBLOCK);
+      ASSERT_GE(reader, 0);
+    } else {
+      fs::create_symlink(dir.path() / "victim.vh", output);
+    }
+    ASSERT_EQ(lchown(output.c_str(), 65534, 65534), 0);
+    const auto result = test::run_program(TOLVANE_PATH, {"-d32", "rom.txt"}, dir.path() / "shared");
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.out, kRefused);
+    EXPECT_EQ(test::read_file(dir.path() / "victim.vh"), kOld);
+    if (fifo) {
+      char byte = 0;
+      EXPECT_EQ(read(reader, &byte, 1), 0);  // no writer came
+      close(reader);
+    }
+    EXPECT_EQ(fs::is_fifo(output), fifo);
+    EXPECT_EQ(fs::is_symlink(output), !fifo);
+    EXPECT_FALSE(has_temporary_file(dir.path()));
+  }
 }
 
 // A link in another folder given relative to its own folder, and a chain of two links.
