@@ -13,7 +13,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -362,8 +361,7 @@ class PosixFileSystem final : public FileSystem {
   }
 
   std::unique_ptr<verilog_hex::ScratchFile> create_scratch() override {
-    const char* const folder = std::getenv("TMPDIR");
-    const std::string path = folder != nullptr && folder[0] != '\0' ? folder : "/tmp";
+    const std::string path = P_tmpdir;  // the system's, whatever the environment says
 #ifdef O_TMPFILE
     const int unnamed = ::open(path.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (unnamed >= 0) return std::make_unique<PosixScratch>(unnamed);

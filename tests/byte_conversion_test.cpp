@@ -168,8 +168,9 @@ TEST(Conversion, AnOddLineAnywhereInARunIsReadByTheGeneralRules) {
       for (const unsigned bytes_per_word : {1u, 2u, 4u, 5u}) {
         for (const bool big_endian : {true, false}) {
           std::string out;
-          verilog_hex::TextReader reader(test::memory_input(input));
-          verilog_hex::ImageWriter writer(test::memory_output(out));
+          // Buffers just large enough for the whole input and image: 9,120 runs.
+          verilog_hex::TextReader reader(test::memory_input(input), 0);
+          verilog_hex::ImageWriter writer(test::memory_output(out), 4096);
           ASSERT_TRUE(test::converts(reader, writer, static_cast<std::uint8_t>(8 * bytes_per_word),
                                      big_endian));
           ASSERT_TRUE(writer.finish());
