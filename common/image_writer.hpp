@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "hex_digits.hpp"
+#include "output_format.hpp"
 #include "text_writer.hpp"
 
 namespace verilog_hex {
@@ -77,8 +78,9 @@ class AddressField {
   std::size_t size_ = 0;
 };
 
-// Writes a VerilogHex image: one word line a word, "@" address TAB data CR LF, and
-// nothing else. The data text is written as it stands and must hold no LF.
+// Writes an image: one word line a word, by default "@" address TAB data CR LF and
+// nothing else, or as another output format writes its lines. The data text is written
+// as it stands (in a binary format, each character as four) and must hold no LF.
 class ImageWriter {
  public:
   // Every line's end, on every platform.
@@ -97,7 +99,19 @@ class ImageWriter {
                        std::size_t capacity = TextWriter::kDefaultCapacity)
       : text_(write_at_once(std::move(file)), capacity) {}
 
+  // The format of the lines from here on; the header and trailer are the caller's.
+  void set_format(const OutputFormat& format) {
+    format_ = &format;
+    plain_ = &format == &kVerilogHex;
+  }
+  const OutputFormat& format() const { return *format_; }
+  // True for VerilogHex lines, which the fast paths of the tools write themselves.
+  bool plain() const { return plain_; }
+  // Text as it stands, such as a header.
+  void write_text(std::string_view text) { text_.append(text); }
+
   [[gnu::always_inline]] void write_word(std::uint32_t address, std::string_view data) {
+    if (!plain_) return write_formatted_word(address, data);
     const std::size_t size = AddressField::kMaxSize + data.size() + kLineEnd.size();
     if (size > text_.capacity()) return write_long_word(AddressField(address).text(), data);
     char* out = AddressField::put(text_.reserve(size), address);
@@ -125,9 +139,12 @@ class ImageWriter {
 
   // A word line whose data text comes in pieces: the address field, each piece in
   // order, then the line end.
-  void begin_word(std::uint32_t address) { text_.append(AddressField(address).text()); }
-  void add_data(std::string_view piece) { text_.append(piece); }
-  void end_word() { text_.append(kLineEnd); }
+  void begin_word(std::uint32_t address);
+  void add_data(std::string_view piece) {
+    if (!format_->binary) return text_.append(piece);
+    add_binary_data(piece);
+  }
+  void end_word() { text_.append(format_->line_end); }
 
   // A mark to take back to, and the taking back (see TextWriter).
   std::uint64_t position() const { return text_.position(); }
@@ -145,8 +162,13 @@ class ImageWriter {
   }
   // A line longer than the buffer goes out in pieces.
   void write_long_word(std::string_view field, std::string_view data);
+  void write_formatted_word(std::uint32_t address, std::string_view data);
+  void add_binary_data(std::string_view piece);
 
   TextWriter text_;
+  const OutputFormat* format_ = &kVerilogHex;
+  bool plain_ = true;
+  bool first_line_ = true;
 };
 
 }  // namespace verilog_hex

@@ -24,7 +24,8 @@ std::uint32_t write_numbered_words(ImageWriter& output, std::uint32_t address, s
   const std::size_t line = AddressField::kMaxSize + data_size + ImageWriter::kLineEnd.size();
   const std::size_t room = output.capacity() > data_slack ? output.capacity() - data_slack : 0;
   const std::size_t most = room / line;
-  if (most == 0) {  // too small a buffer for a batch: one word at a time
+  // Too small a buffer for a batch, or lines of another format: one word at a time.
+  if (most == 0 || !output.plain()) {
     std::string digits(data_size + data_slack, '\0');
     for (; count > 0 && !output.failed(); --count) {
       put_data(digits.data());
@@ -74,11 +75,16 @@ std::uint32_t write_byte_words(ImageWriter& output, std::uint32_t address, std::
   });
 }
 
-// Words of bytes_per_word zero bytes, numbered from the address on, count of them.
-inline std::uint32_t write_zero_words(ImageWriter& output, std::uint32_t address, std::size_t count,
-                                      unsigned bytes_per_word) {
-  return write_numbered_words(output, address, count, 2 * bytes_per_word, 0,
-                              [&](char* out) { std::memset(out, '0', 2 * bytes_per_word); });
+// Words of bytes_per_word fill bytes, numbered from the address on, count of them.
+inline std::uint32_t write_fill_words(ImageWriter& output, std::uint32_t address, std::size_t count,
+                                      unsigned bytes_per_word, std::uint8_t fill) {
+  std::string digits;
+  for (unsigned k = 0; k < bytes_per_word; ++k) {
+    digits += kUpperHexDigits[fill >> 4];
+    digits += kUpperHexDigits[fill & 0xF];
+  }
+  return write_numbered_words(output, address, count, digits.size(), 0,
+                              [&](char* out) { std::memcpy(out, digits.data(), digits.size()); });
 }
 
 }  // namespace verilog_hex

@@ -17,6 +17,7 @@
 #include "memory_file.hpp"
 #include "number_parse.hpp"
 #include "numbered_words.hpp"
+#include "output_format.hpp"
 #include "text_reader.hpp"
 #include "text_writer.hpp"
 #include "word_line.hpp"

@@ -128,7 +128,7 @@ verilog_hex::ConversionResult convert_bytes(verilog_hex::TextReader& input, Imag
     if (!first) break;
     for (unsigned k = 0; k < bytes_per_word; ++k) {
       const auto line = k == 0 ? first : input.read_line(kMaxByteLine);
-      word[k] = static_cast<char>(line ? parse_byte_line(*line) : 0);
+      word[k] = static_cast<char>(line ? parse_byte_line(*line) : words.fill_byte());
     }
     if (input.failed()) break;
     if (auto refused = words.write(address, word.data(), 1)) return *refused;
@@ -150,10 +150,11 @@ verilog_hex::ConversionResult convert_binary(verilog_hex::BlockReader& input, Im
     input.consume(count * bytes_per_word);
   }
   if (input.failed()) return verilog_hex::stopped(verilog_hex::Stop::read_failed);
-  // A last word begun: its missing bytes are 0x00.
+  // A last word begun: its missing bytes are the fill byte.
   const std::string_view rest = input.buffered();
   if (!rest.empty()) {
-    std::array<char, kMaxBytesPerWord> word{};
+    std::array<char, kMaxBytesPerWord> word;
+    word.fill(static_cast<char>(words.fill_byte()));
     std::memcpy(word.data(), rest.data(), rest.size());
     if (auto refused = words.write(address, word.data(), 1)) return *refused;
     input.consume(rest.size());

@@ -20,7 +20,7 @@ std::uint8_t parse_byte_line(std::string_view line);
 
 // Groups the byte lines of the input into words and writes one word line per word,
 // addressed 0, 1, 2, ... A word is begun only once its first byte has been read; bytes
-// missing at the end of the input are 0x00.
+// missing at the end of the input are the fill byte.
 verilog_hex::ConversionResult convert_bytes(verilog_hex::TextReader& input, ImageWords& words);
 
 // The same grouping for a binary input, every byte of which is one byte of the image.

@@ -52,9 +52,10 @@ std::optional<verilog_hex::ConversionResult> ImageWords::take(std::uint64_t addr
   if (count > 0) {
     if (auto refused = past_depth(address, address + count - 1)) return refused;
   }
-  if (depth_ != 0 && address > next_) {
-    verilog_hex::write_zero_words(output_, static_cast<std::uint32_t>(next_),
-                                  static_cast<std::size_t>(address - next_), bytes_per_word_);
+  if ((depth_ != 0 || dense_) && address > next_) {
+    verilog_hex::write_fill_words(output_, static_cast<std::uint32_t>(next_),
+                                  static_cast<std::size_t>(address - next_), bytes_per_word_,
+                                  fill_);
   }
   next_ = address + count;
   return std::nullopt;

@@ -14,38 +14,51 @@ inline constexpr unsigned kMaxBytesPerWord = 512;
 
 // The words of an image as they go out, in ascending order of their addresses, each
 // once. With a depth N (0: none) the image holds exactly the words 0 to N - 1: the words
-// that no input byte reaches are written as zeros, and a word at N or past it is
-// refused.
+// that no input byte reaches are written as fill words, and a word at N or past it is
+// refused. A dense image has no gaps either: words 0 to the highest one written.
 class ImageWords {
  public:
   ImageWords(verilog_hex::ImageWriter& output, unsigned bytes_per_word, bool big_endian,
-             std::uint32_t depth)
-      : output_(output), bytes_per_word_(bytes_per_word), big_endian_(big_endian), depth_(depth) {}
+             std::uint32_t depth, std::uint8_t fill = 0, bool dense = false)
+      : output_(output),
+        bytes_per_word_(bytes_per_word),
+        big_endian_(big_endian),
+        depth_(depth),
+        fill_(fill),
+        dense_(dense) {}
 
   verilog_hex::ImageWriter& output() { return output_; }
   unsigned bytes_per_word() const { return bytes_per_word_; }
   bool big_endian() const { return big_endian_; }
+  // Every byte of a written word that no input byte gives.
+  std::uint8_t fill_byte() const { return fill_; }
+  // The words written so far, gaps included: the image's depth once finished.
+  std::uint64_t words_written() const { return next_; }
 
   // The refusal of the first of the words first to last that lies past the depth.
   std::optional<verilog_hex::ConversionResult> past_depth(std::uint64_t first,
                                                           std::uint64_t last) const;
   // Takes count words from the address on, at or after every word taken before, for the
-  // caller to write; the words skipped before them are written as zeros first where the
-  // memory has a depth. Refused, with nothing written, where one lies past the depth,
-  // and once the output has failed, so that a run stops reading at once.
+  // caller to write; the words skipped before them are written as fill words first where
+  // the memory has a depth or the image is dense. Refused, with nothing written, where one lies
+  // past the depth, and once the output has failed, so that a run stops reading at once.
   std::optional<verilog_hex::ConversionResult> take(std::uint64_t address, std::uint64_t count);
   // Takes and writes count whole words of bytes from the address on, the first byte of
   // a word at its position 0.
   std::optional<verilog_hex::ConversionResult> write(std::uint64_t address, const char* bytes,
                                                      std::size_t count);
-  // The zero words still owed up to the depth.
-  void finish() { take(depth_, 0); }
+  // The fill words still owed up to the depth.
+  void finish() {
+    if (depth_ != 0) take(depth_, 0);
+  }
 
  private:
   verilog_hex::ImageWriter& output_;
   unsigned bytes_per_word_;
   bool big_endian_;
   std::uint32_t depth_;
+  std::uint8_t fill_;
+  bool dense_;
   std::uint64_t next_ = 0;  // the first word not yet taken
 };
 

@@ -30,7 +30,7 @@ class ByteRuns {
       used_ = 0;
     }
     const auto gap = static_cast<std::size_t>(offset - start_ - used_);
-    std::memset(run_.data() + used_, 0, gap);
+    std::memset(run_.data() + used_, words_.fill_byte(), gap);
     used_ += gap;
     while (count > 0) {
       const std::size_t part = std::min(count, run_.size() - used_);
@@ -41,11 +41,11 @@ class ByteRuns {
       if (used_ >= kRun) write_whole_words();
     }
   }
-  // The run's last word goes out too, its missing bytes 0x00.
+  // The run's last word goes out too, its missing bytes the fill byte.
   void close_run() {
     if (!open_) return;
     const std::size_t rest = (size_ - used_ % size_) % size_;
-    std::memset(run_.data() + used_, 0, rest);
+    std::memset(run_.data() + used_, words_.fill_byte(), rest);
     used_ += rest;
     write_whole_words();
     open_ = false;

@@ -9,6 +9,7 @@
 
 #include "byte_conversion.hpp"
 #include "command_line.hpp"
+#include "formatted_image.hpp"
 #include "image_words.hpp"
 #include "input_files.hpp"
 #include "intel_hex_conversion.hpp"
@@ -16,6 +17,7 @@
 #include "number_parse.hpp"
 #include "output_batch.hpp"
 #include "output_name.hpp"
+#include "output_options.hpp"
 #include "run_status.hpp"
 #include "same_file.hpp"
 
@@ -30,6 +32,10 @@ struct Settings {
   bool first_address_given = false;
   std::uint32_t first_address = 0;  // of the memory's first byte
   std::uint32_t depth = 0;          // in words; 0: as many as the input fills
+  const verilog_hex::OutputFormat* format = &verilog_hex::kVerilogHex;  // none: unknown
+  std::string format_name;                                              // as named, for its refusal
+  std::optional<std::string> output_name;                               // as named with -o
+  std::uint32_t fill_byte = 0;
 };
 
 constexpr int kFailure = tool_run::kFailureStatus;
@@ -109,7 +115,7 @@ constexpr tool_run::Option<Settings> input_kind_option() {
 // In the order of the help text; the first input kind is chosen by no option.
 template <std::size_t... kKinds>
 constexpr auto make_options(std::index_sequence<kKinds...>) {
-  return std::array<tool_run::Option<Settings>, 6 + sizeof...(kKinds)>{{
+  return std::array<tool_run::Option<Settings>, 9 + sizeof...(kKinds)>{{
       {.letter = 'd',
        .letter_case = kExact,
        .value_start = "",
@@ -158,6 +164,40 @@ constexpr auto make_options(std::index_sequence<kKinds...>) {
        .echo = "memory_depth [%zu]: %u\n",
        .help = "\t-n##\t\tDefines the memory depth in words (every word written, missing ones as "
                "0)\n"},
+      {.letter = 'f',
+       .letter_case = kExact,
+       .value_start = "",
+       .take =
+           [](Settings& s, std::string_view value) {
+             s.format = verilog_hex::find_output_format(value);
+             s.format_name = value;
+             return std::int32_t{0};
+           },
+       .echo = "output_format [%zu]: %s\n",
+       .help = tool_run::kFormatHelp,
+       .echo_value = true},
+      {.letter = 'o',
+       .letter_case = kExact,
+       .value_start = "",
+       .take =
+           [](Settings& s, std::string_view value) {
+             s.output_name = std::string(value);
+             return std::int32_t{0};
+           },
+       .echo = "output_file [%zu]: %s\n",
+       .help = "\t-o##\t\tDefines the output file name (default: the input's stem and the "
+               "format's extension)\n",
+       .echo_value = true},
+      {.letter = 'p',
+       .letter_case = kExact,
+       .value_start = "",
+       .take =
+           [](Settings& s, std::string_view value) {
+             s.fill_byte = verilog_hex::parse_unsigned(value, 16);
+             return static_cast<std::int32_t>(s.fill_byte);
+           },
+       .echo = "fill_byte [%zu]: 0x%.2X\n",
+       .help = tool_run::kFillHelp},
       {.letter = 'h', .letter_case = kExact, .value_start = "", .take = nullptr, .echo = nullptr},
   }};
 }
@@ -234,7 +274,22 @@ int convert(std::span<const std::string_view> args, platform::Console& console,
     console.out("ERR: -a needs Intel HEX input (-x).\n");
     return kFailure;
   }
-  const auto output_name = converter::output_name_for(input_name);
+  if (settings.format == nullptr) {
+    tool_run::refuse_unknown_format(console, settings.format_name);
+    return kFailure;
+  }
+  if (settings.output_name && settings.output_name->empty()) {
+    console.out("ERR: -o needs a file name.\n");
+    return kFailure;
+  }
+  if (settings.fill_byte > 0xFF) {
+    tool_run::refuse_fill_byte(console, settings.fill_byte);
+    return kFailure;
+  }
+  const verilog_hex::OutputFormat& format = *settings.format;
+  const auto output_name = settings.output_name
+                               ? settings.output_name
+                               : converter::output_name_for(input_name, format.extension);
   if (!output_name) {
     console.printf("ERR: Cannot form output file name from \"%s\".\n", input_name.c_str());
     return kFailure;
@@ -252,15 +307,27 @@ int convert(std::span<const std::string_view> args, platform::Console& console,
     console.out(tool_run::kFileError);
     return kFailure;
   }
+
+  const unsigned bytes_per_word = static_cast<unsigned>(settings.data_width) / 8;
+  const auto image = tool_run::FormattedImage::open(files, *output, format, settings.depth,
+                                                    static_cast<int>(8 * bytes_per_word));
+  if (!image) {
+    console.out(tool_run::kFileError);
+    return kFailure;
+  }
   console.out("done\n");
 
   console.out("\ninput files processing\n");
-  ImageWords words(*output, static_cast<unsigned>(settings.data_width) / 8, settings.big_endian,
-                   settings.depth);
+  ImageWords words(image->words(), bytes_per_word, settings.big_endian, settings.depth,
+                   static_cast<std::uint8_t>(settings.fill_byte), format.dense);
   const verilog_hex::ConversionResult converted = kind.convert(*input, words, settings);
   if (converted.ok()) words.finish();
+  if (converted.ok() && format.dense && words.words_written() == 0) {
+    console.out(tool_run::kNoWords);
+    return kFailure;
+  }
   // The output gets its name only once it is whole; otherwise an old file stays as it was.
-  if (!converted.ok() || !outputs.commit()) {
+  if (!converted.ok() || !image->finish(words.words_written()) || !outputs.commit()) {
     report(converted, console);
     return kFailure;
   }

@@ -33,7 +33,11 @@ const std::string kHelp =
     "\t-b\t\tDefines binary input (each byte of the file is one data byte)\n"
     "\t-x\t\tDefines Intel HEX input (each record's bytes at its address)\n"
     "\t-a##\t\tDefines the byte address of the memory's first byte (hex, for -x)\n"
-    "\t-n##\t\tDefines the memory depth in words (every word written, missing ones as 0)\n";
+    "\t-n##\t\tDefines the memory depth in words (every word written, missing ones as 0)\n"
+    "\t-f##\t\tDefines the output format: vh (default), vb, coe, mif, mem or mi\n"
+    "\t-o##\t\tDefines the output file name (default: the input's stem and the format's "
+    "extension)\n"
+    "\t-p##\t\tDefines the fill byte for words and bytes no input gives (hex, default 00)\n";
 const std::string kRom = "12\n34\nab\ncd";
 // Intel HEX: three bytes from address 1, six from 0x10, the end.
 const std::string kHex = ":03000100AABBCCCB\n:06001000010203040506D5\n:00000001FF\n";

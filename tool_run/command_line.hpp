@@ -25,6 +25,7 @@ struct Option {
   std::int32_t (*take)(Settings&, std::string_view value);
   const char* echo;            // printf format of the position and that number; none: silent
   std::string_view help = "";  // its lines in the help text, in the table's order
+  bool echo_value = false;     // the echo shows the value as written (%s), not the number
 };
 
 // What a tool's command line accepts and what the tool prints while it reads it.
@@ -106,7 +107,11 @@ ScanResult<Settings> scan_arguments(std::span<const std::string_view> args,
       return scan;
     } else {
       const std::int32_t shown = match->take(scan.settings, value);
-      if (match->echo != nullptr) console.printf(match->echo, position, shown);
+      if (match->echo != nullptr && match->echo_value) {
+        console.printf(match->echo, position, std::string(value).c_str());
+      } else if (match->echo != nullptr) {
+        console.printf(match->echo, position, shown);
+      }
     }
   }
   console.out(command_line.scan_closing);

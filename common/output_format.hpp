@@ -1,0 +1,73 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace verilog_hex {
+
+// How a word line's address is written.
+enum class AddressForm : std::uint8_t {
+  none,
+  verilog,  // "@", upper-case hexadecimal, TAB
+  mif,      // upper-case hexadecimal, " : "
+};
+
+// What a word's data text may hold in a format (as marisk copies slices as written).
+enum class DataCharacters : std::uint8_t {
+  any,
+  hex_or_unknown,  // hexadecimal digits, x X z Z ?
+  hex,
+};
+
+// How an image is written: one row of kOutputFormats each. A word line is the lead
+// (before every line but the first), the address, the data digits (in binary, four for
+// each hexadecimal digit, where binary) and the line end; the header comes first and
+// the trailer last. Dense formats hold every word of the memory in order, with no gap.
+struct OutputFormat {
+  std::string_view name;       // as named after "-f"
+  std::string_view extension;  // of the names formed for it
+  AddressForm address;
+  bool binary;
+  bool dense;
+  DataCharacters characters;
+  std::string_view lead;
+  std::string_view line_end;
+  std::string_view trailer;
+  // The header, from the memory's depth in words and its width in bits (printf formats
+  // of those two, in that order, where they name them).
+  std::string_view header;
+  bool header_names_depth;
+};
+
+inline constexpr std::array<OutputFormat, 6> kOutputFormats = {{
+    {"vh", ".vh", AddressForm::verilog, false, false, DataCharacters::any, "", "\r\n", "", "",
+     false},
+    {"vb", ".vb", AddressForm::verilog, true, false, DataCharacters::hex_or_unknown, "", "\r\n", "",
+     "", false},
+    {"coe", ".coe", AddressForm::none, false, true, DataCharacters::hex, ",\r\n", "", ";\r\n",
+     "memory_initialization_radix=16;\r\nmemory_initialization_vector=\r\n", false},
+    {"mif", ".mif", AddressForm::mif, false, true, DataCharacters::hex, "", ";\r\n", "END;\r\n",
+     "DEPTH = %llu;\r\nWIDTH = %d;\r\nADDRESS_RADIX = HEX;\r\nDATA_RADIX = HEX;\r\nCONTENT\r\n"
+     "BEGIN\r\n",
+     true},
+    {"mem", ".mem", AddressForm::none, false, true, DataCharacters::hex_or_unknown, "", "\r\n", "",
+     "", false},
+    {"mi", ".mi", AddressForm::none, false, true, DataCharacters::hex, "", "\r\n", "",
+     "#File_format=Hex\r\n#Address_depth=%llu\r\n#Data_width=%d\r\n", true},
+}};
+
+// The plain VerilogHex image, the default.
+inline constexpr const OutputFormat& kVerilogHex = kOutputFormats[0];
+
+// The format of that name, compared exactly; nothing for any other.
+const OutputFormat* find_output_format(std::string_view name);
+
+// The format's header for a memory of depth words of width bits.
+std::string format_header(const OutputFormat& format, std::uint64_t depth, int width);
+
+// True when the format may hold the character in a word's data text.
+bool format_holds(const OutputFormat& format, char c);
+
+}  // namespace verilog_hex

@@ -1,0 +1,59 @@
+#include "formatted_image.hpp"
+
+#include <vector>
+
+namespace tool_run {
+namespace {
+
+// Writes to the end of a scratch file.
+class ScratchOutput final : public verilog_hex::OutputFile {
+ public:
+  explicit ScratchOutput(verilog_hex::ScratchFile& scratch) : scratch_(scratch) {}
+  bool write(std::string_view bytes) override { return scratch_.write(bytes); }
+  bool cut_back(std::uint64_t) override { return false; }
+  bool close() override { return true; }
+
+ private:
+  verilog_hex::ScratchFile& scratch_;
+};
+
+}  // namespace
+
+std::unique_ptr<FormattedImage> FormattedImage::open(
+    platform::FileSystem& files, verilog_hex::ImageWriter& output,
+    const verilog_hex::OutputFormat& format, std::uint64_t depth, int width,
+    std::shared_ptr<verilog_hex::BufferPool> pool) {
+  auto image = std::make_unique<FormattedImage>(output, format, width);
+  output.set_format(format);
+  if (!format.header_names_depth || depth != 0) {
+    output.write_text(verilog_hex::format_header(format, depth, width));
+    return image;
+  }
+  image->scratch_ = files.create_scratch();
+  if (!image->scratch_) return nullptr;
+  auto sink = verilog_hex::write_at_once(std::make_unique<ScratchOutput>(*image->scratch_));
+  image->held_ = pool ? std::make_unique<verilog_hex::ImageWriter>(std::move(sink), pool)
+                      : std::make_unique<verilog_hex::ImageWriter>(std::move(sink));
+  image->held_->set_format(format);
+  return image;
+}
+
+bool FormattedImage::finish(std::uint64_t depth) {
+  if (held_) {
+    if (!held_->finish()) return false;
+    held_.reset();  // its buffers back to the pool
+    output_.write_text(verilog_hex::format_header(format_, depth, width_));
+    std::vector<char> block(64 * 1024);
+    for (std::uint64_t at = 0;;) {
+      const std::ptrdiff_t count = scratch_->read_at(at, block);
+      if (count < 0) return false;
+      if (count == 0) break;
+      output_.write_text({block.data(), static_cast<std::size_t>(count)});
+      at += static_cast<std::uint64_t>(count);
+    }
+  }
+  output_.write_text(format_.trailer);
+  return true;
+}
+
+}  // namespace tool_run

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "buffer_sink.hpp"
+#include "file_system.hpp"
+#include "image_writer.hpp"
+#include "output_format.hpp"
+
+namespace tool_run {
+
+// An image written in its format: the header first, the word lines, the trailer last.
+// Where the header names the memory's depth before the depth is known, the word lines
+// wait in a private scratch file until all are written, so that memory stays bounded
+// and the output is written whole or not at all like any other.
+class FormattedImage {
+ public:
+  // Nothing when the scratch file it needs cannot be made. Buffers for the waiting word
+  // lines come from the pool where one is given.
+  static std::unique_ptr<FormattedImage> open(
+      platform::FileSystem& files, verilog_hex::ImageWriter& output,
+      const verilog_hex::OutputFormat& format, std::uint64_t depth, int width,
+      std::shared_ptr<verilog_hex::BufferPool> pool = nullptr);
+
+  // Where the word lines go.
+  verilog_hex::ImageWriter& words() { return held_ ? *held_ : output_; }
+  // The header where it waited, with the depth now known, and the trailer; false when
+  // the scratch file could not be written or read.
+  bool finish(std::uint64_t depth);
+
+  FormattedImage(verilog_hex::ImageWriter& output, const verilog_hex::OutputFormat& format,
+                 int width)
+      : output_(output), format_(format), width_(width) {}
+
+ private:
+  verilog_hex::ImageWriter& output_;
+  const verilog_hex::OutputFormat& format_;
+  int width_;
+  std::unique_ptr<verilog_hex::ScratchFile> scratch_;
+  std::unique_ptr<verilog_hex::ImageWriter> held_;
+};
+
+}  // namespace tool_run
