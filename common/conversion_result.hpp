@@ -17,6 +17,11 @@ enum class Stop {
   below_first_address,  // value: the record's first byte address
   past_last_word,       // value: the word, limit: the memory's last word
   word_too_wide,        // item: the word as written
+  not_above,            // value: a word that does not lie above the one before it
+  past_depth,           // value: a word at the depth or past it, limit: the last word
+  too_few_digits,       // item: a data text shorter than the banks' digits together
+  not_writable,         // item: a data text or word that the format cannot hold
+  no_words,             // a format that writes every word of the memory found none
 };
 
 // What a conversion gives its run: why it stopped and, where a message names them, the

@@ -15,9 +15,6 @@
 
 namespace verilog_hex {
 
-// The file name suffix of a VerilogHex image.
-inline constexpr std::string_view kImageSuffix = ".vh";
-
 // A word line's address as it is written: "@", the address in upper-case hexadecimal
 // without leading zeros (zero is "0"), TAB. Formed once, it can go to any number of images.
 class AddressField {

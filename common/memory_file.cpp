@@ -47,15 +47,10 @@ void MemoryFileLines::keep_written(std::string_view text) {
   written_.append(text.substr(0, kMaxItemKept - std::min(written_.size(), kMaxItemKept)));
 }
 
-void MemoryFileLines::note_too_wide(std::string_view text) {
+void MemoryFileLines::note_too_wide(std::string_view written) {
   if (too_wide_found_) return;
   too_wide_found_ = true;
-  if (carried_) {
-    keep_written(text);
-    too_wide_ = written_;
-  } else {
-    too_wide_ = text.substr(0, kMaxItemKept);
-  }
+  too_wide_ = written.substr(0, kMaxItemKept);
 }
 
 MemoryFileLines::Verdict MemoryFileLines::end_line() {

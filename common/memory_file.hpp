@@ -34,9 +34,10 @@ class MemoryFileLines {
   void begin_line();
   // A piece of the line without its LF; a NUL ends what is read of a line, so the caller
   // gives nothing after one. As each word item ends, on_word(address, digits, fill,
-  // in_piece) gets its digits from the first that is no leading "0" on (at most the
-  // word's digits), the digit that fills the data text's missing leading ones, and
-  // whether the digits lie in the piece as given (else they last only for the call).
+  // in_piece, written) gets its digits from the first that is no leading "0" on (at
+  // most the word's digits), the digit that fills the data text's missing leading ones,
+  // whether the digits lie in the piece as given (else they last only for the call), and
+  // the item as written (its first kMaxItemKept bytes), which lasts only for the call.
   template <class OnWord>
   void read(std::string_view piece, OnWord&& on_word) {
     scan(piece, on_word, false);
@@ -85,7 +86,7 @@ class MemoryFileLines {
   // without a digit.
   template <class OnWord>
   bool end_word(std::string_view text, OnWord& on_word);
-  void note_too_wide(std::string_view text);
+  void note_too_wide(std::string_view written);
   Verdict end_line();
 
   std::size_t word_digits_;
@@ -206,6 +207,8 @@ bool MemoryFileLines::end_word(std::string_view text, OnWord& on_word) {
   std::string_view digits;
   bool leading_zero;
   const bool in_piece = !carried_ && !underscore_;
+  if (carried_) keep_written(text);
+  const std::string_view written = carried_ ? std::string_view(written_) : text;
   if (in_piece) {
     const std::size_t first =
         text[0] != '0' ? 0 : std::min(text.find_first_not_of('0'), text.size());
@@ -218,10 +221,10 @@ bool MemoryFileLines::end_word(std::string_view text, OnWord& on_word) {
     if (digits.empty() && !leading_zero) return false;  // "_" alone
   }
   if (digits.size() > word_digits_) {
-    note_too_wide(text);
+    note_too_wide(written);
   } else {
     const bool unknown = !leading_zero && !digits.empty() && kind(digits[0]) == kUnknown;
-    on_word(address_, digits, unknown ? digits[0] : '0', in_piece);
+    on_word(address_, digits, unknown ? digits[0] : '0', in_piece, written);
   }
   ++address_;
   return true;

@@ -253,6 +253,11 @@ void report(const verilog_hex::ConversionResult& result, platform::Console& cons
     case Stop::read_failed:
     case Stop::write_failed:
     case Stop::word_too_wide:
+    case Stop::not_above:
+    case Stop::past_depth:
+    case Stop::too_few_digits:
+    case Stop::not_writable:
+    case Stop::no_words:
       return console.out(tool_run::kFileError);
   }
 }

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <utility>
@@ -13,6 +14,7 @@
 #include "hex_digits.hpp"
 #include "memory_file.hpp"
 #include "number_parse.hpp"
+#include "numbered_words.hpp"
 #include "spool.hpp"
 #include "word_line.hpp"
 #ifdef VH_SSE2_PATHS
@@ -150,20 +152,128 @@ void write_slices(verilog_hex::ImageWriter& output, std::span<const WordText> wo
   }
 }
 
+// The checks each word must pass where the banks are more than VerilogHex lines: in
+// this order, its address after the word before it (in a dense format or with a
+// depth) and below the depth, its data text's digits for all banks, and characters
+// the format holds. The word before is the last word that stood: a skipped line's
+// words are forgotten.
+class WordChecks {
+ public:
+  WordChecks(const BankLayout& layout, std::size_t wanted)
+      : format_(*layout.format),
+        depth_(layout.depth),
+        wanted_(wanted),
+        ordered_(layout.format->dense || layout.depth != 0),
+        active_(!(layout.format == &verilog_hex::kVerilogHex && layout.depth == 0)) {}
+
+  bool active() const { return active_; }
+  // The refusal of a word whose data text is fills fill characters, then digits (as
+  // written: written), or nothing.
+  std::optional<ConversionResult> check(std::uint32_t line, std::uint32_t address,
+                                        std::size_t fills, char fill, std::string_view digits,
+                                        std::string_view written) {
+    if (auto refused = check_address(line, address)) return refused;
+    if (&format_ != &verilog_hex::kVerilogHex && fills + digits.size() < wanted_) {
+      return refusal(Stop::too_few_digits, line, written);
+    }
+    const std::size_t checked_fills = std::min(fills, wanted_);
+    if ((checked_fills > 0 && !verilog_hex::format_holds(format_, fill)) ||
+        !holds(digits.substr(0, wanted_ - checked_fills))) {
+      return refusal(Stop::not_writable, line, written);
+    }
+    stands(address);
+    return std::nullopt;
+  }
+  std::optional<ConversionResult> check_address(std::uint32_t line, std::uint32_t address) const {
+    if (ordered_ && has_last_ && address <= last_) {
+      return verilog_hex::stopped(Stop::not_above, line, address);
+    }
+    if (depth_ != 0 && address >= depth_) {
+      ConversionResult refused = verilog_hex::stopped(Stop::past_depth, line, address);
+      refused.limit = depth_ - 1;
+      return refused;
+    }
+    return std::nullopt;
+  }
+  // A word line read in pieces: its digits, once all came.
+  std::optional<ConversionResult> check_digits(std::uint32_t line, std::size_t count,
+                                               std::string_view written) const {
+    if (&format_ != &verilog_hex::kVerilogHex && count < wanted_) {
+      return refusal(Stop::too_few_digits, line, written);
+    }
+    return std::nullopt;
+  }
+  void stands(std::uint32_t address) {
+    has_last_ = true;
+    last_ = address;
+  }
+  std::optional<ConversionResult> refuse_characters(std::uint32_t line,
+                                                    std::string_view written) const {
+    return refusal(Stop::not_writable, line, written);
+  }
+  bool holds(std::string_view digits) const {
+    for (const char c : digits) {
+      if (!verilog_hex::format_holds(format_, c)) return false;
+    }
+    return true;
+  }
+  void begin_line() {
+    line_has_last_ = has_last_;
+    line_last_ = last_;
+  }
+  void drop_line() {
+    has_last_ = line_has_last_;
+    last_ = line_last_;
+  }
+
+ private:
+  static ConversionResult refusal(Stop stop, std::uint32_t line, std::string_view written) {
+    ConversionResult refused = verilog_hex::stopped(stop, line);
+    refused.item = written;
+    return refused;
+  }
+
+  const verilog_hex::OutputFormat& format_;
+  std::uint32_t depth_;
+  std::size_t wanted_;
+  bool ordered_;
+  bool active_;
+  bool has_last_ = false;
+  std::uint32_t last_ = 0;
+  bool line_has_last_ = false;
+  std::uint32_t line_last_ = 0;
+};
+
 // Words on their way to the banks, a block at a time: each bank takes its slices of the
 // whole block in one go. The words of a line wait until the line is judged: in the
 // block or, where there are more, in the spool, so that nothing a bank receives is ever
 // taken back (a bank may be a device or a FIFO).
 class PendingWords {
  public:
-  PendingWords(std::span<ImageWriter* const> banks, std::size_t digits, std::size_t word_digits,
+  PendingWords(std::span<ImageWriter* const> banks, const BankLayout& layout, bool checked,
                verilog_hex::Spool::OpenScratch open_scratch)
       : banks_(banks),
-        digits_(digits),
-        word_digits_(word_digits),
+        digits_(static_cast<std::size_t>(layout.digits)),
+        word_digits_(layout.word_digits),
         words_(kBlock),
         arena_(std::make_unique<char[]>(kArena + ImageWriter::kSliceMove)),
-        spool_(std::move(open_scratch)) {}
+        spool_(std::move(open_scratch)),
+        checked_(checked),
+        fills_gaps_(layout.format->dense || layout.depth != 0) {
+    for (std::size_t k = 0; k < digits_; ++k) {
+      fill_word_ += verilog_hex::kUpperHexDigits[(layout.fill_byte >> (k % 2 == 0 ? 4 : 0)) & 0xF];
+    }
+  }
+
+  // Fill words in every bank up to the address, where gaps are filled.
+  void fill_to(std::uint64_t address) {
+    if (!fills_gaps_ || address <= next_) return;
+    for (ImageWriter* bank : banks_) fill(*bank, next_, address);
+    next_ = address;
+  }
+  // The word after the last one written.
+  std::uint64_t next() const { return next_; }
+  void written(std::uint64_t next) { next_ = next; }
 
   std::span<WordText> room() { return std::span(words_).subspan(count_); }
   std::span<char> field_room() { return std::span(fields_).subspan(count_ * kFieldRoom); }
@@ -259,9 +369,34 @@ class PendingWords {
   }
   void write(std::size_t first, std::size_t end) {
     const auto words = std::span(words_).subspan(first, end - first);
+    if (checked_) return write_checked(words);
     for (std::size_t slice = 0; slice < banks_.size(); ++slice) {
       write_slices(*banks_[slice], words, slice * digits_, digits_);
     }
+  }
+  // Word by word in the banks' format, the gaps before each filled where they must be.
+  void write_checked(std::span<const WordText> words) {
+    if (words.empty()) return;
+    std::uint32_t* const addresses = addresses_.data();
+    for (std::size_t i = 0; i < words.size(); ++i) addresses[i] = address_of(words[i]);
+    for (std::size_t slice = 0; slice < banks_.size(); ++slice) {
+      ImageWriter& bank = *banks_[slice];
+      std::uint64_t next = next_;
+      for (std::size_t i = 0; i < words.size(); ++i) {
+        if (fills_gaps_) fill(bank, next, addresses[i]);
+        const std::string_view data(words[i].data, words[i].data_size);
+        bank.write_word(addresses[i], data_slice(data, static_cast<std::int32_t>(slice),
+                                                 static_cast<std::int32_t>(digits_)));
+        next = std::uint64_t{addresses[i]} + 1;
+      }
+    }
+    next_ = std::uint64_t{addresses[words.size() - 1]} + 1;
+  }
+  void fill(ImageWriter& bank, std::uint64_t from, std::uint64_t to) {
+    if (to <= from) return;
+    verilog_hex::write_numbered_words(
+        bank, static_cast<std::uint32_t>(from), static_cast<std::size_t>(to - from), digits_, 0,
+        [&](char* out) { std::memcpy(out, fill_word_.data(), digits_); });
   }
   // Each word as its fill (its first character) and the digits after the fill's run.
   void spool_words(std::size_t first, std::size_t end) {
@@ -300,6 +435,8 @@ class PendingWords {
     char fills[64];
     std::memset(fills, fill, sizeof fills);
     const std::size_t first_digit = word_digits_ - digits.size();
+    fill_to(address);
+    next_ = std::uint64_t{address} + 1;
     for (std::size_t slice = 0; slice < banks_.size(); ++slice) {
       ImageWriter& bank = *banks_[slice];
       bank.begin_word(address);
@@ -328,6 +465,11 @@ class PendingWords {
   std::size_t line_arena_ = 0;
   verilog_hex::Spool spool_;           // a line's words past the block, until it is judged
   std::uint32_t spooled_address_ = 0;  // after the last word spooled or read back
+  bool checked_;                       // written word by word in the banks' format
+  bool fills_gaps_;
+  std::string fill_word_;
+  std::uint64_t next_ = 0;  // the word after the last one written, where gaps are filled
+  std::vector<std::uint32_t> addresses_ = std::vector<std::uint32_t>(kBlock);
 };
 
 // One pass over the input: common word lines a block at a time straight from the
@@ -335,20 +477,28 @@ class PendingWords {
 // pieces, whatever their length.
 class Extraction {
  public:
-  Extraction(TextReader& input, std::span<ImageWriter* const> banks, std::size_t digits,
-             std::size_t word_digits, verilog_hex::Spool::OpenScratch open_scratch)
+  Extraction(TextReader& input, std::span<ImageWriter* const> banks, const BankLayout& layout,
+             verilog_hex::Spool::OpenScratch open_scratch)
       : input_(input),
         banks_(banks),
-        digits_(digits),
-        pending_(banks, digits, word_digits, std::move(open_scratch)),
-        memory_file_(word_digits) {}
+        digits_(static_cast<std::size_t>(layout.digits)),
+        layout_(layout),
+        checks_(layout, banks.size() * digits_),
+        pending_(banks, layout, checks_.active(), std::move(open_scratch)),
+        memory_file_(layout.word_digits) {}
+
+  std::uint64_t words_written() const { return pending_.next(); }
 
   ConversionResult run() {
     for (;;) {
       const std::string_view text = input_.buffered();
       if (text.empty()) {
         pending_.flush();
-        return verilog_hex::stopped(input_.failed() ? Stop::read_failed : Stop::done);
+        if (input_.failed()) return verilog_hex::stopped(Stop::read_failed);
+        pending_.fill_to(layout_.depth);
+        if (layout_.format->dense && pending_.next() == 0)
+          return verilog_hex::stopped(Stop::no_words);
+        return verilog_hex::stopped(output_failed() ? Stop::write_failed : Stop::done);
       }
       if (output_failed()) return verilog_hex::stopped(Stop::write_failed);
       const std::size_t taken = read_block(text);
@@ -371,7 +521,12 @@ class Extraction {
   }
 
   auto add_item() {
-    return [this](std::uint32_t address, std::string_view digits, char fill, bool in_piece) {
+    return [this](std::uint32_t address, std::string_view digits, char fill, bool in_piece,
+                  std::string_view written) {
+      if (checks_.active() && !line_refusal_) {
+        line_refusal_ = checks_.check(line_number_, address, layout_.word_digits - digits.size(),
+                                      fill, digits, written);
+      }
       pending_.add_item(address, digits, fill, in_piece);
     };
   }
@@ -383,6 +538,17 @@ class Extraction {
       const auto [count, bytes] =
           read_simple_word_lines(text.substr(taken), pending_.room(), pending_.field_room());
       if (count > 0) {
+        if (checks_.active()) {
+          const auto added = pending_.room().first(count);
+          for (std::size_t i = 0; i < count; ++i) {
+            const std::string_view data(added[i].data, added[i].data_size);
+            if (auto refused = checks_.check(line_number_ + 1 + static_cast<std::uint32_t>(i),
+                                             address_of(added[i]), 0, '0', data, data)) {
+              stop_ = *refused;
+              return taken;
+            }
+          }
+        }
         pending_.added(count);
         line_number_ += static_cast<std::uint32_t>(count);
         taken += bytes;
@@ -407,23 +573,41 @@ class Extraction {
     const std::string_view line(text.data(), static_cast<std::size_t>(stop - text.data()));
     ++line_number_;
     if (const auto word = verilog_hex::parse_word_line(line)) {
+      if (checks_.active()) {
+        if (auto refused =
+                checks_.check(line_number_, word->address, 0, '0', word->data, word->data)) {
+          stop_ = *refused;
+          return 0;
+        }
+      }
       pending_.add(word->address, word->data.data(), word->data.size());
       memory_file_.after_word_line(word->address);
     } else {
-      pending_.begin_line();
-      memory_file_.begin_line();
+      begin_line();
       judge(memory_file_.read_last(line, add_item()));
     }
     return static_cast<std::size_t>(static_cast<const char*>(lf) - text.data()) + 1;
   }
 
+  void begin_line() {
+    pending_.begin_line();
+    memory_file_.begin_line();
+    checks_.begin_line();
+    line_refusal_.reset();
+  }
+  // A memory-file line is read: its words go, or stand, or stop the run.
   void judge(MemoryFileLines::Verdict verdict) {
-    if (verdict == MemoryFileLines::Verdict::skipped) return pending_.drop_line();
-    pending_.keep_line();
+    if (verdict == MemoryFileLines::Verdict::skipped) {
+      checks_.drop_line();
+      return pending_.drop_line();
+    }
     if (verdict == MemoryFileLines::Verdict::too_wide) {
       stop_ = verilog_hex::stopped(Stop::word_too_wide, line_number_);
       stop_.item = memory_file_.too_wide_item();
+    } else if (line_refusal_) {
+      stop_ = *line_refusal_;
     }
+    if (stop_.ok()) pending_.keep_line();
   }
 
   // Reads one line as the buffer hands it out piece by piece, whatever its length. Until
@@ -441,8 +625,8 @@ class Extraction {
     bool word_line = false;
     bool cut = false;  // a NUL came: the rest of the line is not read
     ++line_number_;
-    pending_.begin_line();
-    memory_file_.begin_line();
+    begin_line();
+    std::string data_text;  // as written, up to the digits wanted, for a refusal
     for (std::string_view text = input_.buffered(); !text.empty(); text = input_.buffered()) {
       const std::size_t lf = text.find('\n');
       std::string_view piece = text.substr(0, lf);
@@ -456,9 +640,16 @@ class Extraction {
             word_line = true;
             memory_file_.abandon_line();
             pending_.drop_line();
-            for (ImageWriter* bank : banks_) {
-              bank->begin_word(static_cast<std::uint32_t>(std::min(address, kTooLarge - 1)));
+            checks_.drop_line();
+            const auto word_address = static_cast<std::uint32_t>(std::min(address, kTooLarge - 1));
+            if (checks_.active()) {
+              if (auto refused = checks_.check_address(line_number_, word_address)) {
+                stop_ = *refused;
+                return;
+              }
+              pending_.fill_to(word_address);
             }
+            for (ImageWriter* bank : banks_) bank->begin_word(word_address);
             break;
           }
           const char c = piece[i];
@@ -480,6 +671,14 @@ class Extraction {
         } else {
           // Each bank's part of the run, within the slices wanted.
           const std::string_view run = piece.substr(i);
+          if (checks_.active() && taken < wanted) {
+            const std::string_view checked = run.substr(0, wanted - taken);
+            data_text += checked;
+            if (!checks_.holds(checked)) {
+              stop_ = *checks_.refuse_characters(line_number_, data_text);
+              return;
+            }
+          }
           for (std::size_t at = taken; at < wanted && at < taken + run.size();) {
             const std::size_t slice_end =
                 std::min((at / digits_ + 1) * digits_, taken + run.size());
@@ -501,8 +700,17 @@ class Extraction {
       input_.consume(text.size());
     }
     if (word_line) {
+      const auto word_address = static_cast<std::uint32_t>(std::min(address, kTooLarge - 1));
+      if (checks_.active()) {
+        if (auto refused = checks_.check_digits(line_number_, taken, data_text)) {
+          stop_ = *refused;
+          return;
+        }
+        checks_.stands(word_address);
+        pending_.written(std::uint64_t{word_address} + 1);
+      }
       for (ImageWriter* bank : banks_) bank->end_word();
-      memory_file_.after_word_line(static_cast<std::uint32_t>(std::min(address, kTooLarge - 1)));
+      memory_file_.after_word_line(word_address);
     } else {
       judge(memory_file_.read_last({}, add_item()));
       pending_.flush();
@@ -512,6 +720,9 @@ class Extraction {
   TextReader& input_;
   std::span<ImageWriter* const> banks_;
   std::size_t digits_;
+  const BankLayout& layout_;
+  WordChecks checks_;
+  std::optional<ConversionResult> line_refusal_;  // a memory-file line's first word refused
   PendingWords pending_;
   MemoryFileLines memory_file_;
   std::uint32_t line_number_ = 0;  // lines read so far
@@ -521,11 +732,20 @@ class Extraction {
 }  // namespace
 
 ConversionResult split_words(TextReader& input, std::span<ImageWriter* const> banks,
+                             const BankLayout& layout, verilog_hex::Spool::OpenScratch open_scratch,
+                             std::uint64_t& words_written) {
+  Extraction extraction(input, banks, layout, std::move(open_scratch));
+  const ConversionResult result = extraction.run();
+  words_written = extraction.words_written();
+  return result;
+}
+
+ConversionResult split_words(TextReader& input, std::span<ImageWriter* const> banks,
                              std::int32_t digits, std::size_t word_digits,
                              verilog_hex::Spool::OpenScratch open_scratch) {
-  return Extraction(input, banks, static_cast<std::size_t>(digits), word_digits,
-                    std::move(open_scratch))
-      .run();
+  std::uint64_t words_written = 0;
+  return split_words(input, banks, {.digits = digits, .word_digits = word_digits},
+                     std::move(open_scratch), words_written);
 }
 
 }  // namespace splitter

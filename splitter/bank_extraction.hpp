@@ -19,6 +19,26 @@ inline std::string_view data_slice(std::string_view data, std::int32_t slice, st
   return data.substr(offset, static_cast<std::size_t>(digits));
 }
 
+// How the banks are written: in which format, how deep, with which fill byte.
+struct BankLayout {
+  std::int32_t digits;                                                  // of a slice
+  std::size_t word_digits;                                              // of a word item
+  const verilog_hex::OutputFormat* format = &verilog_hex::kVerilogHex;  // the lines
+  std::uint32_t depth = 0;  // each bank holds exactly the words 0 to depth - 1; 0: none
+  std::uint8_t fill_byte = 0;
+};
+
+// As below, in the layout's format. Outside VerilogHex, and with a depth, every word
+// is checked as it stands: addresses rise (in a dense format or with a depth), lie
+// below the depth, data texts hold the banks' digits and only characters the format
+// holds; words missing before a word and, with a depth, after the last are fill words.
+// words_written is then the highest word address written + 1.
+verilog_hex::ConversionResult split_words(verilog_hex::TextReader& input,
+                                          std::span<verilog_hex::ImageWriter* const> banks,
+                                          const BankLayout& layout,
+                                          verilog_hex::Spool::OpenScratch open_scratch,
+                                          std::uint64_t& words_written);
+
 // Reads the input to its end and writes, for every word, its address and slice j of its
 // data text to bank j (slice 0 is the leftmost), digits characters a slice. A word is a
 // word line's, or a word item of the other lines read as a memory file, whose data text

@@ -31,11 +31,12 @@ std::optional<std::string> form_base_name(std::string_view input_name, std::int3
   return base;
 }
 
-std::string bank_file_name(std::string_view base_name, std::int32_t bank) {
+std::string bank_file_name(std::string_view base_name, std::int32_t bank,
+                           std::string_view extension) {
   std::string name(base_name);
   name += '_';
   name += std::to_string(bank);
-  name += verilog_hex::kImageSuffix;
+  name += extension;
   return name;
 }
 

@@ -15,8 +15,9 @@ namespace splitter {
 // Empty when the name has no token 1 or no token 2.
 std::optional<std::string> form_base_name(std::string_view input_name, std::int32_t bank_count);
 
-// base name, "_", the bank number in decimal, ".vh".
-std::string bank_file_name(std::string_view base_name, std::int32_t bank);
+// base name, "_", the bank number in decimal, the extension.
+std::string bank_file_name(std::string_view base_name, std::int32_t bank,
+                           std::string_view extension = ".vh");
 
 // The bank that receives slice j of each word (0 is the leftmost slice): with big-endian
 // order the leftmost slice goes to the highest-numbered bank.

@@ -11,10 +11,12 @@
 #include "bank_extraction.hpp"
 #include "bank_naming.hpp"
 #include "command_line.hpp"
+#include "formatted_image.hpp"
 #include "input_files.hpp"
 #include "memory_boundary.hpp"
 #include "number_parse.hpp"
 #include "output_batch.hpp"
+#include "output_options.hpp"
 #include "run_status.hpp"
 #include "same_file.hpp"
 
@@ -25,6 +27,11 @@ struct Settings {
   std::int32_t data_width = 32;
   std::int32_t split_width = 8;
   bool big_endian = true;
+  const verilog_hex::OutputFormat* format = &verilog_hex::kVerilogHex;  // none: unknown
+  std::string format_name;                                              // as named, for its refusal
+  std::optional<std::string> base_name;                                 // as named with -o
+  std::uint32_t fill_byte = 0;
+  std::uint32_t depth = 0;  // of every bank, in words; 0: as many as the input gives
 };
 
 constexpr int kFailure = tool_run::kFailureStatus;
@@ -63,6 +70,50 @@ constexpr tool_run::Option<Settings> kOptions[] = {
      .value_start = "L",
      .take = [](Settings& s, std::string_view) { return std::int32_t{s.big_endian = false}; },
      .echo = "LittleEndian word format[%zu]\n"},
+    {.letter = 'f',
+     .letter_case = kEither,
+     .value_start = "",
+     .take =
+         [](Settings& s, std::string_view value) {
+           s.format = verilog_hex::find_output_format(value);
+           s.format_name = value;
+           return std::int32_t{0};
+         },
+     .echo = "output_format[%zu]: %s\n",
+     .help = tool_run::kFormatHelp,
+     .echo_value = true},
+    {.letter = 'o',
+     .letter_case = kEither,
+     .value_start = "",
+     .take =
+         [](Settings& s, std::string_view value) {
+           s.base_name = std::string(value);
+           return std::int32_t{0};
+         },
+     .echo = "output_base[%zu]: %s\n",
+     .help = "\t-o##\t\tDefines the bank files' base name (default: formed from the input name)\n",
+     .echo_value = true},
+    {.letter = 'p',
+     .letter_case = kEither,
+     .value_start = "",
+     .take =
+         [](Settings& s, std::string_view value) {
+           s.fill_byte = verilog_hex::parse_unsigned(value, 16);
+           return static_cast<std::int32_t>(s.fill_byte);
+         },
+     .echo = "fill_byte[%zu]: 0x%.2X\n",
+     .help = tool_run::kFillHelp},
+    {.letter = 'n',
+     .letter_case = kEither,
+     .value_start = "",
+     .take =
+         [](Settings& s, std::string_view value) {
+           s.depth = verilog_hex::parse_unsigned(value, 10);
+           return static_cast<std::int32_t>(s.depth);
+         },
+     .echo = "memory_depth[%zu]: %u\n",
+     .help = "\t-n##\t\tDefines the banks' depth in words (every word written, missing ones "
+             "filled)\n"},
     {.letter = 'h', .letter_case = kEither, .value_start = "", .take = nullptr, .echo = nullptr},
 };
 
@@ -105,24 +156,68 @@ verilog_hex::ConversionResult write_banks(verilog_hex::TextReader& input,
   std::vector<verilog_hex::ImageWriter*> banks;
   // Two buffers a bank, one filling and one on its way to the disk, all within one
   // budget: the banks fill at the same pace, so they hand their buffers over together.
-  const std::size_t buffers = 2 * static_cast<std::size_t>(bank_count);
+  // A bank whose header waits for the depth has its word lines' writer too.
+  const bool held = settings.format->header_names_depth && settings.depth == 0;
+  const std::size_t buffers = (held ? 4 : 2) * static_cast<std::size_t>(bank_count);
   const auto pool = std::make_shared<verilog_hex::BufferPool>(
       std::min(verilog_hex::TextWriter::kDefaultCapacity, kOutputBudget / buffers), buffers);
+  const verilog_hex::OutputFormat& format = *settings.format;
+  const std::int32_t digits = 2 * (settings.split_width / 8);
+  std::vector<std::unique_ptr<tool_run::FormattedImage>> images;
   for (std::int32_t slice = 0; slice < bank_count; ++slice) {
-    const std::string name =
-        bank_file_name(base_name, bank_number(slice, bank_count, settings.big_endian));
+    const std::string name = bank_file_name(
+        base_name, bank_number(slice, bank_count, settings.big_endian), format.extension);
     verilog_hex::ImageWriter* bank = outputs.open_image(name, pool);
     if (bank == nullptr) return verilog_hex::stopped(Stop::write_failed);
-    banks.push_back(bank);
+    images.push_back(
+        tool_run::FormattedImage::open(files, *bank, format, settings.depth, 4 * digits, pool));
+    if (!images.back()) return verilog_hex::stopped(Stop::write_failed);
+    banks.push_back(&images.back()->words());
   }
-  // The banks get their names together, and only when every one is whole.
   // A word item's data text has a digit for every four bits of the word, the last in part.
-  const auto word_digits = (static_cast<std::size_t>(settings.data_width) + 3) / 4;
-  verilog_hex::ConversionResult result =
-      split_words(input, banks, 2 * (settings.split_width / 8), word_digits,
-                  [&files] { return files.create_scratch(); });
-  if (result.ok() && !outputs.commit()) return verilog_hex::stopped(Stop::write_failed);
+  const BankLayout layout = {.digits = digits,
+                             .word_digits = (static_cast<std::size_t>(settings.data_width) + 3) / 4,
+                             .format = &format,
+                             .depth = settings.depth,
+                             .fill_byte = static_cast<std::uint8_t>(settings.fill_byte)};
+  std::uint64_t words_written = 0;
+  verilog_hex::ConversionResult result = split_words(
+      input, banks, layout, [&files] { return files.create_scratch(); }, words_written);
+  if (!result.ok()) return result;
+  for (const auto& image : images) {
+    if (!image->finish(words_written)) return verilog_hex::stopped(Stop::write_failed);
+  }
+  images.clear();  // their scratch writers' buffers back to the pool
+  // The banks get their names together, and only when every one is whole.
+  if (!outputs.commit()) return verilog_hex::stopped(Stop::write_failed);
   return result;
+}
+
+// The run's one place for why the split stopped.
+void report(const verilog_hex::ConversionResult& result, const Settings& settings,
+            std::int32_t bank_count, platform::Console& console) {
+  using verilog_hex::Stop;
+  switch (result.stop) {
+    case Stop::word_too_wide:
+      return console.printf("ERR: Line %u: word %s is wider than data_width %d.\n", result.line,
+                            result.item.c_str(), settings.data_width);
+    case Stop::not_above:
+      return console.printf("ERR: Line %u: word 0x%X does not lie above the word before it.\n",
+                            result.line, result.value);
+    case Stop::past_depth:
+      return console.printf("ERR: Line %u: word 0x%X lies past the memory's last word 0x%X.\n",
+                            result.line, result.value, result.limit);
+    case Stop::too_few_digits:
+      return console.printf("ERR: Line %u: data %s holds fewer than %d digits.\n", result.line,
+                            result.item.c_str(), bank_count * 2 * (settings.split_width / 8));
+    case Stop::not_writable:
+      return console.printf("ERR: Line %u: data %s cannot be written as %s.\n", result.line,
+                            result.item.c_str(), std::string(settings.format->name).c_str());
+    case Stop::no_words:
+      return console.out(tool_run::kNoWords);
+    default:
+      return console.out(tool_run::kFileError);
+  }
 }
 
 int split(std::span<const std::string_view> args, platform::Console& console,
@@ -145,13 +240,26 @@ int split(std::span<const std::string_view> args, platform::Console& console,
     console.printf("ERR: Too many banks: %d (at most %d).\n", bank_count, kMaxBanks);
     return kFailure;
   }
-  const auto base_name = form_base_name(input_name, bank_count);
+  if (settings.format == nullptr) {
+    tool_run::refuse_unknown_format(console, settings.format_name);
+    return kFailure;
+  }
+  if (settings.base_name && settings.base_name->empty()) {
+    console.out("ERR: -o needs a base name.\n");
+    return kFailure;
+  }
+  if (settings.fill_byte > 0xFF) {
+    tool_run::refuse_fill_byte(console, settings.fill_byte);
+    return kFailure;
+  }
+  const auto base_name =
+      settings.base_name ? settings.base_name : form_base_name(input_name, bank_count);
   if (!base_name) {
     console.printf("ERR: Cannot form bank file names from \"%s\".\n", input_name.c_str());
     return kFailure;
   }
   for (std::int32_t bank = 0; bank < bank_count; ++bank) {
-    const std::string name = bank_file_name(*base_name, bank);
+    const std::string name = bank_file_name(*base_name, bank, settings.format->extension);
     if (name == input_name || platform::same_file(files, name, input_name)) {
       console.printf("ERR: Bank file would replace the input file: %s\n", name.c_str());
       return kFailure;
@@ -161,13 +269,8 @@ int split(std::span<const std::string_view> args, platform::Console& console,
 
   console.out("\ndata processing\t\t-\t");
   const auto result = write_banks(*input, files, *base_name, settings, bank_count);
-  if (result.stop == verilog_hex::Stop::word_too_wide) {
-    console.printf("ERR: Line %u: word %s is wider than data_width %d.\n", result.line,
-                   result.item.c_str(), settings.data_width);
-    return kFailure;
-  }
   if (!result.ok()) {
-    console.out(tool_run::kFileError);
+    report(result, settings, bank_count, console);
     return kFailure;
   }
   console.out("done\n");

@@ -31,7 +31,11 @@ const std::string kHelp =
     "\noptions: \n"
     "\t-d##\t\tDefines memory width *.vh. By default =16 \n\t\t\t(valid values 16, 32)\n\n"
     "\t-s##\t\tDefines bank width. By default =16 \n\t\t\t(valid values 8, 16, 32, 64)\n\n"
-    "\t-e##\t\tDefines endiannes MSB or LSB. By default BigEndian (MSB)\n\n";
+    "\t-e##\t\tDefines endiannes MSB or LSB. By default BigEndian (MSB)\n\n"
+    "\t-f##\t\tDefines the output format: vh (default), vb, coe, mif, mem or mi\n"
+    "\t-o##\t\tDefines the bank files' base name (default: formed from the input name)\n"
+    "\t-p##\t\tDefines the fill byte for words and bytes no input gives (hex, default 00)\n"
+    "\t-n##\t\tDefines the banks' depth in words (every word written, missing ones filled)\n";
 
 const std::string kInput = "rom_0x100.vh";
 const std::string kImage = "@1F\t12AB34CD\r\n\r\n@020\tab\r\n";
