@@ -59,7 +59,7 @@ struct CliCase {
   std::string out;
   int status;
   std::vector<std::string> files;  // the folder's files afterwards; rom.txt is there before
-  std::string vh;                  // rom.vh's bytes, when it is among the files
+  std::string vh;                  // the output's bytes, when it is among the files
   bool also_as_program = false;    // runs the built program too
   std::string input = kRom;        // rom.txt's bytes
   friend void PrintTo(const CliCase& c, std::ostream* os) { *os << c.name; }
@@ -92,8 +92,10 @@ TEST_P(TolvaneRun, PrintsExitsAndWritesExactly) {
   std::vector<std::string> names;
   for (const auto& [name, file] : files.files) names.push_back(name);
   EXPECT_EQ(names, run.files);
-  if (files.files.contains("rom.vh")) {
-    EXPECT_EQ(files.files["rom.vh"].bytes, run.vh);
+  for (const auto& [name, file] : files.files) {
+    if (name != "rom.txt") {
+      EXPECT_EQ(file.bytes, run.vh) << name;
+    }
   }
   EXPECT_EQ(files.files["rom.txt"].bytes, run.input);
 
@@ -105,8 +107,10 @@ TEST_P(TolvaneRun, PrintsExitsAndWritesExactly) {
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(result.status, run.status);
   EXPECT_EQ(test::list_files(dir.path()), run.files);
-  if (fs::exists(dir.path() / "rom.vh")) {
-    EXPECT_EQ(test::read_file(dir.path() / "rom.vh"), run.vh);
+  for (const std::string& name : test::list_files(dir.path())) {
+    if (name != "rom.txt") {
+      EXPECT_EQ(test::read_file(dir.path() / name), run.vh) << name;
+    }
   }
 }
 
@@ -116,6 +120,79 @@ const std::vector<std::string> kBoth = {"rom.txt", "rom.vh"};
 INSTANTIATE_TEST_SUITE_P(
     Cases, TolvaneRun,
     testing::Values(
+        as_program(CliCase{"FormatCoeFilled",
+                           {"-d32", "-fcoe", "-pFF", "rom.txt"},
+                           printed("data_width [1]: 32\noutput_format [2]: coe\nfill_byte [3]: "
+                                   "0xFF\n",
+                                   kDone),
+                           0,
+                           {"rom.coe", "rom.txt"},
+                           "memory_initialization_radix=16;\r\nmemory_initialization_vector=\r\n"
+                           "1234ABCD,\r\nEFFFFFFF;\r\n",
+                           false,
+                           "12\n34\nab\ncd\nef"}),
+        CliCase{"FormatMifNamedWithADepth",
+                {"-d16", "-l", "-fmif", "-n4", "-oimage.hex", "rom.txt"},
+                printed("data_width [1]: 16\noutput_format [3]: mif\nmemory_depth [4]: "
+                        "4\noutput_file [5]: image.hex\n",
+                        kDone),
+                0,
+                {"image.hex", "rom.txt"},
+                "DEPTH = 4;\r\nWIDTH = 16;\r\nADDRESS_RADIX = HEX;\r\nDATA_RADIX = "
+                "HEX;\r\nCONTENT\r\nBEGIN\r\n0 : 3412;\r\n1 : CDAB;\r\n2 : 0000;\r\n3 : "
+                "0000;\r\nEND;\r\n"},
+        // The header names the depth only known at the end.
+        as_program(CliCase{"FormatMiWaitsForItsDepth",
+                           {"-fmi", "rom.txt"},
+                           printed("output_format [1]: mi\n", kDone),
+                           0,
+                           {"rom.mi", "rom.txt"},
+                           "#File_format=Hex\r\n#Address_depth=2\r\n#Data_width=16\r\n1234\r\n"
+                           "ABCD\r\n"}),
+        // Bytes a record does not give and words no record reaches take the fill byte.
+        reading(kHex, CliCase{"FormatMemFillsGaps",
+                              {"-x", "-d32", "-fmem", "-p0x5a", "rom.txt"},
+                              printed("data_width [2]: 32\noutput_format [3]: mem\nfill_byte "
+                                      "[4]: 0x5A\n",
+                                      kDone),
+                              0,
+                              {"rom.mem", "rom.txt"},
+                              "5AAABBCC\r\n5A5A5A5A\r\n5A5A5A5A\r\n5A5A5A5A\r\n01020304\r\n"
+                              "05065A5A\r\n"}),
+        CliCase{"FormatVb",
+                {"-d8", "-fvb", "rom.txt"},
+                printed("data_width [1]: 8\noutput_format [2]: vb\n", kDone),
+                0,
+                {"rom.txt", "rom.vb"},
+                "@0\t00010010\r\n@1\t00110100\r\n@2\t10101011\r\n@3\t11001101\r\n"},
+        CliCase{"FormatUnknown",
+                {"-fVH", "rom.txt"},
+                printed("output_format [1]: VH\n",
+                        "ERR: Unknown output format: \"VH\" (vh, vb, coe, mif, mem or mi).\n"),
+                2,
+                kInputOnly,
+                ""},
+        CliCase{"OutputNameMissing",
+                {"-o", "rom.txt"},
+                printed("output_file [1]: \n", "ERR: -o needs a file name.\n"),
+                2,
+                kInputOnly,
+                ""},
+        CliCase{
+            "FillByteTooLarge",
+            {"-p100", "rom.txt"},
+            printed("fill_byte [1]: 0x100\n", "ERR: Invalid fill byte: 0x100 (at most 0xFF).\n"),
+            2,
+            kInputOnly,
+            ""},
+        reading("", CliCase{"FormatDenseWithoutWords",
+                            {"-fcoe", "rom.txt"},
+                            printed("output_format [1]: coe\n",
+                                    "done\n\ninput files processing\nERR: The image holds no "
+                                    "words.\n"),
+                            2,
+                            kInputOnly,
+                            ""}),
         as_program(CliCase{
             "NoArguments",
             {},
