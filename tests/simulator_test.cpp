@@ -132,7 +132,8 @@ class Simulator : public testing::TestWithParam<Kind> {
   // The words $readmemh loads from the image, in lower-case hex; the entry after the
   // last must be unset (X in Icarus Verilog, 0 in two-state Verilator), so it is checked
   // here and not returned.
-  static std::vector<std::string> load(int width, const fs::path& image, std::size_t words) {
+  static std::vector<std::string> load(int width, const fs::path& image, std::size_t words,
+                                       bool binary = false) {
     const Kind kind = GetParam();
     if (kind == Kind::yosys) {
       auto loaded = synthesised_words(width, image, words + 1);
@@ -142,11 +143,13 @@ class Simulator : public testing::TestWithParam<Kind> {
       return loaded;
     }
     const std::string program = testbench(kind, width);
-    const std::vector<std::string> plusargs = {"+file=" + image.string(),
-                                               "+words=" + std::to_string(words)};
+    std::vector<std::string> plusargs = {"+file=" + image.string(),
+                                         "+words=" + std::to_string(words)};
+    if (binary) plusargs.push_back("+binary");
+    std::vector<std::string> icarus_args = {"-n", program};
+    icarus_args.insert(icarus_args.end(), plusargs.begin(), plusargs.end());
     const auto run = kind == Kind::icarus
-                         ? test::run_program(VVP_PATH, {"-n", program, plusargs[0], plusargs[1]},
-                                             image.parent_path())
+                         ? test::run_program(VVP_PATH, icarus_args, image.parent_path())
                          : test::run_program(program, plusargs, image.parent_path());
     EXPECT_EQ(run.status, 0) << run.err;
     std::vector<std::string> loaded;
@@ -237,6 +240,24 @@ TEST_P(Simulator, LoadsConvertedImagesWordForWord) {
         }
       }
     }
+  }
+}
+
+// One word a line without addresses, and the words in binary digits.
+TEST_P(Simulator, LoadsMemImagesAndVbImagesWithReadmemb) {
+  if (GetParam() == Kind::yosys) GTEST_SKIP() << "the ROM is read with $readmemh only";
+  test::TempDir dir;
+  const auto bytes = random_bytes(3001, 17);
+  test::write_file(dir.path() / "bytes.txt", byte_list(bytes));
+  const auto expected = expected_words(bytes, 32, true);
+  for (const char* format : {"mem", "vb"}) {
+    SCOPED_TRACE(format);
+    const auto run = test::run_program(
+        TOLVANE_PATH, {"-d32", std::string("-f") + format, "bytes.txt"}, dir.path());
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(load(32, dir.path() / ("bytes." + std::string(format)), expected.size(),
+                   format == std::string("vb")),
+              expected);
   }
 }
 

@@ -1,6 +1,6 @@
-// Loads a VerilogHex image with $readmemh into a memory of W-bit words and prints every
-// word, one a line after "W ", up to the given count and one past it (which must still
-// be unset). Run with +file=<image> +words=<count>.
+// Loads a VerilogHex image with $readmemh (with +binary, $readmemb) into a memory of W-bit
+// words and prints every word, one a line after "W ", up to the given count and one past
+// it (which must still be unset). Run with +file=<image> +words=<count>.
 module readmem_tb;
   parameter W = 32;
   localparam DEPTH = 8192;
@@ -14,7 +14,8 @@ module readmem_tb;
       $finish;
     end
     for (i = 0; i < DEPTH; i = i + 1) mem[i] = {W{1'bx}};
-    $readmemh(file, mem);
+    if ($test$plusargs("binary")) $readmemb(file, mem);
+    else $readmemh(file, mem);
     for (i = 0; i <= words; i = i + 1) $display("W %h", mem[i]);
     $finish;
   end
