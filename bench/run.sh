@@ -389,5 +389,41 @@ awk -v l="${cpu[list]}" -v b="${cpu[binary]}" -v h16="${cpu[hex16]}" -v h32="${c
   printf "%-46s %9.1f MiB\n", "peak: tolvane -x, 16 MiB after a 2 GiB gap", mg / 1024
   printf "%-46s %9.1f MiB\n", "peak: tolvane -d4096 -b", mw / 1024
 }'
+# CPU time and peak memory of the output formats against VerilogHex lines: tolvane -b
+# -d32 on the 16 MiB binary, marisk's 4 banks of its image. mif without -n holds its
+# words in a scratch file until their count is known.
+depth=$(((16 << 20) / 4))
+formats=("vh" "coe" "mif -n$depth" "mem" "mif")
+declare -A fcpu fmem
+for ((round = 0; round < runs; round++)); do
+  for format in "${formats[@]}"; do
+    fcpu[t$format]+=" $(cpu_of "$tolvane" -d32 -b -f$format -oout.img bytes.bin)"
+    fcpu[m$format]+=" $(cpu_of "$marisk" -f$format -obank img_0x100.vh)"
+  done
+done
+for format in "${formats[@]}"; do
+  fcpu[t$format]=$(echo "${fcpu[t$format]}" | median)
+  fcpu[m$format]=$(echo "${fcpu[m$format]}" | median)
+  fmem[t$format]=$(peak_kib "$tolvane" -d32 -b -f$format -oout.img bytes.bin)
+  fmem[m$format]=$(peak_kib "$marisk" -f$format -obank img_0x100.vh)
+done
+# The mem image's lines are the VerilogHex image's data, and so are bank 3's.
+"$tolvane" -d32 -b bytes.bin >/dev/null
+[ "$(tr -d '\r' <out.img | sha)" = "$(cut -f2 bytes.vh | tr -d '\r' | sha)" ] ||
+  fail "the mem image does not hold the VerilogHex image's words"
+"$marisk" img_0x100.vh >/dev/null
+[ "$(tr -d '\r' <bank_3.mif | sed -n 's/^[0-9A-F]* : \(..\);$/\1/p' | sha)" = \
+  "$(cut -f2 img_0x400_3.vh | tr -d '\r' | sha)" ] || fail "the mif bank 3 does not hold bank 3's words"
+rm -f out.img bank_*.* bytes.vh $banks4
+printf "\n%-46s %9s %9s  %s\n" "formats, the same 16 MiB" "CPU s" "peak MiB" "CPU / vh"
+for format in "${formats[@]}"; do
+  awk -v n="tolvane -d32 -b -f$format" -v c="${fcpu[t$format]}" -v m="${fmem[t$format]}" \
+    -v v="${fcpu[tvh]}" 'BEGIN { printf "%-46s %9.2f %9.1f  %.2f\n", n, c, m / 1024, c / (v > 0 ? v : 0.01) }'
+done
+for format in "${formats[@]}"; do
+  awk -v n="marisk -f$format, 4 banks" -v c="${fcpu[m$format]}" -v m="${fmem[m$format]}" \
+    -v v="${fcpu[mvh]}" 'BEGIN { printf "%-46s %9.2f %9.1f  %.2f\n", n, c, m / 1024, c / (v > 0 ? v : 0.01) }'
+done
+
 echo
 echo "All outputs checked: the images hold the bytes, the banks put them back together."

@@ -1,6 +1,7 @@
 #include "image_writer.hpp"
 
 #include <algorithm>
+#include <cstring>
 
 namespace verilog_hex {
 
@@ -23,26 +24,56 @@ void ImageWriter::begin_word(std::uint32_t address) {
 }
 
 void ImageWriter::write_formatted_word(std::uint32_t address, std::string_view data) {
-  begin_word(address);
-  add_data(data);
-  end_word();
+  const OutputFormat& format = *format_;
+  const std::size_t data_size = format.binary ? 4 * data.size() : data.size();
+  // The address field's store may reach kMaxSize past it.
+  const std::size_t size =
+      format.lead.size() + 2 * AddressField::kMaxSize + 3 + data_size + format.line_end.size();
+  if (size > text_.capacity()) {  // in pieces
+    begin_word(address);
+    add_data(data);
+    end_word();
+    return;
+  }
+  char* out = text_.reserve(size);
+  if (!first_line_) out = copy(out, format.lead);
+  first_line_ = false;
+  if (format.address != AddressForm::none) {
+    char* const field = out;
+    out = AddressField::put(out, address);
+    if (format.address == AddressForm::mif) {  // no "@", " : " for the TAB
+      std::memmove(field, field + 1, static_cast<std::size_t>(out - field - 2));
+      out = copy(out - 2, " : ");
+    }
+  }
+  if (format.binary) {
+    for (const char c : data) out = put_bits(out, c);
+  } else {
+    TextWriter::copy_short(out, data);
+    out += data.size();
+  }
+  TextWriter::copy_short(out, format.line_end);
+  text_.commit(out + format.line_end.size());
 }
 
-// Each hexadecimal digit as its four bits, high first; any other character four times.
 void ImageWriter::add_binary_data(std::string_view piece) {
   char bits[256];
   while (!piece.empty()) {
     const std::size_t part = std::min(piece.size(), sizeof bits / 4);
-    for (std::size_t i = 0; i < part; ++i) {
-      const int value = hex_digit_value(piece[i]);
-      for (int bit = 0; bit < 4; ++bit) {
-        bits[4 * i + static_cast<std::size_t>(bit)] =
-            value < 0 ? piece[i] : static_cast<char>('0' + (value >> (3 - bit) & 1));
-      }
-    }
+    char* out = bits;
+    for (const char c : piece.substr(0, part)) out = put_bits(out, c);
     text_.append({bits, 4 * part});
     piece.remove_prefix(part);
   }
+}
+
+// A hexadecimal digit as its four bits, high first; any other character four times.
+char* ImageWriter::put_bits(char* out, char c) {
+  const int value = hex_digit_value(c);
+  for (int bit = 0; bit < 4; ++bit) {
+    *out++ = value < 0 ? c : static_cast<char>('0' + (value >> (3 - bit) & 1));
+  }
+  return out;
 }
 
 void ImageWriter::write_long_word(std::string_view field, std::string_view data) {

@@ -161,6 +161,11 @@ class ImageWriter {
   void write_long_word(std::string_view field, std::string_view data);
   void write_formatted_word(std::uint32_t address, std::string_view data);
   void add_binary_data(std::string_view piece);
+  static char* put_bits(char* out, char c);
+  static char* copy(char* out, std::string_view text) {
+    std::memcpy(out, text.data(), text.size());
+    return out + text.size();
+  }
 
   TextWriter text_;
   const OutputFormat* format_ = &kVerilogHex;

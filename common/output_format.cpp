@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "hex_digits.hpp"
 
 namespace verilog_hex {
 
@@ -23,19 +22,6 @@ std::string format_header(const OutputFormat& format, std::uint64_t depth, int w
                                  static_cast<unsigned long long>(depth), width);
 #pragma GCC diagnostic pop
   return std::string(text, static_cast<std::size_t>(size));
-}
-
-bool format_holds(const OutputFormat& format, char c) {
-  switch (format.characters) {
-    case DataCharacters::any:
-      return true;
-    case DataCharacters::hex_or_unknown:
-      if (c == 'x' || c == 'X' || c == 'z' || c == 'Z' || c == '?') return true;
-      [[fallthrough]];
-    case DataCharacters::hex:
-      return hex_digit_value(c) >= 0;
-  }
-  return false;
 }
 
 }  // namespace verilog_hex

@@ -67,7 +67,27 @@ const OutputFormat* find_output_format(std::string_view name);
 // The format's header for a memory of depth words of width bits.
 std::string format_header(const OutputFormat& format, std::uint64_t depth, int width);
 
+namespace detail {
+// By character: bit 0 set where hex_or_unknown holds it, bit 1 where hex does.
+inline constexpr std::array<std::uint8_t, 256> kHeldCharacters = [] {
+  std::array<std::uint8_t, 256> held{};
+  for (const unsigned char c : std::string_view("0123456789abcdefABCDEF")) held[c] = 3;
+  for (const unsigned char c : std::string_view("xXzZ?")) held[c] = 1;
+  return held;
+}();
+}  // namespace detail
+
 // True when the format may hold the character in a word's data text.
-bool format_holds(const OutputFormat& format, char c);
+inline bool format_holds(const OutputFormat& format, char c) {
+  switch (format.characters) {
+    case DataCharacters::any:
+      return true;
+    case DataCharacters::hex_or_unknown:
+      return (detail::kHeldCharacters[static_cast<unsigned char>(c)] & 1) != 0;
+    case DataCharacters::hex:
+      return (detail::kHeldCharacters[static_cast<unsigned char>(c)] & 2) != 0;
+  }
+  return false;
+}
 
 }  // namespace verilog_hex

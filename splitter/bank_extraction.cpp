@@ -212,10 +212,12 @@ class WordChecks {
     return refusal(Stop::not_writable, line, written);
   }
   bool holds(std::string_view digits) const {
-    for (const char c : digits) {
-      if (!verilog_hex::format_holds(format_, c)) return false;
-    }
-    return true;
+    if (format_.characters == verilog_hex::DataCharacters::any) return true;
+    const std::uint8_t need = format_.characters == verilog_hex::DataCharacters::hex ? 2 : 1;
+    std::uint8_t all = need;
+    for (const char c : digits)
+      all &= verilog_hex::detail::kHeldCharacters[static_cast<unsigned char>(c)];
+    return all != 0;
   }
   void begin_line() {
     line_has_last_ = has_last_;
@@ -277,7 +279,19 @@ class PendingWords {
 
   std::span<WordText> room() { return std::span(words_).subspan(count_); }
   std::span<char> field_room() { return std::span(fields_).subspan(count_ * kFieldRoom); }
-  void added(std::size_t count) { count_ += count; }
+  void added(std::size_t count) {
+    if (checked_) {
+      for (std::size_t i = count_; i < count_ + count; ++i) addresses_[i] = address_of(words_[i]);
+    }
+    count_ += count;
+  }
+  // The last count words added and, where words are checked, their addresses.
+  std::span<const WordText> last_words(std::size_t count) const {
+    return std::span(words_).subspan(count_ - count, count);
+  }
+  std::span<const std::uint32_t> last_addresses(std::size_t count) const {
+    return std::span(addresses_).subspan(count_ - count, count);
+  }
   bool full() const { return count_ == words_.size(); }
   const WordText& last() const { return words_[count_ - 1]; }
   // True once the spool could not be written or read.
@@ -364,33 +378,33 @@ class PendingWords {
   void place(std::uint32_t address, const char* data, std::size_t data_size) {
     char* const field = &fields_[count_ * kFieldRoom];
     const char* const field_end = verilog_hex::AddressField::put(field, address);
+    addresses_[count_] = address;
     words_[count_++] = {field, data, static_cast<std::uint32_t>(field_end - field),
                         static_cast<std::uint32_t>(data_size)};
   }
   void write(std::size_t first, std::size_t end) {
+    if (checked_) return write_checked(first, end);
     const auto words = std::span(words_).subspan(first, end - first);
-    if (checked_) return write_checked(words);
     for (std::size_t slice = 0; slice < banks_.size(); ++slice) {
       write_slices(*banks_[slice], words, slice * digits_, digits_);
     }
   }
   // Word by word in the banks' format, the gaps before each filled where they must be.
-  void write_checked(std::span<const WordText> words) {
-    if (words.empty()) return;
-    std::uint32_t* const addresses = addresses_.data();
-    for (std::size_t i = 0; i < words.size(); ++i) addresses[i] = address_of(words[i]);
+  void write_checked(std::size_t first, std::size_t end) {
+    if (first == end) return;
+    const std::uint32_t* const addresses = addresses_.data();
     for (std::size_t slice = 0; slice < banks_.size(); ++slice) {
       ImageWriter& bank = *banks_[slice];
       std::uint64_t next = next_;
-      for (std::size_t i = 0; i < words.size(); ++i) {
+      for (std::size_t i = first; i < end; ++i) {
         if (fills_gaps_) fill(bank, next, addresses[i]);
-        const std::string_view data(words[i].data, words[i].data_size);
+        const std::string_view data(words_[i].data, words_[i].data_size);
         bank.write_word(addresses[i], data_slice(data, static_cast<std::int32_t>(slice),
                                                  static_cast<std::int32_t>(digits_)));
         next = std::uint64_t{addresses[i]} + 1;
       }
     }
-    next_ = std::uint64_t{addresses[words.size() - 1]} + 1;
+    next_ = std::uint64_t{addresses[end - 1]} + 1;
   }
   void fill(ImageWriter& bank, std::uint64_t from, std::uint64_t to) {
     if (to <= from) return;
@@ -538,18 +552,19 @@ class Extraction {
       const auto [count, bytes] =
           read_simple_word_lines(text.substr(taken), pending_.room(), pending_.field_room());
       if (count > 0) {
+        pending_.added(count);
         if (checks_.active()) {
-          const auto added = pending_.room().first(count);
+          const auto added = pending_.last_words(count);
+          const auto addresses = pending_.last_addresses(count);
           for (std::size_t i = 0; i < count; ++i) {
             const std::string_view data(added[i].data, added[i].data_size);
             if (auto refused = checks_.check(line_number_ + 1 + static_cast<std::uint32_t>(i),
-                                             address_of(added[i]), 0, '0', data, data)) {
+                                             addresses[i], 0, '0', data, data)) {
               stop_ = *refused;
               return taken;
             }
           }
         }
-        pending_.added(count);
         line_number_ += static_cast<std::uint32_t>(count);
         taken += bytes;
         memory_file_.after_word_line(address_of(pending_.last()));
