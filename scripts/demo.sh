@@ -47,3 +47,15 @@ for bank in 3 0; do
   echo "\$ cat fw_0x20000_$bank.vh"
   cat "fw_0x20000_$bank.vh"
 done
+
+# The same firmware for a vendor's block-RAM generator: four byte banks of a 16-word
+# memory as COE files, named for the build, gaps and the rest of the depth as 0xFF.
+echo
+echo "\$ tolvane -x -d32 -a80000000 -n16 -pFF fw_0x8000.hex -ofw.vh"
+../tools/tolvane -x -d32 -a80000000 -n16 -pFF fw_0x8000.hex -ofw.vh >/dev/null
+echo "\$ marisk -fcoe -obram/fw fw.vh"
+mkdir -p bram
+../tools/marisk -fcoe -obram/fw fw.vh
+echo
+echo "\$ cat bram/fw_3.coe"
+cat bram/fw_3.coe

@@ -117,6 +117,16 @@ PREPARE='printf "/* two */\r\n1234 // 1\r\n123456789 zz\r\n" >wide_0x1.vh' \
   check word-too-wide marisk wide_0x1.vh
 PREPARE='awk "BEGIN { for (i = 0; i < 120000; i++) printf \"12 \"; printf \"hello\r\n34\r\n\" }" >skip_0x1.vh' \
   check long-line-skipped marisk -d8 skip_0x1.vh
+# Each output format once, with a name, a fill byte and depths; the mif banks wait for
+# their depth in a scratch file.
+check format-coe tolvane -d32 -fcoe -pFF rom.txt
+check format-mif-depth tolvane -x -d32 -a80000000 -fmif -n16 -oram.mif fw_0x8000.hex
+check format-mem tolvane -d16 -l -fmem big.txt
+check format-mi tolvane -fmi -p5A rom.txt
+check format-vb marisk -fvb img_0x100.vh
+check format-mif-banks marisk -s16 -fmif -obank img_0x100.vh
+check format-coe-depth marisk -fcoe -n5 -pEE -oram img_0x100.vh
+check format-refused marisk -fmif -d8 kilo_0x10.vh
 # An old output is replaced whole; a write that fails leaves the old files as they were.
 PREPARE='printf "@0\told\r\n" >rom.vh' check replaced-output tolvane -d32 rom.txt
 PREPARE='printf "@0\told\r\n" >rom.vh; ln -s /dev/full big.vh' check failing-write tolvane big.txt
