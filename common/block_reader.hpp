@@ -35,6 +35,8 @@ class BlockReader {
   void consume(std::size_t count) { begin_ += count; }
 
   std::size_t capacity() const { return capacity_; }
+  // The file itself, for reads at a position.
+  InputFile& source() { return *source_; }
   // True once the input has nothing more to give: what is buffered is the rest.
   bool source_done() const { return source_done_; }
   // True once reading the underlying file has failed.

@@ -15,6 +15,9 @@ class InputFile {
   virtual ~InputFile() = default;
   // The number of bytes read: 0 at the end, -1 on a read error.
   virtual std::ptrdiff_t read(std::span<char> into) = 0;
+  // The same from a position, for files that can be read at any (-1 where not, as from
+  // a pipe); reading on with read() is not affected.
+  virtual std::ptrdiff_t read_at(std::uint64_t, std::span<char>) { return -1; }
 };
 
 // Raw bytes to a file or to memory.

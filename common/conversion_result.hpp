@@ -22,6 +22,11 @@ enum class Stop {
   too_few_digits,       // item: a data text shorter than the banks' digits together
   not_writable,         // item: a data text or word that the format cannot hold
   no_words,             // a format that writes every word of the memory found none
+  not_elf,              // no ELF file, or its program header table is not whole
+  segment_past_end,     // line: an ELF segment's number; its bytes lie past the file's end
+  segment_past_4gib,    // line: an ELF segment's number; it reaches past 4 GiB
+  segments_overlap,     // limit and line: two ELF segments' numbers, in address order
+  segment_below_first,  // line: an ELF segment's number, value: its address
 };
 
 // What a conversion gives its run: why it stopped and, where a message names them, the

@@ -1,24 +1,15 @@
 #include "intel_hex.hpp"
 
 #include "hex_digits.hpp"
+#include "text_reader.hpp"
 
 namespace verilog_hex {
 namespace {
-
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
 // The data bytes types 01 to 05 carry.
 constexpr int kFixedDataSize[] = {-1, 0, 2, 4, 2, 4};
 
 }  // namespace
-
-bool is_blank_line(std::string_view line) {
-  if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
-  for (const char c : line) {
-    if (!is_blank(c)) return false;
-  }
-  return true;
-}
 
 bool parse_intel_hex_record(std::string_view line, IntelHexRecord& record) {
   if (!line.empty() && line.back() == '\n') line.remove_suffix(1);

@@ -27,9 +27,6 @@ struct IntelHexRecord {
   std::uint16_t base_value() const { return static_cast<std::uint16_t>(bytes[0] << 8 | bytes[1]); }
 };
 
-// True for a line that is empty or holds only spaces and TABs (and its LF).
-bool is_blank_line(std::string_view line);
-
 // The record a line holds (spaces and TABs after it, and its LF, ignored); nothing when
 // it is no record: no ":" first, a character that is no hexadecimal digit, an odd number
 // of digits, fewer than 5 bytes, a byte count that does not match the line, or a type

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-
 namespace verilog_hex {
 
 const OutputFormat* find_output_format(std::string_view name) {

@@ -11,6 +11,18 @@
 
 namespace verilog_hex {
 
+// A space or a TAB.
+inline bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+// True for a line that is empty or holds only spaces and TABs (and its LF).
+inline bool is_blank_line(std::string_view line) {
+  if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+  for (const char c : line) {
+    if (!is_blank(c)) return false;
+  }
+  return true;
+}
+
 // Reads text with the rules both tools rely on, whatever the platform: a UTF-8
 // byte-order mark at the very start is skipped, every CR byte is dropped and the byte
 // 0x1A ends the input. Lines come out of read_line() whole or cut at a length the caller
@@ -54,6 +66,15 @@ class TextReader {
   }
   // The next line whole, where it fits in the buffer.
   std::optional<std::string_view> read_whole_line() { return read_line(blocks_.capacity()); }
+  // After the first piece of a line longer than the buffer: reads the rest of it and
+  // tells whether it held only spaces and TABs.
+  bool rest_of_line_is_blank() {
+    while (const auto piece = read_whole_line()) {
+      if (!is_blank_line(*piece)) return false;
+      if (piece->back() == '\n') break;
+    }
+    return true;
+  }
 
   // The buffered text from the next character on, for callers that take runs of lines
   // without a call per line: unless the input is used up, at least kMinRun characters.

@@ -116,12 +116,15 @@ verilog_hex::ConversionResult convert_bytes(verilog_hex::TextReader& input, Imag
   for (std::uint64_t address = 0;; ++address) {
     // The common lines go straight from the buffer, a whole buffer at a time.
     const std::string_view text = input.buffered();
-    const std::size_t count = count_byte_lines(text) / bytes_per_word;
+    const std::size_t lines = count_byte_lines(text) / bytes_per_word;
+    // Cropped to the depth: reading stops at the first byte past it.
+    const auto count = static_cast<std::size_t>(words.within_depth(address, lines));
     if (auto refused = words.take(address, count)) return *refused;
     write_simple(text.data(), count, bytes_per_word, words.big_endian(),
                  static_cast<std::uint32_t>(address), words.output());
     address += count;
     input.consume(count * word_size);
+    if (count < lines || words.within_depth(address, 1) == 0) break;
 
     // Any other word, line by line; a word is begun only once its first line is read.
     const auto first = input.read_line(kMaxByteLine);
@@ -143,12 +146,16 @@ verilog_hex::ConversionResult convert_binary(verilog_hex::BlockReader& input, Im
   for (;;) {
     // Whole words straight from the buffer; a block is read once fewer than a word is left.
     const std::string_view bytes = input.fill(bytes_per_word);
-    const std::size_t count = bytes.size() / bytes_per_word;
+    const std::size_t whole = bytes.size() / bytes_per_word;
+    // Cropped to the depth: reading stops at the first byte past it.
+    const auto count = static_cast<std::size_t>(words.within_depth(address, whole));
     if (count == 0) break;
     if (auto refused = words.write(address, bytes.data(), count)) return *refused;
     address += count;
     input.consume(count * bytes_per_word);
+    if (count < whole) return {};
   }
+  if (words.within_depth(address, 1) == 0) return {};
   if (input.failed()) return verilog_hex::stopped(verilog_hex::Stop::read_failed);
   // A last word begun: its missing bytes are the fill byte.
   const std::string_view rest = input.buffered();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -19,13 +20,14 @@ inline constexpr unsigned kMaxBytesPerWord = 512;
 class ImageWords {
  public:
   ImageWords(verilog_hex::ImageWriter& output, unsigned bytes_per_word, bool big_endian,
-             std::uint32_t depth, std::uint8_t fill = 0, bool dense = false)
+             std::uint32_t depth, std::uint8_t fill = 0, bool dense = false, bool crop = false)
       : output_(output),
         bytes_per_word_(bytes_per_word),
         big_endian_(big_endian),
         depth_(depth),
         fill_(fill),
-        dense_(dense) {}
+        dense_(dense),
+        crop_(crop) {}
 
   verilog_hex::ImageWriter& output() { return output_; }
   unsigned bytes_per_word() const { return bytes_per_word_; }
@@ -34,6 +36,19 @@ class ImageWords {
   std::uint8_t fill_byte() const { return fill_; }
   // The words written so far, gaps included: the image's depth once finished.
   std::uint64_t words_written() const { return next_; }
+  // True where input outside the memory is dropped instead of refused.
+  bool crops() const { return crop_; }
+  // How many of count words from the address, or of count bytes from the byte offset,
+  // the memory keeps: where it crops, those below the depth; else all.
+  std::uint64_t within_depth(std::uint64_t address, std::uint64_t count) const {
+    if (!crop_ || depth_ == 0) return count;
+    return address >= depth_ ? 0 : std::min<std::uint64_t>(count, depth_ - address);
+  }
+  std::uint64_t bytes_within_depth(std::uint64_t offset, std::uint64_t count) const {
+    if (!crop_ || depth_ == 0) return count;
+    const std::uint64_t limit = std::uint64_t{depth_} * bytes_per_word_;
+    return offset >= limit ? 0 : std::min<std::uint64_t>(count, limit - offset);
+  }
 
   // The refusal of the first of the words first to last that lies past the depth.
   std::optional<verilog_hex::ConversionResult> past_depth(std::uint64_t first,
@@ -59,6 +74,7 @@ class ImageWords {
   std::uint32_t depth_;
   std::uint8_t fill_;
   bool dense_;
+  bool crop_;
   std::uint64_t next_ = 0;  // the first word not yet taken
 };
 

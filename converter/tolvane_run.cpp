@@ -9,6 +9,7 @@
 
 #include "byte_conversion.hpp"
 #include "command_line.hpp"
+#include "elf_conversion.hpp"
 #include "formatted_image.hpp"
 #include "image_words.hpp"
 #include "input_files.hpp"
@@ -36,6 +37,7 @@ struct Settings {
   std::string format_name;                                              // as named, for its refusal
   std::optional<std::string> output_name;                               // as named with -o
   std::uint32_t fill_byte = 0;
+  bool crop = false;  // input outside the memory dropped instead of refused
 };
 
 constexpr int kFailure = tool_run::kFailureStatus;
@@ -49,11 +51,12 @@ std::optional<Input> as_input(std::optional<Reader> reader) {
   return Input(std::in_place_type<Reader>, std::move(*reader));
 }
 
-// What tolvane reads: the letter that chooses it, its help line, how it is opened and
-// how its bytes become words.
+// What tolvane reads: the letter that chooses it, its help line, whether its bytes come
+// with addresses (so that -a applies), how it is opened and how its bytes become words.
 struct InputKind {
   char letter;  // none: the default
   std::string_view help;
+  bool addressed;
   std::optional<Input> (*open)(platform::FileSystem& files, const std::string& name,
                                platform::Console& console);
   verilog_hex::ConversionResult (*convert)(Input& input, ImageWords& words,
@@ -63,6 +66,7 @@ struct InputKind {
 constexpr InputKind kByteList = {
     .letter = '\0',
     .help = "",
+    .addressed = false,
     .open =
         [](platform::FileSystem& files, const std::string& name, platform::Console& console) {
           return as_input(tool_run::open_text_input(files, name, console));
@@ -74,6 +78,7 @@ constexpr InputKind kByteList = {
 constexpr InputKind kBinary = {
     .letter = 'b',
     .help = "\t-b\t\tDefines binary input (each byte of the file is one data byte)\n",
+    .addressed = false,
     .open =
         [](platform::FileSystem& files, const std::string& name, platform::Console& console) {
           return as_input(tool_run::open_byte_input(files, name, console));
@@ -85,14 +90,22 @@ constexpr InputKind kBinary = {
 constexpr InputKind kIntelHex = {
     .letter = 'x',
     .help = "\t-x\t\tDefines Intel HEX input (each record's bytes at its address)\n",
+    .addressed = true,
     .open = kByteList.open,
     .convert = [](Input& input, ImageWords& words, const Settings& settings) {
-      return convert_intel_hex(std::get<verilog_hex::TextReader>(input), words,
-                               settings.first_address);
+      AddressedBytes bytes(words, settings.first_address, settings.crop);
+      return convert_intel_hex(std::get<verilog_hex::TextReader>(input), bytes);
     }};
-constexpr std::array kInputKinds = {kByteList, kBinary, kIntelHex};
-constexpr std::size_t kIntelHexKind = 2;
-static_assert(kInputKinds[kIntelHexKind].letter == 'x');
+constexpr InputKind kElf = {
+    .letter = 'e',
+    .help = "\t-e\t\tDefines ELF input (each loadable segment at its physical address)\n",
+    .addressed = true,
+    .open = kBinary.open,
+    .convert = [](Input& input, ImageWords& words, const Settings& settings) {
+      AddressedBytes bytes(words, settings.first_address, settings.crop);
+      return convert_elf(std::get<verilog_hex::BlockReader>(input).source(), bytes);
+    }};
+constexpr std::array kInputKinds = {kByteList, kBinary, kIntelHex, kElf};
 
 constexpr tool_run::LetterCase kExact = tool_run::LetterCase::exact;
 
@@ -115,7 +128,7 @@ constexpr tool_run::Option<Settings> input_kind_option() {
 // In the order of the help text; the first input kind is chosen by no option.
 template <std::size_t... kKinds>
 constexpr auto make_options(std::index_sequence<kKinds...>) {
-  return std::array<tool_run::Option<Settings>, 9 + sizeof...(kKinds)>{{
+  return std::array<tool_run::Option<Settings>, 10 + sizeof...(kKinds)>{{
       {.letter = 'd',
        .letter_case = kExact,
        .value_start = "",
@@ -152,7 +165,8 @@ constexpr auto make_options(std::index_sequence<kKinds...>) {
              return static_cast<std::int32_t>(s.first_address);
            },
        .echo = "base_address [%zu]: 0x%X\n",
-       .help = "\t-a##\t\tDefines the byte address of the memory's first byte (hex, for -x)\n"},
+       .help = "\t-a##\t\tDefines the byte address of the memory's first byte (hex, for -x and "
+               "-e)\n"},
       {.letter = 'n',
        .letter_case = kExact,
        .value_start = "",
@@ -198,6 +212,12 @@ constexpr auto make_options(std::index_sequence<kKinds...>) {
            },
        .echo = "fill_byte [%zu]: 0x%.2X\n",
        .help = tool_run::kFillHelp},
+      {.letter = 'c',
+       .letter_case = kExact,
+       .value_start = "",
+       .take = [](Settings& s, std::string_view) { return std::int32_t{s.crop = true}; },
+       .echo = nullptr,
+       .help = "\t-c\t\tDrops input bytes outside the memory instead of refusing them\n"},
       {.letter = 'h', .letter_case = kExact, .value_start = "", .take = nullptr, .echo = nullptr},
   }};
 }
@@ -249,6 +269,18 @@ void report(const verilog_hex::ConversionResult& result, platform::Console& cons
       return console.printf(
           "ERR: The image does not fit the memory: word 0x%X lies past its last word 0x%X.\n",
           result.value, result.limit);
+    case Stop::not_elf:
+      return console.out("ERR: Not an ELF file.\n");
+    case Stop::segment_past_end:
+      return console.printf("ERR: ELF segment %u lies past the file's end.\n", result.line);
+    case Stop::segment_past_4gib:
+      return console.printf("ERR: ELF segment %u lies past 4 GiB.\n", result.line);
+    case Stop::segments_overlap:
+      return console.printf("ERR: ELF segments %u and %u overlap.\n", result.limit, result.line);
+    case Stop::segment_below_first:
+      return console.printf(
+          "ERR: ELF segment %u: address 0x%X lies below the memory's first address.\n", result.line,
+          result.value);
     case Stop::done:
     case Stop::read_failed:
     case Stop::write_failed:
@@ -275,8 +307,8 @@ int convert(std::span<const std::string_view> args, platform::Console& console,
     console.printf("ERR: Invalid data_width: %d (at most %d).\n", settings.data_width, kMaxWidth);
     return kFailure;
   }
-  if (settings.first_address_given && settings.input_kind != kIntelHexKind) {
-    console.out("ERR: -a needs Intel HEX input (-x).\n");
+  if (settings.first_address_given && !kInputKinds[settings.input_kind].addressed) {
+    console.out("ERR: -a needs addressed input (-x or -e).\n");
     return kFailure;
   }
   if (settings.format == nullptr) {
@@ -324,7 +356,7 @@ int convert(std::span<const std::string_view> args, platform::Console& console,
 
   console.out("\ninput files processing\n");
   ImageWords words(image->words(), bytes_per_word, settings.big_endian, settings.depth,
-                   static_cast<std::uint8_t>(settings.fill_byte), format.dense);
+                   static_cast<std::uint8_t>(settings.fill_byte), format.dense, settings.crop);
   const verilog_hex::ConversionResult converted = kind.convert(*input, words, settings);
   if (converted.ok()) words.finish();
   if (converted.ok() && format.dense && words.words_written() == 0) {

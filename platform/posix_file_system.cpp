@@ -44,6 +44,12 @@ class PosixInput final : public InputFile {
       if (count >= 0 || errno != EINTR) return count;
     }
   }
+  std::ptrdiff_t read_at(std::uint64_t position, std::span<char> into) override {
+    for (;;) {
+      const ssize_t count = ::pread(fd_, into.data(), into.size(), static_cast<off_t>(position));
+      if (count >= 0 || errno != EINTR) return count;
+    }
+  }
 
  private:
   int fd_;
@@ -124,8 +130,7 @@ class PosixScratch final : public verilog_hex::ScratchFile {
   }
   std::ptrdiff_t read_at(std::uint64_t position, std::span<char> into) override {
     for (;;) {
-      const ssize_t count =
-          ::pread(fd_, into.data(), into.size(), static_cast<off_t>(position));
+      const ssize_t count = ::pread(fd_, into.data(), into.size(), static_cast<off_t>(position));
       if (count >= 0 || errno != EINTR) return count;
     }
   }

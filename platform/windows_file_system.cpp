@@ -149,6 +149,18 @@ class WindowsInput final : public InputFile {
     }
     return static_cast<std::ptrdiff_t>(count);
   }
+  std::ptrdiff_t read_at(std::uint64_t position, std::span<char> into) override {
+    if (GetFileType(handle_) != FILE_TYPE_DISK) return -1;
+    const DWORD size = into.size() > 0x40000000 ? 0x40000000 : static_cast<DWORD>(into.size());
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(position);
+    at.OffsetHigh = static_cast<DWORD>(position >> 32);
+    DWORD count = 0;
+    if (!ReadFile(handle_, into.data(), size, &count, &at)) {
+      return GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
+    }
+    return static_cast<std::ptrdiff_t>(count);
+  }
 
  private:
   HANDLE handle_;

@@ -34,7 +34,8 @@ TEST_P(IntelHex, PlacesOrRefusesEachLine) {
     verilog_hex::TextReader input(test::memory_input(c.input), capacity);
     verilog_hex::ImageWriter output(test::memory_output(image));
     converter::ImageWords words(output, 2, true, c.depth);
-    const verilog_hex::ConversionResult result = converter::convert_intel_hex(input, words, 0);
+    converter::AddressedBytes bytes(words, 0, false);
+    const verilog_hex::ConversionResult result = converter::convert_intel_hex(input, bytes);
     if (result.ok()) words.finish();
     ASSERT_TRUE(output.finish());
     EXPECT_EQ(result.stop, c.stop);

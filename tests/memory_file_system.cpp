@@ -25,6 +25,13 @@ class Input final : public verilog_hex::InputFile {
     offset_ += count;
     return static_cast<std::ptrdiff_t>(count);
   }
+  std::ptrdiff_t read_at(std::uint64_t position, std::span<char> into) override {
+    if (files_.step_fails(Step::read)) return -1;
+    if (position >= bytes_.size()) return 0;
+    const std::size_t count = std::min(into.size(), bytes_.size() - position);
+    std::memcpy(into.data(), bytes_.data() + position, count);
+    return static_cast<std::ptrdiff_t>(count);
+  }
 
  private:
   MemoryFileSystem& files_;

@@ -9,15 +9,22 @@ namespace {
 
 class MemoryInput final : public verilog_hex::InputFile {
  public:
-  explicit MemoryInput(std::string_view bytes) : bytes_(bytes) {}
+  explicit MemoryInput(std::string_view bytes) : all_(bytes), bytes_(bytes) {}
   std::ptrdiff_t read(std::span<char> into) override {
     const std::size_t count = std::min(into.size(), bytes_.size());
     std::memcpy(into.data(), bytes_.data(), count);
     bytes_.remove_prefix(count);
     return static_cast<std::ptrdiff_t>(count);
   }
+  std::ptrdiff_t read_at(std::uint64_t position, std::span<char> into) override {
+    if (position >= all_.size()) return 0;
+    const std::size_t count = std::min(into.size(), all_.size() - position);
+    std::memcpy(into.data(), all_.data() + position, count);
+    return static_cast<std::ptrdiff_t>(count);
+  }
 
  private:
+  std::string_view all_;
   std::string_view bytes_;
 };
 

@@ -142,7 +142,8 @@ TEST(Property, IntelHexPlacesEveryByteAtItsAddress) {
         random() % 2 && !at_run_end ? 0 : 1 << 16);  // 255-byte records whole
     verilog_hex::ImageWriter output(test::memory_output(image), random() % 64);
     converter::ImageWords image_words(output, per_word, big_endian, 0);
-    const auto converted = converter::convert_intel_hex(input, image_words, first);
+    converter::AddressedBytes bytes(image_words, first, false);
+    const auto converted = converter::convert_intel_hex(input, bytes);
     ASSERT_TRUE(converted.ok());
     ASSERT_TRUE(output.finish());
     ASSERT_EQ(image, expected);
@@ -192,7 +193,8 @@ TEST(Property, ConvertSplitAndPutBackGivesTheBytes) {
     verilog_hex::TextReader hex(test::memory_input(records), random() % 2 ? 0 : 1 << 16);
     verilog_hex::ImageWriter hex_output(test::memory_output(hex_image), random() % 64);
     converter::ImageWords hex_words(hex_output, per_word, big_endian, 0);
-    ASSERT_TRUE(converter::convert_intel_hex(hex, hex_words, 0).ok());
+    converter::AddressedBytes hex_bytes(hex_words, 0, false);
+    ASSERT_TRUE(converter::convert_intel_hex(hex, hex_bytes).ok());
     ASSERT_TRUE(hex_output.finish());
     EXPECT_EQ(hex_image, image);
 

@@ -32,12 +32,14 @@ const std::string kHelp =
     "\t-l\t\tDefines little-endian format (LSB 1st)\n"
     "\t-b\t\tDefines binary input (each byte of the file is one data byte)\n"
     "\t-x\t\tDefines Intel HEX input (each record's bytes at its address)\n"
-    "\t-a##\t\tDefines the byte address of the memory's first byte (hex, for -x)\n"
+    "\t-e\t\tDefines ELF input (each loadable segment at its physical address)\n"
+    "\t-a##\t\tDefines the byte address of the memory's first byte (hex, for -x and -e)\n"
     "\t-n##\t\tDefines the memory depth in words (every word written, missing ones as 0)\n"
     "\t-f##\t\tDefines the output format: vh (default), vb, coe, mif, mem or mi\n"
     "\t-o##\t\tDefines the output file name (default: the input's stem and the format's "
     "extension)\n"
-    "\t-p##\t\tDefines the fill byte for words and bytes no input gives (hex, default 00)\n";
+    "\t-p##\t\tDefines the fill byte for words and bytes no input gives (hex, default 00)\n"
+    "\t-c\t\tDrops input bytes outside the memory instead of refusing them\n";
 const std::string kRom = "12\n34\nab\ncd";
 // Intel HEX: three bytes from address 1, six from 0x10, the end.
 const std::string kHex = ":03000100AABBCCCB\n:06001000010203040506D5\n:00000001FF\n";
@@ -47,6 +49,42 @@ const std::string kHexBases =
     ":0100000033CC\n:00000001FF\ngarbage\n";
 // Under a 02 base of 0x1000: two bytes at 0x1FFFE, then a 03 record.
 const std::string kHexSegment = ":020000021000EC\n:02FFFE00445568\n:0400000300000000F9\n";
+
+// A little-endian 32-bit ELF file whose program header table holds a loadable segment
+// for each entry: its physical address, its bytes (after the table) and the size its
+// header gives them, where that is another.
+struct ElfSegment {
+  std::uint32_t address;
+  std::string bytes;
+  std::uint32_t size = 0xFFFFFFFF;
+};
+std::string elf32(const std::vector<ElfSegment>& segments) {
+  const auto put = [](std::string& to, std::size_t at, std::uint32_t value, int bytes) {
+    for (int k = 0; k < bytes; ++k) to[at + k] = static_cast<char>(value >> (8 * k));
+  };
+  std::string file(52 + 32 * segments.size(), '\0');
+  file.replace(0, 6,
+               "\x7F"
+               "ELF\x01\x01");
+  put(file, 0x1C, 52, 4);
+  put(file, 0x2A, 32, 2);
+  put(file, 0x2C, static_cast<std::uint32_t>(segments.size()), 2);
+  for (std::size_t i = 0; i < segments.size(); ++i) {
+    const ElfSegment& segment = segments[i];
+    const std::size_t entry = 52 + 32 * i;
+    put(file, entry, 1, 4);
+    put(file, entry + 4, static_cast<std::uint32_t>(file.size()), 4);
+    put(file, entry + 12, segment.address, 4);
+    const auto size = segment.size != 0xFFFFFFFF ? segment.size
+                                                 : static_cast<std::uint32_t>(segment.bytes.size());
+    put(file, entry + 16, size, 4);
+    put(file, entry + 20, size + 8, 4);  // more in memory than in the file
+    file += segment.bytes;
+  }
+  return file;
+}
+const std::string kElf = elf32({{0x10, "\xAA\xBB"}, {0x0, "\x11\x22\x33\x44"}});
+const std::string kElfProcessing = "done\n\ninput files processing\n";
 
 // What a run prints when the scan prints scan_messages and the check ends with ending.
 std::string printed(const std::string& scan_messages, const std::string& ending) {
@@ -349,6 +387,67 @@ INSTANTIATE_TEST_SUITE_P(
                               "@0\t00AA\r\n@1\tBBCC\r\n@2\t0000\r\n@3\t0000\r\n@4\t0000\r\n"
                               "@5\t0000\r\n@6\t0000\r\n@7\t0000\r\n@8\t0102\r\n@9\t0304\r\n"
                               "@A\t0506\r\n@B\t0000\r\n"}),
+        // Segments in address order, whatever the table's; cropped below the first address.
+        reading(kElf, CliCase{"ElfSegments",
+                              {"-e", "-d32", "rom.txt"},
+                              printed("data_width [2]: 32\n", kDone),
+                              0,
+                              kBoth,
+                              "@0\t11223344\r\n@4\tAABB0000\r\n"}),
+        reading(kElf, CliCase{"ElfCroppedBelowTheFirstAddress",
+                              {"-e", "-c", "-a4", "-d32", "-pEE", "rom.txt"},
+                              printed("base_address [3]: 0x4\ndata_width [4]: 32\nfill_byte [5]: "
+                                      "0xEE\n",
+                                      kDone),
+                              0,
+                              kBoth,
+                              "@3\tAABBEEEE\r\n"}),
+        reading(kElf, CliCase{"ElfBelowTheFirstAddress",
+                              {"-e", "-a4", "rom.txt"},
+                              printed("base_address [2]: 0x4\n",
+                                      kElfProcessing + "ERR: ELF segment 1: address 0x0 lies "
+                                                       "below the memory's first address.\n"),
+                              2,
+                              kInputOnly,
+                              ""}),
+        reading("\x7F"
+                "ELF\x03\x01",
+                CliCase{"ElfNotOne",
+                        {"-e", "rom.txt"},
+                        printed("", kElfProcessing + "ERR: Not an ELF file.\n"),
+                        2,
+                        kInputOnly,
+                        ""}),
+        reading(elf32({{0x0, "\x11\x22\x33\x44"}, {0x2, "\x55"}}),
+                CliCase{"ElfSegmentsOverlap",
+                        {"-e", "rom.txt"},
+                        printed("", kElfProcessing + "ERR: ELF segments 0 and 1 overlap.\n"),
+                        2,
+                        kInputOnly,
+                        ""}),
+        reading(elf32({{0x0, "\x11", 2}}),
+                CliCase{"ElfSegmentPastTheFilesEnd",
+                        {"-e", "rom.txt"},
+                        printed("", kElfProcessing + "ERR: ELF segment 0 lies past the file's "
+                                                     "end.\n"),
+                        2,
+                        kInputOnly,
+                        ""}),
+        reading(elf32({{0xFFFFFFFE, "\x11\x22\x33"}}),
+                CliCase{"ElfSegmentPast4GiB",
+                        {"-e", "rom.txt"},
+                        printed("", kElfProcessing + "ERR: ELF segment 0 lies past 4 GiB.\n"),
+                        2,
+                        kInputOnly,
+                        ""}),
+        // Cropped at the depth: a byte list stops at the first byte past it.
+        reading("1\n2\n3\n4\n5\nzz\n",
+                CliCase{"ByteListCroppedAtTheDepth",
+                        {"-c", "-d16", "-n2", "rom.txt"},
+                        printed("data_width [2]: 16\nmemory_depth [3]: 2\n", kDone),
+                        0,
+                        kBoth,
+                        "@0\t0102\r\n@1\t0304\r\n"}),
         as_program(reading(kHex, CliCase{"IntelHexPastTheDepth",
                                          {"-x", "-n10", "rom.txt"},
                                          printed("memory_depth [2]: 10\n",
@@ -433,7 +532,7 @@ INSTANTIATE_TEST_SUITE_P(
         as_program(CliCase{
             "FirstAddressWithoutIntelHex",
             {"-x", "-a0", "-b", "rom.txt"},
-            printed("base_address [2]: 0x0\n", "ERR: -a needs Intel HEX input (-x).\n"),
+            printed("base_address [2]: 0x0\n", "ERR: -a needs addressed input (-x or -e).\n"),
             2,
             kInputOnly,
             ""}),
@@ -536,6 +635,41 @@ INSTANTIATE_TEST_SUITE_P(
                 kInputOnly,
                 ""}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
+
+// A compiler's bare-metal firmware: code in ROM at 0x0800_0000, data and zeros (more in
+// memory than in the file) in RAM at 0x2000_0000. Its ELF file gives the image that
+// objcopy's Intel HEX of it gives, each cut out of the whole with -c.
+TEST(Tolvane, ReadsACompilersElfFileAsObjcopysIntelHexOfIt) {
+  test::TempDir dir;
+  test::write_file(dir.path() / "fw.c",
+                   "const unsigned table[4] = {0x11223344, 0x55667788, 0x99aabbcc, 1};\n"
+                   "unsigned counter = 7;\nunsigned zeros[16];\n"
+                   "void _start(void) { counter += table[1] + zeros[2]; for (;;) {} }\n");
+  test::write_file(dir.path() / "fw.ld",
+                   "MEMORY { ROM : ORIGIN = 0x08000000, LENGTH = 64K\n"
+                   "  RAM : ORIGIN = 0x20000000, LENGTH = 16K }\n"
+                   "SECTIONS { .text : { *(.text*) *(.rodata*) } > ROM\n"
+                   "  .data : { *(.data*) } > RAM  .bss : { *(.bss*) *(COMMON) } > RAM }\n");
+  const auto built = test::run_program(
+      "/bin/sh",
+      {"-c",
+       "aarch64-linux-gnu-gcc -O1 -nostdlib -ffreestanding -fno-pic -static "
+       "-Wl,--build-id=none -T fw.ld -o fw.elf fw.c && objcopy -O ihex fw.elf fw.hex"},
+      dir.path());
+  ASSERT_EQ(built.status, 0) << built.err;
+  for (const std::string memory : {"-a8000000", "-a20000000"}) {
+    for (const char* kind : {"-e", "-x"}) {
+      const std::string input = kind == std::string("-e") ? "fw.elf" : "fw.hex";
+      const auto run = test::run_program(
+          TOLVANE_PATH, {kind, "-d32", "-c", "-n256", memory, input, "-o" + input + ".vh"},
+          dir.path());
+      ASSERT_EQ(run.status, 0) << run.out;
+    }
+    EXPECT_EQ(test::read_file(dir.path() / "fw.elf.vh"), test::read_file(dir.path() / "fw.hex.vh"))
+        << memory;
+    EXPECT_NE(test::read_file(dir.path() / "fw.elf.vh").find("@0\t"), std::string::npos) << memory;
+  }
+}
 
 TEST(Tolvane, RefusesToReplaceItsInput) {
   test::TempDir dir;

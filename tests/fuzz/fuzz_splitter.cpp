@@ -149,7 +149,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     banks.push_back(writers.back().get());
   }
   const auto result = splitter::split_words(input, banks, digits, word_digits,
-                                                [] { return test::memory_scratch(); });
+                                            [] { return test::memory_scratch(); });
 
   // The same by the rules read plainly, whole line by whole line: the text with its CR
   // bytes dropped, cut at 0x1A, without a UTF-8 mark at its start.
