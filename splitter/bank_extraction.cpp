@@ -152,6 +152,12 @@ void write_slices(verilog_hex::ImageWriter& output, std::span<const WordText> wo
   }
 }
 
+// The banks of one row.
+std::size_t slices_of(const BankLayout& layout, std::size_t banks) {
+  if (layout.row_depth == 0) return banks;
+  return banks / ((std::uint64_t{layout.depth} + layout.row_depth - 1) / layout.row_depth);
+}
+
 // The checks each word must pass where the banks are more than VerilogHex lines: in
 // this order, its address after the word before it (in a dense format or with a
 // depth) and below the depth, its data text's digits for all banks, and characters
@@ -261,7 +267,9 @@ class PendingWords {
         arena_(std::make_unique<char[]>(kArena + ImageWriter::kSliceMove)),
         spool_(std::move(open_scratch)),
         checked_(checked),
-        fills_gaps_(layout.format->dense || layout.depth != 0) {
+        fills_gaps_(layout.format->dense || layout.depth != 0),
+        row_depth_(layout.row_depth != 0 ? layout.row_depth : std::uint64_t{1} << 32),
+        slices_(slices_of(layout, banks.size())) {
     for (std::size_t k = 0; k < digits_; ++k) {
       fill_word_ += verilog_hex::kUpperHexDigits[(layout.fill_byte >> (k % 2 == 0 ? 4 : 0)) & 0xF];
     }
@@ -270,8 +278,15 @@ class PendingWords {
   // Fill words in every bank up to the address, where gaps are filled.
   void fill_to(std::uint64_t address) {
     if (!fills_gaps_ || address <= next_) return;
-    for (ImageWriter* bank : banks_) fill(*bank, next_, address);
+    for (std::size_t slice = 0; slice < slices_; ++slice) fill(slice, next_, address);
     next_ = address;
+  }
+  // The banks of the word's row, and its address there.
+  std::span<ImageWriter* const> row_of(std::uint64_t address) const {
+    return banks_.subspan(static_cast<std::size_t>(address / row_depth_) * slices_, slices_);
+  }
+  std::uint32_t in_row(std::uint64_t address) const {
+    return static_cast<std::uint32_t>(address % row_depth_);
   }
   // The word after the last one written.
   std::uint64_t next() const { return next_; }
@@ -393,24 +408,28 @@ class PendingWords {
   void write_checked(std::size_t first, std::size_t end) {
     if (first == end) return;
     const std::uint32_t* const addresses = addresses_.data();
-    for (std::size_t slice = 0; slice < banks_.size(); ++slice) {
-      ImageWriter& bank = *banks_[slice];
+    for (std::size_t slice = 0; slice < slices_; ++slice) {
       std::uint64_t next = next_;
       for (std::size_t i = first; i < end; ++i) {
-        if (fills_gaps_) fill(bank, next, addresses[i]);
+        if (fills_gaps_) fill(slice, next, addresses[i]);
         const std::string_view data(words_[i].data, words_[i].data_size);
-        bank.write_word(addresses[i], data_slice(data, static_cast<std::int32_t>(slice),
-                                                 static_cast<std::int32_t>(digits_)));
+        row_of(addresses[i])[slice]->write_word(
+            in_row(addresses[i]),
+            data_slice(data, static_cast<std::int32_t>(slice), static_cast<std::int32_t>(digits_)));
         next = std::uint64_t{addresses[i]} + 1;
       }
     }
     next_ = std::uint64_t{addresses[end - 1]} + 1;
   }
-  void fill(ImageWriter& bank, std::uint64_t from, std::uint64_t to) {
-    if (to <= from) return;
-    verilog_hex::write_numbered_words(
-        bank, static_cast<std::uint32_t>(from), static_cast<std::size_t>(to - from), digits_, 0,
-        [&](char* out) { std::memcpy(out, fill_word_.data(), digits_); });
+  // The slice's fill words for the addresses from to before to, row by row.
+  void fill(std::size_t slice, std::uint64_t from, std::uint64_t to) {
+    while (from < to) {
+      const std::uint64_t row_end = std::min(to, (from / row_depth_ + 1) * row_depth_);
+      verilog_hex::write_numbered_words(
+          *row_of(from)[slice], in_row(from), static_cast<std::size_t>(row_end - from), digits_, 0,
+          [&](char* out) { std::memcpy(out, fill_word_.data(), digits_); });
+      from = row_end;
+    }
   }
   // Each word as its fill (its first character) and the digits after the fill's run.
   void spool_words(std::size_t first, std::size_t end) {
@@ -451,9 +470,10 @@ class PendingWords {
     const std::size_t first_digit = word_digits_ - digits.size();
     fill_to(address);
     next_ = std::uint64_t{address} + 1;
-    for (std::size_t slice = 0; slice < banks_.size(); ++slice) {
-      ImageWriter& bank = *banks_[slice];
-      bank.begin_word(address);
+    const auto row = row_of(address);
+    for (std::size_t slice = 0; slice < slices_; ++slice) {
+      ImageWriter& bank = *row[slice];
+      bank.begin_word(in_row(address));
       const std::size_t from = std::min(slice * digits_, word_digits_);
       const std::size_t to = std::min(from + digits_, word_digits_);
       for (std::size_t at = from; at < std::min(to, first_digit); at += sizeof fills) {
@@ -484,6 +504,8 @@ class PendingWords {
   std::string fill_word_;
   std::uint64_t next_ = 0;  // the word after the last one written, where gaps are filled
   std::vector<std::uint32_t> addresses_ = std::vector<std::uint32_t>(kBlock);
+  std::uint64_t row_depth_;  // words a row of banks holds
+  std::size_t slices_;       // banks a row
 };
 
 // One pass over the input: common word lines a block at a time straight from the
@@ -497,7 +519,7 @@ class Extraction {
         banks_(banks),
         digits_(static_cast<std::size_t>(layout.digits)),
         layout_(layout),
-        checks_(layout, banks.size() * digits_),
+        checks_(layout, slices_of(layout, banks.size()) * digits_),
         pending_(banks, layout, checks_.active(), std::move(open_scratch)),
         memory_file_(layout.word_digits) {}
 
@@ -636,7 +658,8 @@ class Extraction {
     constexpr std::uint64_t kTooLarge = std::uint64_t{1} << 32;
     std::uint64_t address = 0;  // stops growing past 32 bits
     std::size_t taken = 0;      // characters of the data text so far
-    const std::size_t wanted = banks_.size() * digits_;
+    const std::size_t wanted = slices_of(layout_, banks_.size()) * digits_;
+    std::span<ImageWriter* const> row = banks_;  // the word line's banks
     bool word_line = false;
     bool cut = false;  // a NUL came: the rest of the line is not read
     ++line_number_;
@@ -664,7 +687,8 @@ class Extraction {
               }
               pending_.fill_to(word_address);
             }
-            for (ImageWriter* bank : banks_) bank->begin_word(word_address);
+            row = pending_.row_of(word_address);
+            for (ImageWriter* bank : row) bank->begin_word(pending_.in_row(word_address));
             break;
           }
           const char c = piece[i];
@@ -697,7 +721,7 @@ class Extraction {
           for (std::size_t at = taken; at < wanted && at < taken + run.size();) {
             const std::size_t slice_end =
                 std::min((at / digits_ + 1) * digits_, taken + run.size());
-            banks_[at / digits_]->add_data(run.substr(at - taken, slice_end - at));
+            row[at / digits_]->add_data(run.substr(at - taken, slice_end - at));
             at = slice_end;
           }
           taken += run.size();
@@ -724,7 +748,7 @@ class Extraction {
         checks_.stands(word_address);
         pending_.written(std::uint64_t{word_address} + 1);
       }
-      for (ImageWriter* bank : banks_) bank->end_word();
+      for (ImageWriter* bank : row) bank->end_word();
       memory_file_.after_word_line(word_address);
     } else {
       judge(memory_file_.read_last({}, add_item()));

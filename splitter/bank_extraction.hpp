@@ -26,6 +26,9 @@ struct BankLayout {
   const verilog_hex::OutputFormat* format = &verilog_hex::kVerilogHex;  // the lines
   std::uint32_t depth = 0;  // each bank holds exactly the words 0 to depth - 1; 0: none
   std::uint8_t fill_byte = 0;
+  // With a depth: the words of one chip, the banks laid in rows of that many words (word
+  // A in row A / row_depth at A mod row_depth, the banks given row after row); 0: one row.
+  std::uint32_t row_depth = 0;
 };
 
 // As below, in the layout's format. Outside VerilogHex, and with a depth, every word

@@ -31,7 +31,8 @@ struct Settings {
   std::string format_name;                                              // as named, for its refusal
   std::optional<std::string> base_name;                                 // as named with -o
   std::uint32_t fill_byte = 0;
-  std::uint32_t depth = 0;  // of every bank, in words; 0: as many as the input gives
+  std::uint32_t depth = 0;      // of every bank, in words; 0: as many as the input gives
+  std::uint32_t row_depth = 0;  // of one chip, the banks in rows; 0: one row
 };
 
 constexpr int kFailure = tool_run::kFailureStatus;
@@ -114,6 +115,17 @@ constexpr tool_run::Option<Settings> kOptions[] = {
      .echo = "memory_depth[%zu]: %u\n",
      .help = "\t-n##\t\tDefines the banks' depth in words (every word written, missing ones "
              "filled)\n"},
+    {.letter = 'r',
+     .letter_case = kEither,
+     .value_start = "",
+     .take =
+         [](Settings& s, std::string_view value) {
+           s.row_depth = verilog_hex::parse_unsigned(value, 10);
+           return static_cast<std::int32_t>(s.row_depth);
+         },
+     .echo = "row_depth[%zu]: %u\n",
+     .help = "\t-r##\t\tDefines the depth of one memory chip in words (banks in rows, needs "
+             "-n)\n"},
     {.letter = 'h', .letter_case = kEither, .value_start = "", .take = nullptr, .echo = nullptr},
 };
 
@@ -144,6 +156,29 @@ constexpr std::int32_t kMaxBanks = 127;
 // The output buffers of all banks together take at most this many bytes.
 constexpr std::size_t kOutputBudget = 4 << 20;
 
+// The rows of banks: one, or as many as chips of the row depth the memory takes.
+std::uint64_t row_count(const Settings& settings) {
+  if (settings.row_depth == 0) return 1;
+  return (std::uint64_t{settings.depth} + settings.row_depth - 1) / settings.row_depth;
+}
+
+// Every bank file's name, row after row, each row's banks from slice 0 (the leftmost).
+std::vector<std::string> bank_names(std::string_view base_name, const Settings& settings,
+                                    std::int32_t bank_count) {
+  std::vector<std::string> names;
+  const std::uint64_t rows = row_count(settings);
+  for (std::uint64_t row = 0; row < rows; ++row) {
+    const std::string row_base = settings.row_depth == 0
+                                     ? std::string(base_name)
+                                     : std::string(base_name) + "_" + std::to_string(row);
+    for (std::int32_t slice = 0; slice < bank_count; ++slice) {
+      names.push_back(bank_file_name(row_base, bank_number(slice, bank_count, settings.big_endian),
+                                     settings.format->extension));
+    }
+  }
+  return names;
+}
+
 // Writes every bank file in one pass over the input. They get their names together once
 // all are written; a bank file that cannot be opened or written, an input that cannot
 // be read or a word too wide leaves every file as it was. split_width must be at least 8
@@ -158,19 +193,24 @@ verilog_hex::ConversionResult write_banks(verilog_hex::TextReader& input,
   // budget: the banks fill at the same pace, so they hand their buffers over together.
   // A bank whose header waits for the depth has its word lines' writer too.
   const bool held = settings.format->header_names_depth && settings.depth == 0;
-  const std::size_t buffers = (held ? 4 : 2) * static_cast<std::size_t>(bank_count);
+  const std::vector<std::string> names = bank_names(base_name, settings, bank_count);
+  const std::size_t buffers = (held ? 4 : 2) * names.size();
   const auto pool = std::make_shared<verilog_hex::BufferPool>(
       std::min(verilog_hex::TextWriter::kDefaultCapacity, kOutputBudget / buffers), buffers);
   const verilog_hex::OutputFormat& format = *settings.format;
   const std::int32_t digits = 2 * (settings.split_width / 8);
   std::vector<std::unique_ptr<tool_run::FormattedImage>> images;
-  for (std::int32_t slice = 0; slice < bank_count; ++slice) {
-    const std::string name = bank_file_name(
-        base_name, bank_number(slice, bank_count, settings.big_endian), format.extension);
-    verilog_hex::ImageWriter* bank = outputs.open_image(name, pool);
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    verilog_hex::ImageWriter* bank = outputs.open_image(names[k], pool);
     if (bank == nullptr) return verilog_hex::stopped(Stop::write_failed);
-    images.push_back(
-        tool_run::FormattedImage::open(files, *bank, format, settings.depth, 4 * digits, pool));
+    // A row holds a chip's words, the last row what is left of the depth.
+    const std::uint64_t row = k / static_cast<std::size_t>(bank_count);
+    const std::uint64_t depth =
+        settings.row_depth == 0
+            ? settings.depth
+            : std::min<std::uint64_t>(settings.row_depth,
+                                      settings.depth - row * settings.row_depth);
+    images.push_back(tool_run::FormattedImage::open(files, *bank, format, depth, 4 * digits, pool));
     if (!images.back()) return verilog_hex::stopped(Stop::write_failed);
     banks.push_back(&images.back()->words());
   }
@@ -179,7 +219,8 @@ verilog_hex::ConversionResult write_banks(verilog_hex::TextReader& input,
                              .word_digits = (static_cast<std::size_t>(settings.data_width) + 3) / 4,
                              .format = &format,
                              .depth = settings.depth,
-                             .fill_byte = static_cast<std::uint8_t>(settings.fill_byte)};
+                             .fill_byte = static_cast<std::uint8_t>(settings.fill_byte),
+                             .row_depth = settings.row_depth};
   std::uint64_t words_written = 0;
   verilog_hex::ConversionResult result = split_words(
       input, banks, layout, [&files] { return files.create_scratch(); }, words_written);
@@ -252,14 +293,22 @@ int split(std::span<const std::string_view> args, platform::Console& console,
     tool_run::refuse_fill_byte(console, settings.fill_byte);
     return kFailure;
   }
+  if (settings.row_depth != 0 && settings.depth == 0) {
+    console.out("ERR: -r needs the memory depth (-n).\n");
+    return kFailure;
+  }
+  if (row_count(settings) * static_cast<std::uint64_t>(bank_count) > kMaxBanks) {
+    console.printf("ERR: Too many banks: %lld (at most %d).\n",
+                   static_cast<long long>(row_count(settings) * bank_count), kMaxBanks);
+    return kFailure;
+  }
   const auto base_name =
       settings.base_name ? settings.base_name : form_base_name(input_name, bank_count);
   if (!base_name) {
     console.printf("ERR: Cannot form bank file names from \"%s\".\n", input_name.c_str());
     return kFailure;
   }
-  for (std::int32_t bank = 0; bank < bank_count; ++bank) {
-    const std::string name = bank_file_name(*base_name, bank, settings.format->extension);
+  for (const std::string& name : bank_names(*base_name, settings, bank_count)) {
     if (name == input_name || platform::same_file(files, name, input_name)) {
       console.printf("ERR: Bank file would replace the input file: %s\n", name.c_str());
       return kFailure;

@@ -35,7 +35,8 @@ const std::string kHelp =
     "\t-f##\t\tDefines the output format: vh (default), vb, coe, mif, mem or mi\n"
     "\t-o##\t\tDefines the bank files' base name (default: formed from the input name)\n"
     "\t-p##\t\tDefines the fill byte for words and bytes no input gives (hex, default 00)\n"
-    "\t-n##\t\tDefines the banks' depth in words (every word written, missing ones filled)\n";
+    "\t-n##\t\tDefines the banks' depth in words (every word written, missing ones filled)\n"
+    "\t-r##\t\tDefines the depth of one memory chip in words (banks in rows, needs -n)\n";
 
 const std::string kInput = "rom_0x100.vh";
 const std::string kImage = "@1F\t12AB34CD\r\n\r\n@020\tab\r\n";
@@ -255,23 +256,51 @@ INSTANTIATE_TEST_SUITE_P(
                                                 "vb, coe, mif, mem or mi).\n"),
                             .status = 2,
                             .files = kInputOnly},
+                    // Word A in row A / 2 at A mod 2; the last row holds what is left of the depth.
+                    CliCase{.name = "BanksInRows",
+                            .args = {"-d16", "-n5", "-r2", "-oram", kInput},
+                            .out = split("data_width [1]: 16\nmemory_depth[2]: 5\nrow_depth[3]: "
+                                         "2\noutput_base[4]: ram\n"),
+                            .status = 0,
+                            .files = with_input({{"ram_0_1.vh", "@0\t11\r\n@1\t00\r\n"},
+                                                 {"ram_0_0.vh", "@0\t22\r\n@1\t00\r\n"},
+                                                 {"ram_1_1.vh", "@0\t00\r\n@1\t33\r\n"},
+                                                 {"ram_1_0.vh", "@0\t00\r\n@1\t44\r\n"},
+                                                 {"ram_2_1.vh", "@0\t00\r\n"},
+                                                 {"ram_2_0.vh", "@0\t00\r\n"}},
+                                                "@0\t1122\r\n@3\t3344\r\n"),
+                            .image = "@0\t1122\r\n@3\t3344\r\n"},
+                    CliCase{.name = "RowsWithoutADepth",
+                            .args = {"-r2", kInput},
+                            .out = naming_fails(
+                                "row_depth[1]: 2\n", "ERR: -r needs the memory depth (-n).\n"),
+                            .status = 2,
+                            .files = kInputOnly},
+                    CliCase{.name = "TooManyBanksInRows",
+                            .args = {"-n100", "-r3", kInput},
+                            .out = naming_fails("memory_depth[1]: 100\nrow_depth[2]: 3\n",
+                                                "ERR: Too many banks: 136 (at most 127).\n"),
+                            .status = 2,
+                            .files = kInputOnly},
                     CliCase{
                         .name = "BaseNameMissing",
                         .args = {"-O", kInput},
                         .out = naming_fails("output_base[1]: \n", "ERR: -o needs a base name.\n"),
                         .status = 2,
                         .files = kInputOnly},
-                    CliCase{.name = "FillByteTooLarge",
-                            .args = {"-P1FF", kInput},
-                            .out = naming_fails("fill_byte[1]: 0x1FF\n",
-                                                "ERR: Invalid fill byte: 0x1FF (at most 0xFF).\n"),
-                            .status = 2,
-                            .files = kInputOnly},
-                    CliCase{"LittleEndian",
-                            {"-eL", kInput},
-                            split("LittleEndian word format[1]\n"),
-                            0,
-                            kByteBanksLittle},
+                    CliCase{
+                        .name = "FillByteTooLarge",
+                        .args = {"-P1FF", kInput},
+                        .out = naming_fails("fill_byte[1]: 0x1FF\n",
+                                            "ERR: Invalid fill byte: 0x1FF (at most 0xFF).\n"),
+                        .status = 2,
+                        .files = kInputOnly},
+                    CliCase{
+                        "LittleEndian",
+                        {"-eL", kInput},
+                        split("LittleEndian word format[1]\n"),
+                        0,
+                        kByteBanksLittle},
                     CliCase{"LongEndianWords",
                             {kInput, "-eLSB", "-eMSB"},
                             split("LittleEndian word format[2]\nBigEndian word format[3]\n"),
