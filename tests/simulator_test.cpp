@@ -308,6 +308,31 @@ TEST_P(Simulator, LoadsBanksOfAKilobitWideMemory) {
   EXPECT_EQ(kilobit_words_from_banks(dir.path(), words.size()), words);
 }
 
+// A memory of 2 x 4 chips: two rows of four byte banks, each chip half the depth, put
+// back together word for word.
+TEST_P(Simulator, LoadsAMemoryOfChipsInRowsAndColumns) {
+  test::TempDir dir;
+  const auto bytes = random_bytes(4 * 2000, 19);
+  test::write_file(dir.path() / "bytes.txt", byte_list(bytes));
+  ASSERT_EQ(test::run_program(TOLVANE_PATH, {"-d32", "bytes.txt"}, dir.path()).status, 0);
+  const auto run =
+      test::run_program(MARISK_PATH, {"-n2000", "-r1000", "-oram", "bytes.vh"}, dir.path());
+  ASSERT_EQ(run.status, 0) << run.out;
+  std::vector<std::string> rebuilt;
+  for (int row = 0; row < 2; ++row) {
+    std::vector<std::string> words(1000);
+    for (int bank = 3; bank >= 0; --bank) {  // the leftmost byte in bank 3
+      const auto loaded =
+          load(8, dir.path() / ("ram_" + std::to_string(row) + "_" + std::to_string(bank) + ".vh"),
+               1000);
+      ASSERT_EQ(loaded.size(), 1000u);
+      for (std::size_t i = 0; i < 1000; ++i) words[i] += loaded[i];
+    }
+    rebuilt.insert(rebuilt.end(), words.begin(), words.end());
+  }
+  EXPECT_EQ(rebuilt, expected_words(bytes, 32, true));
+}
+
 // Banks of an image whose addresses jump: the words between stay unset in every bank.
 TEST_P(Simulator, LoadsBanksWithAddressGaps) {
   test::TempDir dir;
