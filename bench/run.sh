@@ -425,5 +425,45 @@ for format in "${formats[@]}"; do
     -v v="${fcpu[mvh]}" 'BEGIN { printf "%-46s %9.2f %9.1f  %.2f\n", n, c, m / 1024, c / (v > 0 ? v : 0.01) }'
 done
 
+# ELF input against binary input on the same 16 MiB (one segment), and two segments of
+# them 2 GiB apart; marisk's 4 banks in 8 rows of chips against one row.
+elf_of() {  # physical addresses...: a 64-bit ELF file whose segments all hold bytes.bin
+  perl -e 'my @a = @ARGV; my $n = @a; my $data = 64 + 56 * $n;
+    print pack("a4CCCCx8vvVQ<Q<Q<Vvvvvvv", "\x7FELF", 2, 1, 1, 0, 2, 0x3E, 1, 0, 64, 0, 0,
+               64, 56, $n, 0, 0, 0);
+    print pack("VVQ<Q<Q<Q<Q<Q<", 1, 5, $data, $_, $_, 16 << 20, 16 << 20, 1) for @a;' "$@"
+  cat bytes.bin
+}
+elf_of 0 >bytes.elf
+elf_of 0 2147483648 >gap.elf
+"$tolvane" -d32 -e bytes.elf >/dev/null
+check_image bytes.vh bytes.bin
+"$marisk" -n$depth -r$((depth / 8)) -orow img_0x100.vh >/dev/null
+for bank in 0 1 2 3; do
+  cat row_{0..7}_$bank.vh | awk -F'\t' '{ print $2 }' | sha >row.sha
+  [ "$(cat row.sha)" = "$(cut -f2 "img_0x400_$bank.vh" | sha)" ] ||
+    fail "the rows of bank $bank do not hold its words"
+done
+rm -f row_*.vh row.sha
+declare -A ecpu
+for ((round = 0; round < runs; round++)); do
+  ecpu[binary]+=" $(cpu_of "$tolvane" -d32 -b bytes.bin)"
+  ecpu[elf]+=" $(cpu_of "$tolvane" -d32 -e bytes.elf)"
+  ecpu[banks]+=" $(cpu_of "$marisk" img_0x100.vh)"
+  ecpu[rows]+=" $(cpu_of "$marisk" -n$depth -r$((depth / 8)) -orow img_0x100.vh)"
+done
+for name in binary elf banks rows; do ecpu[$name]=$(echo "${ecpu[$name]}" | median); done
+mem_elf_gap=$(peak_kib "$tolvane" -d32 -e gap.elf)
+rm -f bytes.vh gap.vh row_*.vh $banks4
+awk -v b="${ecpu[binary]}" -v e="${ecpu[elf]}" -v k="${ecpu[banks]}" -v r="${ecpu[rows]}" \
+  -v g="$mem_elf_gap" 'BEGIN {
+  printf "\n%-46s %9s  %s\n", "ELF input and rows, the same 16 MiB", "CPU s", ""
+  printf "%-46s %9.2f\n", "tolvane -d32 -b", b
+  printf "%-46s %9.2f  %.2f x -b\n", "tolvane -d32 -e, one segment", e, e / (b > 0 ? b : 0.01)
+  printf "%-46s %9.1f MiB\n", "peak: tolvane -e, two segments 2 GiB apart", g / 1024
+  printf "%-46s %9.2f\n", "marisk, 4 banks", k
+  printf "%-46s %9.2f  %.2f x one row\n", "marisk -r, 8 rows of 4 banks", r, r / (k > 0 ? k : 0.01)
+}'
+
 echo
 echo "All outputs checked: the images hold the bytes, the banks put them back together."

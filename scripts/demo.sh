@@ -59,3 +59,24 @@ mkdir -p bram
 echo
 echo "\$ cat bram/fw_3.coe"
 cat bram/fw_3.coe
+
+# Firmware as the linker wrote it: code at 0x0800_0000 and data at 0x2000_0000 in one
+# ELF file, cut into the ROM and RAM images with -c, the ROM then laid over 2 x 2 chips
+# of 8 words and 16 bits.
+cp ../../examples/fw.elf .
+echo
+echo "\$ tolvane -e -c -d32 -a8000000 -n16 -orom.vh fw.elf"
+../tools/tolvane -e -c -d32 -a8000000 -n16 -orom.vh fw.elf >/dev/null
+echo "\$ tolvane -e -c -d32 -a20000000 -n4 -oram.vh fw.elf"
+../tools/tolvane -e -c -d32 -a20000000 -n4 -oram.vh fw.elf >/dev/null
+echo
+echo "\$ cat ram.vh"
+cat ram.vh
+echo
+echo "\$ marisk -s16 -n16 -r8 -ochip rom.vh"
+../tools/marisk -s16 -n16 -r8 -ochip rom.vh >/dev/null
+for chip in 0_1 0_0 1_1 1_0; do
+  echo
+  echo "\$ cat chip_$chip.vh"
+  cat "chip_$chip.vh"
+done

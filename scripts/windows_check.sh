@@ -50,7 +50,7 @@ check() {  # name program arguments...
   for side in linux windows; do
     local dir="$work/$name/$side"
     mkdir -p "$dir/files"
-    cp examples/rom.txt examples/img_0x100.vh examples/fw_0x8000.hex "$work/big.txt" \
+    cp examples/rom.txt examples/img_0x100.vh examples/fw_0x8000.hex examples/fw.elf "$work/big.txt" \
       "$work/big_0x10.vh" "$work/kilo_0x10.vh" "$dir/files/"
     (cd "$dir/files" && eval "${PREPARE:-}")
     local status=0
@@ -127,6 +127,9 @@ check format-vb marisk -fvb img_0x100.vh
 check format-mif-banks marisk -s16 -fmif -obank img_0x100.vh
 check format-coe-depth marisk -fcoe -n5 -pEE -oram img_0x100.vh
 check format-refused marisk -fmif -d8 kilo_0x10.vh
+# A linker's ELF file cut to its ROM, and banks in rows of chips.
+check elf-rom tolvane -e -c -d32 -a8000000 -n16 fw.elf
+check banks-in-rows marisk -s16 -n3 -r2 img_0x100.vh
 # An old output is replaced whole; a write that fails leaves the old files as they were.
 PREPARE='printf "@0\told\r\n" >rom.vh' check replaced-output tolvane -d32 rom.txt
 PREPARE='printf "@0\told\r\n" >rom.vh; ln -s /dev/full big.vh' check failing-write tolvane big.txt
