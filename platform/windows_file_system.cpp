@@ -562,7 +562,10 @@ class WindowsFileSystem final : public FileSystem {
     const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
     if (length == 0 || length > MAX_PATH) return nullptr;
     for (int attempt = 0; attempt < 100; ++attempt) {
-      const std::wstring name = std::wstring(folder, length) + wide("." + unique_text() + ".tmp");
+      std::string leaf = ".";
+      leaf += unique_text();
+      leaf += ".tmp";
+      const std::wstring name = std::wstring(folder, length) + wide(leaf);
       const HANDLE handle = CreateFileW(
           name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
           FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
