@@ -126,7 +126,7 @@ check format-mi tolvane -fmi -p5A rom.txt
 check format-vb marisk -fvb img_0x100.vh
 check format-mif-banks marisk -s16 -fmif -obank img_0x100.vh
 check format-coe-depth marisk -fcoe -n5 -pEE -oram img_0x100.vh
-check format-refused marisk -fmif -d8 kilo_0x10.vh
+PREPARE='printf "@0\t1234x678\r\n" >x_0x1.vh' check format-refused marisk -fmif x_0x1.vh
 # A linker's ELF file cut to its ROM, and banks in rows of chips.
 check elf-rom tolvane -e -c -d32 -a8000000 -n16 fw.elf
 check banks-in-rows marisk -s16 -n3 -r2 img_0x100.vh
