@@ -223,6 +223,12 @@ INSTANTIATE_TEST_SUITE_P(
                   "@10 " + repeated("1_2 ", 400) + "\n",
                   8,
                   {word_lines(0x10, 400, "12")}},
+        // Items too wide to form in the block wait in the spool each whole.
+        SliceCase{"WideItemsOfAKeptLine",
+                  std::string(5000, 'A') + " " + std::string(5000, 'B') + "\n",
+                  10000,
+                  {"@0\t" + std::string(2500, 'A') + "\r\n@1\t" + std::string(2500, 'B') + "\r\n",
+                   "@0\t" + std::string(2500, 'A') + "\r\n@1\t" + std::string(2500, 'B') + "\r\n"}},
         SliceCase{
             "LongLineOfItemsSkipped", repeated("12 ", 1000) + "hello\n34\n", 8, {"@0\t34\r\n"}}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
