@@ -108,7 +108,10 @@ class ImageWriter {
   void write_text(std::string_view text) { text_.append(text); }
 
   [[gnu::always_inline]] void write_word(std::uint32_t address, std::string_view data) {
-    if (!plain_) return write_formatted_word(address, data);
+    if (!plain_) {
+      if (format_->address == AddressForm::none && !format_->binary) return write_data_line(data);
+      return write_formatted_word(address, data);
+    }
     const std::size_t size = AddressField::kMaxSize + data.size() + kLineEnd.size();
     if (size > text_.capacity()) return write_long_word(AddressField(address).text(), data);
     char* out = AddressField::put(text_.reserve(size), address);
@@ -156,6 +159,21 @@ class ImageWriter {
   [[gnu::always_inline]] void end_line(char* out, std::string_view data) {
     TextWriter::copy_short(out, data);
     text_.commit(put_line_end(out + data.size()));
+  }
+  // A line of a format without addresses: the lead, the data text, the line end.
+  [[gnu::always_inline]] void write_data_line(std::string_view data) {
+    const std::string_view lead = first_line_ ? std::string_view() : format_->lead;
+    const std::string_view end = format_->line_end;
+    const std::size_t size = lead.size() + data.size() + end.size();
+    if (size > text_.capacity()) return write_formatted_word(0, data);
+    char* out = text_.reserve(size);
+    first_line_ = false;
+    TextWriter::copy_short(out, lead);
+    out += lead.size();
+    TextWriter::copy_short(out, data);
+    out += data.size();
+    TextWriter::copy_short(out, end);
+    text_.commit(out + end.size());
   }
   // A line longer than the buffer goes out in pieces.
   void write_long_word(std::string_view field, std::string_view data);
