@@ -33,11 +33,8 @@ struct Settings {
   bool first_address_given = false;
   std::uint32_t first_address = 0;  // of the memory's first byte
   std::uint32_t depth = 0;          // in words; 0: as many as the input fills
-  const verilog_hex::OutputFormat* format = &verilog_hex::kVerilogHex;  // none: unknown
-  std::string format_name;                                              // as named, for its refusal
-  std::optional<std::string> output_name;                               // as named with -o
-  std::uint32_t fill_byte = 0;
-  bool crop = false;  // input outside the memory dropped instead of refused
+  tool_run::OutputChoices output;   // -f, -o and -p
+  bool crop = false;                // input outside the memory dropped instead of refused
 };
 
 constexpr int kFailure = tool_run::kFailureStatus;
@@ -178,40 +175,11 @@ constexpr auto make_options(std::index_sequence<kKinds...>) {
        .echo = "memory_depth [%zu]: %u\n",
        .help = "\t-n##\t\tDefines the memory depth in words (every word written, missing ones as "
                "0)\n"},
-      {.letter = 'f',
-       .letter_case = kExact,
-       .value_start = "",
-       .take =
-           [](Settings& s, std::string_view value) {
-             s.format = verilog_hex::find_output_format(value);
-             s.format_name = value;
-             return std::int32_t{0};
-           },
-       .echo = "output_format [%zu]: %s\n",
-       .help = tool_run::kFormatHelp,
-       .echo_value = true},
-      {.letter = 'o',
-       .letter_case = kExact,
-       .value_start = "",
-       .take =
-           [](Settings& s, std::string_view value) {
-             s.output_name = std::string(value);
-             return std::int32_t{0};
-           },
-       .echo = "output_file [%zu]: %s\n",
-       .help = "\t-o##\t\tDefines the output file name (default: the input's stem and the "
-               "format's extension)\n",
-       .echo_value = true},
-      {.letter = 'p',
-       .letter_case = kExact,
-       .value_start = "",
-       .take =
-           [](Settings& s, std::string_view value) {
-             s.fill_byte = verilog_hex::parse_unsigned(value, 16);
-             return static_cast<std::int32_t>(s.fill_byte);
-           },
-       .echo = "fill_byte [%zu]: 0x%.2X\n",
-       .help = tool_run::kFillHelp},
+      tool_run::format_option<Settings>(kExact, "output_format [%zu]: %s\n"),
+      tool_run::name_option<Settings>(kExact, "output_file [%zu]: %s\n",
+                                      "\t-o##\t\tDefines the output file name (default: the "
+                                      "input's stem and the format's extension)\n"),
+      tool_run::fill_option<Settings>(kExact, "fill_byte [%zu]: 0x%.2X\n"),
       {.letter = 'c',
        .letter_case = kExact,
        .value_start = "",
@@ -311,21 +279,12 @@ int convert(std::span<const std::string_view> args, platform::Console& console,
     console.out("ERR: -a needs addressed input (-x or -e).\n");
     return kFailure;
   }
-  if (settings.format == nullptr) {
-    tool_run::refuse_unknown_format(console, settings.format_name);
+  if (tool_run::refuse_output_choices(settings.output, "ERR: -o needs a file name.\n", console)) {
     return kFailure;
   }
-  if (settings.output_name && settings.output_name->empty()) {
-    console.out("ERR: -o needs a file name.\n");
-    return kFailure;
-  }
-  if (settings.fill_byte > 0xFF) {
-    tool_run::refuse_fill_byte(console, settings.fill_byte);
-    return kFailure;
-  }
-  const verilog_hex::OutputFormat& format = *settings.format;
-  const auto output_name = settings.output_name
-                               ? settings.output_name
+  const verilog_hex::OutputFormat& format = *settings.output.format;
+  const auto output_name = settings.output.name
+                               ? settings.output.name
                                : converter::output_name_for(input_name, format.extension);
   if (!output_name) {
     console.printf("ERR: Cannot form output file name from \"%s\".\n", input_name.c_str());
@@ -356,7 +315,8 @@ int convert(std::span<const std::string_view> args, platform::Console& console,
 
   console.out("\ninput files processing\n");
   ImageWords words(image->words(), bytes_per_word, settings.big_endian, settings.depth,
-                   static_cast<std::uint8_t>(settings.fill_byte), format.dense, settings.crop);
+                   static_cast<std::uint8_t>(settings.output.fill_byte), format.dense,
+                   settings.crop);
   const verilog_hex::ConversionResult converted = kind.convert(*input, words, settings);
   if (converted.ok()) words.finish();
   if (converted.ok() && format.dense && words.words_written() == 0) {

@@ -27,12 +27,9 @@ struct Settings {
   std::int32_t data_width = 32;
   std::int32_t split_width = 8;
   bool big_endian = true;
-  const verilog_hex::OutputFormat* format = &verilog_hex::kVerilogHex;  // none: unknown
-  std::string format_name;                                              // as named, for its refusal
-  std::optional<std::string> base_name;                                 // as named with -o
-  std::uint32_t fill_byte = 0;
-  std::uint32_t depth = 0;      // of every bank, in words; 0: as many as the input gives
-  std::uint32_t row_depth = 0;  // of one chip, the banks in rows; 0: one row
+  tool_run::OutputChoices output;  // -f, -o and -p
+  std::uint32_t depth = 0;         // of every bank, in words; 0: as many as the input gives
+  std::uint32_t row_depth = 0;     // of one chip, the banks in rows; 0: one row
 };
 
 constexpr int kFailure = tool_run::kFailureStatus;
@@ -71,39 +68,11 @@ constexpr tool_run::Option<Settings> kOptions[] = {
      .value_start = "L",
      .take = [](Settings& s, std::string_view) { return std::int32_t{s.big_endian = false}; },
      .echo = "LittleEndian word format[%zu]\n"},
-    {.letter = 'f',
-     .letter_case = kEither,
-     .value_start = "",
-     .take =
-         [](Settings& s, std::string_view value) {
-           s.format = verilog_hex::find_output_format(value);
-           s.format_name = value;
-           return std::int32_t{0};
-         },
-     .echo = "output_format[%zu]: %s\n",
-     .help = tool_run::kFormatHelp,
-     .echo_value = true},
-    {.letter = 'o',
-     .letter_case = kEither,
-     .value_start = "",
-     .take =
-         [](Settings& s, std::string_view value) {
-           s.base_name = std::string(value);
-           return std::int32_t{0};
-         },
-     .echo = "output_base[%zu]: %s\n",
-     .help = "\t-o##\t\tDefines the bank files' base name (default: formed from the input name)\n",
-     .echo_value = true},
-    {.letter = 'p',
-     .letter_case = kEither,
-     .value_start = "",
-     .take =
-         [](Settings& s, std::string_view value) {
-           s.fill_byte = verilog_hex::parse_unsigned(value, 16);
-           return static_cast<std::int32_t>(s.fill_byte);
-         },
-     .echo = "fill_byte[%zu]: 0x%.2X\n",
-     .help = tool_run::kFillHelp},
+    tool_run::format_option<Settings>(kEither, "output_format[%zu]: %s\n"),
+    tool_run::name_option<Settings>(kEither, "output_base[%zu]: %s\n",
+                                    "\t-o##\t\tDefines the bank files' base name (default: "
+                                    "formed from the input name)\n"),
+    tool_run::fill_option<Settings>(kEither, "fill_byte[%zu]: 0x%.2X\n"),
     {.letter = 'n',
      .letter_case = kEither,
      .value_start = "",
@@ -173,7 +142,7 @@ std::vector<std::string> bank_names(std::string_view base_name, const Settings& 
                                      : std::string(base_name) + "_" + std::to_string(row);
     for (std::int32_t slice = 0; slice < bank_count; ++slice) {
       names.push_back(bank_file_name(row_base, bank_number(slice, bank_count, settings.big_endian),
-                                     settings.format->extension));
+                                     settings.output.format->extension));
     }
   }
   return names;
@@ -192,12 +161,12 @@ verilog_hex::ConversionResult write_banks(verilog_hex::TextReader& input,
   // Two buffers a bank, one filling and one on its way to the disk, all within one
   // budget: the banks fill at the same pace, so they hand their buffers over together.
   // A bank whose header waits for the depth has its word lines' writer too.
-  const bool held = settings.format->header_names_depth && settings.depth == 0;
+  const bool held = settings.output.format->header_names_depth && settings.depth == 0;
   const std::vector<std::string> names = bank_names(base_name, settings, bank_count);
   const std::size_t buffers = (held ? 4 : 2) * names.size();
   const auto pool = std::make_shared<verilog_hex::BufferPool>(
       std::min(verilog_hex::TextWriter::kDefaultCapacity, kOutputBudget / buffers), buffers);
-  const verilog_hex::OutputFormat& format = *settings.format;
+  const verilog_hex::OutputFormat& format = *settings.output.format;
   const std::int32_t digits = 2 * (settings.split_width / 8);
   std::vector<std::unique_ptr<tool_run::FormattedImage>> images;
   for (std::size_t k = 0; k < names.size(); ++k) {
@@ -219,7 +188,7 @@ verilog_hex::ConversionResult write_banks(verilog_hex::TextReader& input,
                              .word_digits = (static_cast<std::size_t>(settings.data_width) + 3) / 4,
                              .format = &format,
                              .depth = settings.depth,
-                             .fill_byte = static_cast<std::uint8_t>(settings.fill_byte),
+                             .fill_byte = static_cast<std::uint8_t>(settings.output.fill_byte),
                              .row_depth = settings.row_depth};
   std::uint64_t words_written = 0;
   verilog_hex::ConversionResult result = split_words(
@@ -253,7 +222,7 @@ void report(const verilog_hex::ConversionResult& result, const Settings& setting
                             result.item.c_str(), bank_count * 2 * (settings.split_width / 8));
     case Stop::not_writable:
       return console.printf("ERR: Line %u: data %s cannot be written as %s.\n", result.line,
-                            result.item.c_str(), std::string(settings.format->name).c_str());
+                            result.item.c_str(), std::string(settings.output.format->name).c_str());
     case Stop::no_words:
       return console.out(tool_run::kNoWords);
     default:
@@ -281,16 +250,7 @@ int split(std::span<const std::string_view> args, platform::Console& console,
     console.printf("ERR: Too many banks: %d (at most %d).\n", bank_count, kMaxBanks);
     return kFailure;
   }
-  if (settings.format == nullptr) {
-    tool_run::refuse_unknown_format(console, settings.format_name);
-    return kFailure;
-  }
-  if (settings.base_name && settings.base_name->empty()) {
-    console.out("ERR: -o needs a base name.\n");
-    return kFailure;
-  }
-  if (settings.fill_byte > 0xFF) {
-    tool_run::refuse_fill_byte(console, settings.fill_byte);
+  if (tool_run::refuse_output_choices(settings.output, "ERR: -o needs a base name.\n", console)) {
     return kFailure;
   }
   if (settings.row_depth != 0 && settings.depth == 0) {
@@ -303,7 +263,7 @@ int split(std::span<const std::string_view> args, platform::Console& console,
     return kFailure;
   }
   const auto base_name =
-      settings.base_name ? settings.base_name : form_base_name(input_name, bank_count);
+      settings.output.name ? settings.output.name : form_base_name(input_name, bank_count);
   if (!base_name) {
     console.printf("ERR: Cannot form bank file names from \"%s\".\n", input_name.c_str());
     return kFailure;

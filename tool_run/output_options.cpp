@@ -2,13 +2,19 @@
 
 namespace tool_run {
 
-void refuse_unknown_format(platform::Console& console, const std::string& name) {
-  console.printf("ERR: Unknown output format: \"%s\" (vh, vb, coe, mif, mem or mi).\n",
-                 name.c_str());
-}
-
-void refuse_fill_byte(platform::Console& console, std::uint32_t fill_byte) {
-  console.printf("ERR: Invalid fill byte: 0x%X (at most 0xFF).\n", fill_byte);
+bool refuse_output_choices(const OutputChoices& choices, std::string_view no_name,
+                           platform::Console& console) {
+  if (choices.format == nullptr) {
+    console.printf("ERR: Unknown output format: \"%s\" (vh, vb, coe, mif, mem or mi).\n",
+                   choices.format_name.c_str());
+  } else if (choices.name && choices.name->empty()) {
+    console.out(no_name);
+  } else if (choices.fill_byte > 0xFF) {
+    console.printf("ERR: Invalid fill byte: 0x%X (at most 0xFF).\n", choices.fill_byte);
+  } else {
+    return false;
+  }
+  return true;
 }
 
 }  // namespace tool_run
