@@ -34,6 +34,26 @@ constexpr int kMaxFolderDepth = 256;
 constexpr const char* kAccessAcl = "system.posix_acl_access";
 #endif
 
+// Every byte, retried where a signal or a short write cut it off.
+bool write_all(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t count = ::write(fd, bytes.data(), bytes.size());
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(count));
+  }
+  return true;
+}
+
+// As many bytes from the position as one read gives; -1 where the file cannot be read
+// there (a pipe).
+std::ptrdiff_t read_at_position(int fd, std::uint64_t position, std::span<char> into) {
+  for (;;) {
+    const ssize_t count = ::pread(fd, into.data(), into.size(), static_cast<off_t>(position));
+    if (count >= 0 || errno != EINTR) return count;
+  }
+}
+
 class PosixInput final : public InputFile {
  public:
   explicit PosixInput(int fd) : fd_(fd) {}
@@ -45,10 +65,7 @@ class PosixInput final : public InputFile {
     }
   }
   std::ptrdiff_t read_at(std::uint64_t position, std::span<char> into) override {
-    for (;;) {
-      const ssize_t count = ::pread(fd_, into.data(), into.size(), static_cast<off_t>(position));
-      if (count >= 0 || errno != EINTR) return count;
-    }
+    return read_at_position(fd_, position, into);
   }
 
  private:
@@ -69,15 +86,7 @@ class PosixOutput final : public OutputFile {
   ~PosixOutput() override {
     if (fd_ >= 0) ::close(fd_);
   }
-  bool write(std::string_view bytes) override {
-    while (!bytes.empty()) {
-      const ssize_t count = ::write(fd_, bytes.data(), bytes.size());
-      if (count < 0 && errno == EINTR) continue;
-      if (count <= 0) return false;
-      bytes.remove_prefix(static_cast<std::size_t>(count));
-    }
-    return true;
-  }
+  bool write(std::string_view bytes) override { return write_all(fd_, bytes); }
   bool cut_back(std::uint64_t size) override {
     const auto offset = static_cast<off_t>(size);
     return ::ftruncate(fd_, offset) == 0 && ::lseek(fd_, offset, SEEK_SET) == offset;
@@ -119,20 +128,9 @@ class PosixScratch final : public verilog_hex::ScratchFile {
  public:
   explicit PosixScratch(int fd) : fd_(fd) {}
   ~PosixScratch() override { ::close(fd_); }
-  bool write(std::string_view bytes) override {
-    while (!bytes.empty()) {
-      const ssize_t count = ::write(fd_, bytes.data(), bytes.size());
-      if (count < 0 && errno == EINTR) continue;
-      if (count <= 0) return false;
-      bytes.remove_prefix(static_cast<std::size_t>(count));
-    }
-    return true;
-  }
+  bool write(std::string_view bytes) override { return write_all(fd_, bytes); }
   std::ptrdiff_t read_at(std::uint64_t position, std::span<char> into) override {
-    for (;;) {
-      const ssize_t count = ::pread(fd_, into.data(), into.size(), static_cast<off_t>(position));
-      if (count >= 0 || errno != EINTR) return count;
-    }
+    return read_at_position(fd_, position, into);
   }
   bool clear() override { return ::ftruncate(fd_, 0) == 0 && ::lseek(fd_, 0, SEEK_SET) == 0; }
 

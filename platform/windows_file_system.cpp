@@ -137,6 +137,19 @@ bool pass_on(HANDLE handle, const KeptSecurity& kept) {
   return true;
 }
 
+// As many bytes from the position as one read gives; 0 past the end.
+std::ptrdiff_t read_at_position(HANDLE handle, std::uint64_t position, std::span<char> into) {
+  const DWORD size = into.size() > 0x40000000 ? 0x40000000 : static_cast<DWORD>(into.size());
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(position);
+  at.OffsetHigh = static_cast<DWORD>(position >> 32);
+  DWORD count = 0;
+  if (!ReadFile(handle, into.data(), size, &count, &at)) {
+    return GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
+  }
+  return static_cast<std::ptrdiff_t>(count);
+}
+
 class WindowsInput final : public InputFile {
  public:
   explicit WindowsInput(HANDLE handle) : handle_(handle) {}
@@ -151,15 +164,7 @@ class WindowsInput final : public InputFile {
   }
   std::ptrdiff_t read_at(std::uint64_t position, std::span<char> into) override {
     if (GetFileType(handle_) != FILE_TYPE_DISK) return -1;
-    const DWORD size = into.size() > 0x40000000 ? 0x40000000 : static_cast<DWORD>(into.size());
-    OVERLAPPED at{};
-    at.Offset = static_cast<DWORD>(position);
-    at.OffsetHigh = static_cast<DWORD>(position >> 32);
-    DWORD count = 0;
-    if (!ReadFile(handle_, into.data(), size, &count, &at)) {
-      return GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
-    }
-    return static_cast<std::ptrdiff_t>(count);
+    return read_at_position(handle_, position, into);
   }
 
  private:
@@ -219,15 +224,7 @@ class WindowsScratch final : public verilog_hex::ScratchFile {
     return true;
   }
   std::ptrdiff_t read_at(std::uint64_t position, std::span<char> into) override {
-    const DWORD size = into.size() > 0x40000000 ? 0x40000000 : static_cast<DWORD>(into.size());
-    OVERLAPPED at{};
-    at.Offset = static_cast<DWORD>(position);
-    at.OffsetHigh = static_cast<DWORD>(position >> 32);
-    DWORD count = 0;
-    if (!ReadFile(handle_, into.data(), size, &count, &at)) {
-      return GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
-    }
-    return static_cast<std::ptrdiff_t>(count);
+    return read_at_position(handle_, position, into);
   }
   bool clear() override {
     LARGE_INTEGER start{};
