@@ -77,17 +77,13 @@ inline constexpr std::array<std::uint8_t, 256> kHeldCharacters = [] {
 }();
 }  // namespace detail
 
-// True when the format may hold the character in a word's data text.
-inline bool format_holds(const OutputFormat& format, char c) {
-  switch (format.characters) {
-    case DataCharacters::any:
-      return true;
-    case DataCharacters::hex_or_unknown:
-      return (detail::kHeldCharacters[static_cast<unsigned char>(c)] & 1) != 0;
-    case DataCharacters::hex:
-      return (detail::kHeldCharacters[static_cast<unsigned char>(c)] & 2) != 0;
-  }
-  return false;
+// True when the format may hold every character of a word's data text.
+inline bool format_holds(const OutputFormat& format, std::string_view text) {
+  if (format.characters == DataCharacters::any) return true;
+  const std::uint8_t need = format.characters == DataCharacters::hex ? 2 : 1;
+  std::uint8_t all = need;
+  for (const char c : text) all &= detail::kHeldCharacters[static_cast<unsigned char>(c)];
+  return all != 0;
 }
 
 }  // namespace verilog_hex

@@ -179,12 +179,10 @@ class WordChecks {
                                         std::size_t fills, char fill, std::string_view digits,
                                         std::string_view written) {
     if (auto refused = check_address(line, address)) return refused;
-    if (&format_ != &verilog_hex::kVerilogHex && fills + digits.size() < wanted_) {
-      return refusal(Stop::too_few_digits, line, written);
-    }
+    if (auto refused = check_digits(line, fills + digits.size(), written)) return refused;
     const std::size_t checked_fills = std::min(fills, wanted_);
-    if ((checked_fills > 0 && !verilog_hex::format_holds(format_, fill)) ||
-        !holds(digits.substr(0, wanted_ - checked_fills))) {
+    if ((checked_fills > 0 && !verilog_hex::format_holds(format_, {&fill, 1})) ||
+        !verilog_hex::format_holds(format_, digits.substr(0, wanted_ - checked_fills))) {
       return refusal(Stop::not_writable, line, written);
     }
     stands(address);
@@ -201,7 +199,7 @@ class WordChecks {
     }
     return std::nullopt;
   }
-  // A word line read in pieces: its digits, once all came.
+  // Outside VerilogHex, a data text of count digits must hold those of all banks.
   std::optional<ConversionResult> check_digits(std::uint32_t line, std::size_t count,
                                                std::string_view written) const {
     if (&format_ != &verilog_hex::kVerilogHex && count < wanted_) {
@@ -213,17 +211,11 @@ class WordChecks {
     has_last_ = true;
     last_ = address;
   }
-  std::optional<ConversionResult> refuse_characters(std::uint32_t line,
-                                                    std::string_view written) const {
+  // A word line read in pieces: the characters of a piece that go into banks.
+  std::optional<ConversionResult> check_characters(std::uint32_t line, std::string_view piece,
+                                                   std::string_view written) const {
+    if (verilog_hex::format_holds(format_, piece)) return std::nullopt;
     return refusal(Stop::not_writable, line, written);
-  }
-  bool holds(std::string_view digits) const {
-    if (format_.characters == verilog_hex::DataCharacters::any) return true;
-    const std::uint8_t need = format_.characters == verilog_hex::DataCharacters::hex ? 2 : 1;
-    std::uint8_t all = need;
-    for (const char c : digits)
-      all &= verilog_hex::detail::kHeldCharacters[static_cast<unsigned char>(c)];
-    return all != 0;
   }
   void begin_line() {
     line_has_last_ = has_last_;
@@ -713,8 +705,8 @@ class Extraction {
           if (checks_.active() && taken < wanted) {
             const std::string_view checked = run.substr(0, wanted - taken);
             data_text += checked;
-            if (!checks_.holds(checked)) {
-              stop_ = *checks_.refuse_characters(line_number_, data_text);
+            if (auto refused = checks_.check_characters(line_number_, checked, data_text)) {
+              stop_ = *refused;
               return;
             }
           }
