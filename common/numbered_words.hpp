@@ -75,14 +75,17 @@ std::uint32_t write_byte_words(ImageWriter& output, std::uint32_t address, std::
   });
 }
 
+// A fill word's data text: the fill byte's two upper-case digits repeated to count.
+inline std::string fill_digits(std::uint8_t fill, std::size_t count) {
+  std::string digits(count, kUpperHexDigits[fill >> 4]);
+  for (std::size_t k = 1; k < count; k += 2) digits[k] = kUpperHexDigits[fill & 0xF];
+  return digits;
+}
+
 // Words of bytes_per_word fill bytes, numbered from the address on, count of them.
 inline std::uint32_t write_fill_words(ImageWriter& output, std::uint32_t address, std::size_t count,
                                       unsigned bytes_per_word, std::uint8_t fill) {
-  std::string digits;
-  for (unsigned k = 0; k < bytes_per_word; ++k) {
-    digits += kUpperHexDigits[fill >> 4];
-    digits += kUpperHexDigits[fill & 0xF];
-  }
+  const std::string digits = fill_digits(fill, 2 * std::size_t{bytes_per_word});
   return write_numbered_words(output, address, count, digits.size(), 0,
                               [&](char* out) { std::memcpy(out, digits.data(), digits.size()); });
 }

@@ -261,11 +261,8 @@ class PendingWords {
         checked_(checked),
         fills_gaps_(layout.format->dense || layout.depth != 0),
         row_depth_(layout.row_depth != 0 ? layout.row_depth : std::uint64_t{1} << 32),
-        slices_(slices_of(layout, banks.size())) {
-    for (std::size_t k = 0; k < digits_; ++k) {
-      fill_word_ += verilog_hex::kUpperHexDigits[(layout.fill_byte >> (k % 2 == 0 ? 4 : 0)) & 0xF];
-    }
-  }
+        slices_(slices_of(layout, banks.size())),
+        fill_word_(verilog_hex::fill_digits(layout.fill_byte, digits_)) {}
 
   // Fill words in every bank up to the address, where gaps are filled.
   void fill_to(std::uint64_t address) {
@@ -493,11 +490,11 @@ class PendingWords {
   std::uint32_t spooled_address_ = 0;  // after the last word spooled or read back
   bool checked_;                       // written word by word in the banks' format
   bool fills_gaps_;
-  std::string fill_word_;
   std::uint64_t next_ = 0;  // the word after the last one written, where gaps are filled
   std::vector<std::uint32_t> addresses_ = std::vector<std::uint32_t>(kBlock);
   std::uint64_t row_depth_;  // words a row of banks holds
   std::size_t slices_;       // banks a row
+  std::string fill_word_;
 };
 
 // One pass over the input: common word lines a block at a time straight from the
