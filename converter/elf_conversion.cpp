@@ -21,9 +21,14 @@ struct Segment {
   std::uint32_t number;   // its index in the table
 };
 
+// No file reaches this far: the system's positions are signed 64-bit numbers.
+constexpr std::uint64_t kFileLimit = std::uint64_t{1} << 63;
+
 // As many of size bytes from the position as the file has there; -1 on a read error.
 std::ptrdiff_t read_fully(verilog_hex::InputFile& file, std::uint64_t position, char* into,
                           std::size_t size) {
+  if (position >= kFileLimit) return 0;
+  size = static_cast<std::size_t>(std::min<std::uint64_t>(size, kFileLimit - position));
   std::size_t done = 0;
   while (done < size) {
     const std::ptrdiff_t count = file.read_at(position + done, {into + done, size - done});

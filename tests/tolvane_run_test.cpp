@@ -74,6 +74,7 @@ std::string elf32(const std::vector<ElfSegment>& segments) {
     const std::size_t entry = 52 + 32 * i;
     put(file, entry, 1, 4);
     put(file, entry + 4, static_cast<std::uint32_t>(file.size()), 4);
+    put(file, entry + 8, segment.address + 0x1000, 4);  // run from RAM, loaded from ROM
     put(file, entry + 12, segment.address, 4);
     const auto size = segment.size != 0xFFFFFFFF ? segment.size
                                                  : static_cast<std::uint32_t>(segment.bytes.size());
@@ -82,6 +83,24 @@ std::string elf32(const std::vector<ElfSegment>& segments) {
     file += segment.bytes;
   }
   return file;
+}
+// A little-endian 64-bit ELF file with its program header table and one loadable
+// segment's bytes at the offsets given, each past the file's end where so large.
+std::string elf64(std::uint64_t table, std::uint64_t offset) {
+  const auto put = [](std::string& to, std::size_t at, std::uint64_t value, int bytes) {
+    for (int k = 0; k < bytes; ++k) to[at + k] = static_cast<char>(value >> (8 * k));
+  };
+  std::string file(64 + 56, '\0');
+  file.replace(0, 6,
+               "\x7F"
+               "ELF\x02\x01");
+  put(file, 0x20, table, 8);
+  put(file, 0x36, 56, 2);
+  put(file, 0x38, 1, 2);
+  put(file, 64, 1, 4);
+  put(file, 64 + 8, offset, 8);
+  put(file, 64 + 32, 2, 8);
+  return file + "\x11\x22";
 }
 const std::string kElf = elf32({{0x10, "\xAA\xBB"}, {0x0, "\x11\x22\x33\x44"}});
 const std::string kElfProcessing = "done\n\ninput files processing\n";
@@ -440,6 +459,50 @@ INSTANTIATE_TEST_SUITE_P(
                         2,
                         kInputOnly,
                         ""}),
+        reading(elf64(64, 1ULL << 63),
+                CliCase{"Elf64SegmentPastEveryFilesEnd",
+                        {"-e", "rom.txt"},
+                        printed("", kElfProcessing + "ERR: ELF segment 0 lies past the file's "
+                                                     "end.\n"),
+                        2,
+                        kInputOnly,
+                        ""}),
+        reading(elf64(~0ULL - 55, 120),
+                CliCase{"Elf64TablePastEveryFilesEnd",
+                        {"-e", "rom.txt"},
+                        printed("", kElfProcessing + "ERR: Not an ELF file.\n"),
+                        2,
+                        kInputOnly,
+                        ""}),
+        reading(elf64(64, 120), CliCase{"Elf64Segment",
+                                        {"-e", "-d8", "rom.txt"},
+                                        printed("data_width [2]: 8\n", kDone),
+                                        0,
+                                        kBoth,
+                                        "@0\t11\r\n@1\t22\r\n"}),
+        // Segments that touch; one with no bytes in the file (.bss) below -a is ignored.
+        reading(elf32({{0x8, "\x55\x66"}, {0x0, "", 0}, {0x6, "\x33\x44"}}),
+                CliCase{"ElfSegmentsTouch",
+                        {"-e", "-a6", "-d16", "rom.txt"},
+                        printed("base_address [2]: 0x6\ndata_width [3]: 16\n", kDone),
+                        0,
+                        kBoth,
+                        "@0\t3344\r\n@1\t5566\r\n"}),
+        // A segment and an Intel HEX record across the depth keep their bytes below it.
+        reading(elf32({{0x0, "\x11\x22\x33\x44\x55\x66"}}),
+                CliCase{"ElfCroppedAtTheDepth",
+                        {"-e", "-c", "-d32", "-n1", "rom.txt"},
+                        printed("data_width [3]: 32\nmemory_depth [4]: 1\n", kDone),
+                        0,
+                        kBoth,
+                        "@0\t11223344\r\n"}),
+        reading(kHex, CliCase{"IntelHexCroppedAtTheDepth",
+                              {"-x", "-c", "-d32", "-n5", "rom.txt"},
+                              printed("data_width [3]: 32\nmemory_depth [4]: 5\n", kDone),
+                              0,
+                              kBoth,
+                              "@0\t00AABBCC\r\n@1\t00000000\r\n@2\t00000000\r\n@3\t"
+                              "00000000\r\n@4\t01020304\r\n"}),
         // Cropped at the depth: a byte list stops at the first byte past it.
         reading("1\n2\n3\n4\n5\nzz\n",
                 CliCase{"ByteListCroppedAtTheDepth",
