@@ -66,6 +66,8 @@ class TextReader {
   }
   // The next line whole, where it fits in the buffer.
   std::optional<std::string_view> read_whole_line() { return read_line(blocks_.capacity()); }
+  // The longest line read_whole_line() hands out.
+  std::size_t capacity() const { return blocks_.capacity(); }
   // After the first piece of a line longer than the buffer: reads the rest of it and
   // tells whether it held only spaces and TABs.
   bool rest_of_line_is_blank() {

@@ -653,7 +653,12 @@ class Extraction {
     bool cut = false;  // a NUL came: the rest of the line is not read
     ++line_number_;
     begin_line();
-    std::string data_text;  // as written, up to the digits wanted, for a refusal
+    // The data text as written, for a refusal, as much of it as a line read whole holds.
+    std::string data_text;
+    const std::size_t quoted = input_.capacity();
+    // A character the format cannot hold: nothing more goes to the banks, and the line
+    // is refused at its end, after its digits are counted, as a line read whole is.
+    std::optional<ConversionResult> characters_refused;
     for (std::string_view text = input_.buffered(); !text.empty(); text = input_.buffered()) {
       const std::size_t lf = text.find('\n');
       std::string_view piece = text.substr(0, lf);
@@ -699,21 +704,27 @@ class Extraction {
         } else {
           // Each bank's part of the run, within the slices wanted.
           const std::string_view run = piece.substr(i);
-          if (checks_.active() && taken < wanted) {
-            const std::string_view checked = run.substr(0, wanted - taken);
-            data_text += checked;
-            if (auto refused = checks_.check_characters(line_number_, checked, data_text)) {
-              stop_ = *refused;
-              return;
+          if (checks_.active()) {
+            data_text += run.substr(0, quoted - std::min(quoted, data_text.size()));
+            if (!characters_refused && taken < wanted) {
+              characters_refused =
+                  checks_.check_characters(line_number_, run.substr(0, wanted - taken), {});
             }
           }
-          for (std::size_t at = taken; at < wanted && at < taken + run.size();) {
+          for (std::size_t at = taken;
+               !characters_refused && at < wanted && at < taken + run.size();) {
             const std::size_t slice_end =
                 std::min((at / digits_ + 1) * digits_, taken + run.size());
             row[at / digits_]->add_data(run.substr(at - taken, slice_end - at));
             at = slice_end;
           }
           taken += run.size();
+          // Refused whatever follows: read on only for the text the message quotes.
+          if (characters_refused && taken >= wanted && data_text.size() >= quoted) {
+            stop_ = *characters_refused;
+            stop_.item = std::move(data_text);
+            return;
+          }
         }
       }
       pending_.flush();       // its words may lie in the buffer
@@ -732,6 +743,11 @@ class Extraction {
       if (checks_.active()) {
         if (auto refused = checks_.check_digits(line_number_, taken, data_text)) {
           stop_ = *refused;
+          return;
+        }
+        if (characters_refused) {
+          stop_ = *characters_refused;
+          stop_.item = std::move(data_text);
           return;
         }
         checks_.stands(word_address);

@@ -452,6 +452,24 @@ INSTANTIATE_TEST_SUITE_P(
                 .status = 2,
                 .files = with_input({}, "@0\t1234x678\r\n"),
                 .image = "@0\t1234x678\r\n"},
+        // A last line without a line end is read in pieces: the message quotes its whole
+        // data text, and its digits are counted before its characters are checked.
+        CliCase{.name = "MifCannotHoldALastLinesCharacter",
+                .args = {"-d16", "-s8", "-fmif", kInput},
+                .out = splitting_fails("data_width [1]: 16\nsplit_width[2]: 8\noutput_format[3]: "
+                                       "mif\n",
+                                       "ERR: Line 1: data AB_D12345 cannot be written as mif.\n"),
+                .status = 2,
+                .files = with_input({}, "@0\tAB_D12345\x1A@1\t00"),
+                .image = "@0\tAB_D12345\x1A@1\t00"},
+        CliCase{.name = "MemLastLineTooFewDigitsBeforeItsCharacters",
+                .args = {"-d32", "-s8", "-fmem", kInput},
+                .out = splitting_fails("data_width [1]: 32\nsplit_width[2]: 8\noutput_format[3]: "
+                                       "mem\n",
+                                       "ERR: Line 1: data ABCD12  holds fewer than 8 digits.\n"),
+                .status = 2,
+                .files = with_input({}, "@0\tABCD12 "),
+                .image = "@0\tABCD12 "},
         CliCase{
             .name = "MiWithoutWords",
             .args = {"-fmi", kInput},
