@@ -298,6 +298,16 @@ class PosixFileSystem final : public FileSystem {
       if (length <= 0 || static_cast<std::size_t>(length) >= target.size()) return std::nullopt;
       target.resize(static_cast<std::size_t>(length));
       if (target[0] != '/') target.insert(0, path_parts(current).folder);
+      // A descriptor's link to a pipe or socket ("pipe:[N]" in /proc/self/fd) names no
+      // file: the system reaches the pipe through the link itself, which is written
+      // directly, as a FIFO is.
+      struct stat named {
+      }, reached{};
+      if (::lstat(target.c_str(), &named) != 0 && errno == ENOENT &&
+          ::stat(current.c_str(), &reached) == 0 &&
+          (S_ISFIFO(reached.st_mode) || S_ISSOCK(reached.st_mode))) {
+        return current;
+      }
       current = std::move(target);
     }
     return std::nullopt;

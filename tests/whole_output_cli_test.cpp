@@ -196,6 +196,22 @@ TEST(WholeOutput, ALinkedOutputReplacesItsTargetAndKeepsPermissions) {
   EXPECT_FALSE(has_temporary_file(dir.path()));
 }
 
+// An output named by a descriptor's link to a pipe (what /dev/stdout is in a pipeline)
+// is written through the pipe.
+TEST(WholeOutput, AnOutputToAPipeIsWrittenThroughIt) {
+  test::TempDir dir;
+  const std::string bytes = byte_list(10, 4);
+  test::write_file(dir.path() / "rom.txt", bytes);
+  const auto result = test::run_program(
+      "/bin/bash",
+      {"-c", "set -o pipefail && { \"$0\" \"$@\" 3>&1 1>&4 | cat >piped.vh; } 4>&1", TOLVANE_PATH,
+       "-d32", "-o/dev/fd/3", "rom.txt"},
+      dir.path());
+  EXPECT_EQ(result.status, 0) << result.out;
+  EXPECT_EQ(test::read_file(dir.path() / "piped.vh"), image_of(bytes));
+  EXPECT_EQ(test::list_files(dir.path()), (std::vector<std::string>{"piped.vh", "rom.txt"}));
+}
+
 TEST(WholeOutput, TwoRunsOnOneOutputLeaveTheWholeOutputOfOne) {
   test::TempDir dir;
   const std::string first = byte_list(300000, 4);
