@@ -20,6 +20,9 @@ enum class FileKind { missing, regular, directory, other };
 struct FileStatus {
   FileKind kind = FileKind::missing;
   bool writable = false;  // of a regular file
+  // Its name may be removed or replaced by this runner: not another user's file in a
+  // sticky folder.
+  bool replaceable = true;
 };
 
 // What an attempt to make a file under a new name came to.

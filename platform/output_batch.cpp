@@ -155,9 +155,16 @@ bool OutputBatch::commit() {
   // With several files to rename, each old one keeps a second name until all are
   // renamed, so that a failure can put every old one back. Whether a file is old is
   // seen now, under the lock: another run may have made it since it was opened.
+  // A file the runner may not replace fails the commit before any second name is made:
+  // such a name could not be removed again, and would keep another user's file.
   const bool several = outputs_.size() > 1;
   for (Output& output : outputs_) {
-    output.existed = files_.status(output.target).kind == FileKind::regular;
+    const FileStatus status = files_.status(output.target);
+    output.existed = status.kind == FileKind::regular;
+    if (output.existed && !status.replaceable) {
+      roll_back();
+      return false;
+    }
     if (several && output.existed && !make_backup(output)) {
       roll_back();
       return false;

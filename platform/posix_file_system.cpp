@@ -259,6 +259,16 @@ bool may_use(const std::string& name, const struct stat& info) {
   return !sticky_for_all || info.st_uid == folder_info.st_uid;
 }
 
+// Linux's rule for sticky folders: a name there is removed or replaced only by the
+// file's owner, the folder's owner or root. No call asks it without doing it.
+bool may_replace(const std::string& name, const struct stat& info) {
+  const uid_t runner = ::geteuid();
+  if (runner == 0 || info.st_uid == runner) return true;
+  struct stat folder_info {};
+  if (::stat(folder_of(name).c_str(), &folder_info) != 0) return false;
+  return (folder_info.st_mode & S_ISVTX) == 0 || folder_info.st_uid == runner;
+}
+
 class PosixFileSystem final : public FileSystem {
  public:
   std::unique_ptr<InputFile> open_input(const std::string& name) override {
@@ -280,6 +290,7 @@ class PosixFileSystem final : public FileSystem {
                   : S_ISDIR(info.st_mode) ? FileKind::directory
                                           : FileKind::other;
     status.writable = ::access(name.c_str(), W_OK) == 0;
+    status.replaceable = may_replace(name, info);
     return status;
   }
 

@@ -269,6 +269,15 @@ TEST(InMemoryRun, RefusesWhereItMustAndWritesDirectlyWhereItMust) {
                     kTolvaneDone,
                     0,
                     {{"rom.txt", {kRom}}, {"real/rom.vh", {kImage, 0640}}}},
+           // Another user's file in a sticky folder: the commit fails before it gives
+           // the file a second name that the run could not remove.
+           OpenCase{"a bank that is another user's file in a sticky folder",
+                    splitter::run,
+                    {"img_0x100.vh"},
+                    [](auto& files) { files.others_files.insert("img_0x400_3.vh"); },
+                    kMariskFailed,
+                    2,
+                    image},
            OpenCase{"two banks that name one file",
                     splitter::run,
                     {"img_0x100.vh"},

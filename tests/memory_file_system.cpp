@@ -175,6 +175,7 @@ platform::FileStatus MemoryFileSystem::status(const std::string& name) {
     return status;
   }
   status.writable = !read_only.contains(name);
+  status.replaceable = !others_files.contains(name);
   return status;
 }
 
@@ -256,6 +257,7 @@ platform::NameResult MemoryFileSystem::link(const std::string& existing, const s
     return NameResult::taken;
   }
   files[name] = file->second;  // the old file is never written again, only replaced
+  if (others_files.contains(existing)) others_files.insert(name);
   return NameResult::done;
 }
 
@@ -264,7 +266,7 @@ platform::NameResult MemoryFileSystem::move_to_new_name(const std::string& from,
   if (step_fails(Step::rename)) return NameResult::failed;
   std::lock_guard lock(mutex_);
   const auto file = find(from);
-  if (file == files.end()) return NameResult::failed;
+  if (file == files.end() || others_files.contains(from)) return NameResult::failed;
   if (find(to) != files.end() || plant_stale(to, stale_backup_planted_)) return NameResult::taken;
   MemoryFile moved = std::move(file->second);
   files.erase(file);
@@ -276,7 +278,10 @@ bool MemoryFileSystem::rename(const std::string& from, const std::string& to) {
   if (step_fails(Step::rename)) return false;
   std::lock_guard lock(mutex_);
   const auto file = find(from);
-  if (file == files.end() || directories.contains(to)) return false;
+  if (file == files.end() || directories.contains(to) || others_files.contains(from) ||
+      others_files.contains(to)) {
+    return false;
+  }
   MemoryFile moved = std::move(file->second);
   files.erase(file);
   if (const auto replaced = find(to); replaced != files.end()) files.erase(replaced);
@@ -287,7 +292,7 @@ bool MemoryFileSystem::rename(const std::string& from, const std::string& to) {
 bool MemoryFileSystem::remove(const std::string& name) {
   std::lock_guard lock(mutex_);
   const auto file = find(name);
-  if (file == files.end()) return false;
+  if (file == files.end() || others_files.contains(name)) return false;
   files.erase(file);
   return true;
 }

@@ -54,8 +54,11 @@ class MemoryFileSystem final : public platform::FileSystem {
   std::set<std::string> devices;     // exist, are no regular files, and swallow what is written
   std::set<std::string> read_only;   // files that may not be written, whatever their mode says
   std::set<std::string> drop_boxes;  // folders that some may write but not read
-  bool refuse_new_files = false;     // as a folder without write permission
-  bool hard_links = true;            // false as on exFAT
+  // Another user's files in a sticky folder, under each of their names: written, linked,
+  // but neither removed nor replaced.
+  std::set<std::string> others_files;
+  bool refuse_new_files = false;  // as a folder without write permission
+  bool hard_links = true;         // false as on exFAT
   // The first new file's name and the first backup's name are taken by a stale file,
   // as if another run or user had planted them.
   bool stale_names = false;

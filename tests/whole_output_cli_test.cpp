@@ -593,6 +593,9 @@ struct UserCase {
   void (*prepare)(const fs::path& dir);  // as root, in a folder nobody may enter
   const char* run_in;                    // the folder the run starts in, under dir
   void (*check)(const fs::path& dir);
+  const char* program = TOLVANE_PATH;
+  std::vector<std::string> args = {"-d32", "rom.txt"};
+  int status = 0;
 };
 
 TEST(WholeOutput, AnOrdinaryUsersRunsKeepTheRules) {
@@ -646,6 +649,26 @@ TEST(WholeOutput, AnOrdinaryUsersRunsKeepTheRules) {
                       EXPECT_EQ(test::read_file(dir / "images" / "real.vh"),
                                 image_of(byte_list(10, 14)));
                     }},
+           // Another user's file that everybody may write, a bank's name in a sticky
+           // folder: the run fails, and leaves no second name of it.
+           UserCase{"another user's file as a bank in a sticky folder",
+                    [](const fs::path& dir) {
+                      test::write_file(dir / "img_0x100.vh", "@0\t00112233\r\n");
+                      test::write_file(dir / "img_0x400_2.vh", kOld);
+                      fs::permissions(dir / "img_0x400_2.vh", fs::perms(0666));
+                      ASSERT_EQ(chown(dir.c_str(), 0, 0), 0);
+                      fs::permissions(dir, fs::perms(01777));
+                    },
+                    ".",
+                    [](const fs::path& dir) {
+                      EXPECT_EQ(test::read_file(dir / "img_0x400_2.vh"), kOld);
+                      EXPECT_EQ(
+                          test::list_files(dir),
+                          (std::vector<std::string>{"img_0x100.vh", "img_0x400_2.vh", "rom.txt"}));
+                    },
+                    MARISK_PATH,
+                    {"img_0x100.vh"},
+                    2},
            // Relative links at different depths, each from its own folder.
            UserCase{"a chain of relative links at different depths",
                     [](const fs::path& dir) {
@@ -676,9 +699,9 @@ TEST(WholeOutput, AnOrdinaryUsersRunsKeepTheRules) {
     test::write_file(dir / "rom.txt", byte_list(10, 14));
     give_to_nobody({dir, dir / "rom.txt"});
     c.prepare(dir);
-    const Command command = as_nobody(TOLVANE_PATH, {"-d32", "rom.txt"});
+    const Command command = as_nobody(c.program, c.args);
     const auto result = test::run_program(command.program, command.args, dir / c.run_in);
-    EXPECT_EQ(result.status, 0) << result.out;
+    EXPECT_EQ(result.status, c.status) << result.out;
     c.check(dir);
     EXPECT_FALSE(has_temporary_file(dir));
   }
