@@ -305,8 +305,8 @@ int convert(std::span<const std::string_view> args, platform::Console& console,
   }
 
   const unsigned bytes_per_word = static_cast<unsigned>(settings.data_width) / 8;
-  const auto image = tool_run::FormattedImage::open(files, *output, format, settings.depth,
-                                                    static_cast<int>(8 * bytes_per_word));
+  const auto image = tool_run::FormattedImage::open(
+      files, *output_name, *output, format, settings.depth, static_cast<int>(8 * bytes_per_word));
   if (!image) {
     console.out(tool_run::kFileError);
     return kFailure;

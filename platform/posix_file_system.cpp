@@ -384,27 +384,9 @@ class PosixFileSystem final : public FileSystem {
     return std::make_unique<PosixOutput>(fd, std::nullopt);
   }
 
-  std::unique_ptr<verilog_hex::ScratchFile> create_scratch() override {
-    const std::string path = P_tmpdir;  // the system's, whatever the environment says
-#ifdef O_TMPFILE
-    const int unnamed = ::open(path.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (unnamed >= 0) return std::make_unique<PosixScratch>(unnamed);
-#endif
-    // Made at a name nobody can guess and unnamed at once, with interrupts held between.
-    const HeldInterrupts held;
-    if (!held) return nullptr;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      const std::string name = path + "/." + unique_text() + ".tmp";
-      const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-      if (fd < 0 && errno == EEXIST) continue;
-      if (fd < 0) return nullptr;
-      if (::unlink(name.c_str()) != 0) {
-        ::close(fd);
-        return nullptr;
-      }
-      return std::make_unique<PosixScratch>(fd);
-    }
-    return nullptr;
+  std::unique_ptr<verilog_hex::ScratchFile> create_scratch(const std::string& near) override {
+    if (auto scratch = scratch_in(folder_of(near))) return scratch;
+    return scratch_in(P_tmpdir);  // the system's, whatever the environment says
   }
 
   NameResult link(const std::string& existing, const std::string& name) override {
@@ -473,6 +455,29 @@ class PosixFileSystem final : public FileSystem {
   }
 
  private:
+  // A scratch file in that folder.
+  std::unique_ptr<verilog_hex::ScratchFile> scratch_in(const std::string& path) {
+#ifdef O_TMPFILE
+    const int unnamed = ::open(path.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (unnamed >= 0) return std::make_unique<PosixScratch>(unnamed);
+#endif
+    // Made at a name nobody can guess and unnamed at once, with interrupts held between.
+    const HeldInterrupts held;
+    if (!held) return nullptr;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      const std::string name = path + "/." + unique_text() + ".tmp";
+      const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+      if (fd < 0 && errno == EEXIST) continue;
+      if (fd < 0) return nullptr;
+      if (::unlink(name.c_str()) != 0) {
+        ::close(fd);
+        return nullptr;
+      }
+      return std::make_unique<PosixScratch>(fd);
+    }
+    return nullptr;
+  }
+
   static void fill_random(unsigned char* bytes, std::size_t size) {
 #ifdef __linux__
     if (::getrandom(bytes, size, 0) == static_cast<ssize_t>(size)) return;

@@ -554,15 +554,23 @@ class WindowsFileSystem final : public FileSystem {
     return std::make_unique<WindowsOutput>(handle);
   }
 
-  std::unique_ptr<verilog_hex::ScratchFile> create_scratch() override {
+  std::unique_ptr<verilog_hex::ScratchFile> create_scratch(const std::string& near) override {
+    std::string beside = folder_of(near);
+    if (kPathSeparators.find(beside.back()) == std::string_view::npos) beside += '\\';
+    if (auto scratch = scratch_in(wide(beside))) return scratch;
     wchar_t folder[MAX_PATH + 1];
     const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
     if (length == 0 || length > MAX_PATH) return nullptr;
+    return scratch_in(std::wstring(folder, length));
+  }
+
+  // A scratch file in that folder, whose name ends in a separator.
+  std::unique_ptr<verilog_hex::ScratchFile> scratch_in(const std::wstring& folder) {
     for (int attempt = 0; attempt < 100; ++attempt) {
       std::string leaf = ".";
       leaf += unique_text();
       leaf += ".tmp";
-      const std::wstring name = std::wstring(folder, length) + wide(leaf);
+      const std::wstring name = folder + wide(leaf);
       const HANDLE handle = CreateFileW(
           name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
           FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);

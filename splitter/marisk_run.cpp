@@ -179,7 +179,8 @@ verilog_hex::ConversionResult write_banks(verilog_hex::TextReader& input,
             ? settings.depth
             : std::min<std::uint64_t>(settings.row_depth,
                                       settings.depth - row * settings.row_depth);
-    images.push_back(tool_run::FormattedImage::open(files, *bank, format, depth, 4 * digits, pool));
+    images.push_back(
+        tool_run::FormattedImage::open(files, names[k], *bank, format, depth, 4 * digits, pool));
     if (!images.back()) return verilog_hex::stopped(Stop::write_failed);
     banks.push_back(&images.back()->words());
   }
@@ -192,7 +193,7 @@ verilog_hex::ConversionResult write_banks(verilog_hex::TextReader& input,
                              .row_depth = settings.row_depth};
   std::uint64_t words_written = 0;
   verilog_hex::ConversionResult result = split_words(
-      input, banks, layout, [&files] { return files.create_scratch(); }, words_written);
+      input, banks, layout, [&] { return files.create_scratch(names.front()); }, words_written);
   if (!result.ok()) return result;
   for (const auto& image : images) {
     if (!image->finish(words_written)) return verilog_hex::stopped(Stop::write_failed);

@@ -231,7 +231,7 @@ platform::NewFile MemoryFileSystem::create_new(const std::string& name,
 }
 
 // Made and written as any file here, failing where those steps are to fail.
-std::unique_ptr<verilog_hex::ScratchFile> MemoryFileSystem::create_scratch() {
+std::unique_ptr<verilog_hex::ScratchFile> MemoryFileSystem::create_scratch(const std::string&) {
   if (step_fails(Step::create)) return nullptr;
   return memory_scratch([this](std::size_t size) {
     if (step_fails(Step::write)) return true;

@@ -197,19 +197,26 @@ TEST(WholeOutput, ALinkedOutputReplacesItsTargetAndKeepsPermissions) {
 }
 
 // An output named by a descriptor's link to a pipe (what /dev/stdout is in a pipeline)
-// is written through the pipe.
+// is written through the pipe; word lines that wait for the header's depth wait in the
+// system's temporary folder, as none can be made in the link's.
 TEST(WholeOutput, AnOutputToAPipeIsWrittenThroughIt) {
-  test::TempDir dir;
-  const std::string bytes = byte_list(10, 4);
-  test::write_file(dir.path() / "rom.txt", bytes);
-  const auto result = test::run_program(
-      "/bin/bash",
-      {"-c", "set -o pipefail && { \"$0\" \"$@\" 3>&1 1>&4 | cat >piped.vh; } 4>&1", TOLVANE_PATH,
-       "-d32", "-o/dev/fd/3", "rom.txt"},
-      dir.path());
-  EXPECT_EQ(result.status, 0) << result.out;
-  EXPECT_EQ(test::read_file(dir.path() / "piped.vh"), image_of(bytes));
-  EXPECT_EQ(test::list_files(dir.path()), (std::vector<std::string>{"piped.vh", "rom.txt"}));
+  for (const char* format : {"-fvh", "-fmif"}) {
+    SCOPED_TRACE(format);
+    test::TempDir dir;
+    test::write_file(dir.path() / "rom.txt", byte_list(10, 4));
+    ASSERT_EQ(
+        test::run_program(TOLVANE_PATH, {"-d32", format, "-oimage", "rom.txt"}, dir.path()).status,
+        0);
+    const auto result = test::run_program(
+        "/bin/bash",
+        {"-c", "set -o pipefail && { \"$0\" \"$@\" 3>&1 1>&4 | cat >piped; } 4>&1", TOLVANE_PATH,
+         "-d32", format, "-o/dev/fd/3", "rom.txt"},
+        dir.path());
+    EXPECT_EQ(result.status, 0) << result.out;
+    EXPECT_EQ(test::read_file(dir.path() / "piped"), test::read_file(dir.path() / "image"));
+    EXPECT_EQ(test::list_files(dir.path()),
+              (std::vector<std::string>{"image", "piped", "rom.txt"}));
+  }
 }
 
 TEST(WholeOutput, TwoRunsOnOneOutputLeaveTheWholeOutputOfOne) {
@@ -391,6 +398,109 @@ TEST(WholeOutput, APlantedLinkOrFifoInAStickyFolderIsRefused) {
     EXPECT_EQ(fs::is_fifo(output), fifo);
     EXPECT_EQ(fs::is_symlink(output), !fifo);
     EXPECT_FALSE(has_temporary_file(dir.path()));
+  }
+}
+
+// A small file system of its own, filled to the last byte; unmounted when done.
+class FullDisk {
+ public:
+  explicit FullDisk(const fs::path& at) : at_(at) {
+    fs::create_directory(at_);
+    mounted_ =
+        std::system(("mount -t tmpfs -o size=256k tmpfs '" + at_.string() + "'").c_str()) == 0;
+    if (!mounted_) return;
+    const int fd = open((at_ / "filler").c_str(), O_WRONLY | O_CREAT, 0644);
+    const std::string block(4096, 'x');
+    while (write(fd, block.data(), block.size()) > 0) {
+    }
+    close(fd);
+  }
+  ~FullDisk() {
+    if (mounted_) std::system(("umount '" + at_.string() + "'").c_str());
+  }
+  FullDisk(const FullDisk&) = delete;
+  FullDisk& operator=(const FullDisk&) = delete;
+  explicit operator bool() const { return mounted_; }
+
+ private:
+  fs::path at_;
+  bool mounted_ = false;
+};
+
+// Writes numbered chunks into the FIFO until its reader has gone or limit bytes are
+// written; gives the bytes written. Waits for the reader at most the time limit.
+std::uint64_t feed_until_closed(const fs::path& fifo, std::string (*chunk)(std::uint64_t),
+                                std::uint64_t limit) {
+  int fd = -1;
+  const bool opened = wait_for([&] {
+    fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    return fd >= 0;
+  });
+  if (!opened) return 0;
+  fcntl(fd, F_SETFL, 0);
+  const auto old_handler = std::signal(SIGPIPE, SIG_IGN);
+  std::uint64_t fed = 0;
+  for (std::uint64_t k = 0; fed < limit; ++k) {
+    const std::string bytes = chunk(k);
+    const ssize_t written = write(fd, bytes.data(), bytes.size());
+    if (written <= 0) break;
+    fed += static_cast<std::uint64_t>(written);
+  }
+  close(fd);
+  std::signal(SIGPIPE, old_handler);
+  return fed;
+}
+
+// Where word lines wait for the depth their header names, or a line's words for its
+// verdict, they wait on the output's own disk: a full one ends the run within a buffer
+// or two of input, not once the input has ended.
+TEST(WholeOutput, AFullDestinationEndsTheRunEarly) {
+  if (!running_as_root()) GTEST_SKIP() << "mounting needs root";
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    std::string (*chunk)(std::uint64_t);
+  };
+  for (const Case& c : {
+           Case{"mif without a depth",
+                {TOLVANE_PATH, "-fmif", "-ofull/rom.mif", "in_0x10.vh"},
+                [](std::uint64_t) {
+                  std::string lines;
+                  for (int i = 0; i < 100000; ++i) lines += "a5\n";
+                  return lines;
+                }},
+           Case{"mi banks without a depth",
+                {MARISK_PATH, "-d32", "-s16", "-fmi", "-ofull/rom", "in_0x10.vh"},
+                [](std::uint64_t k) {
+                  std::string lines;
+                  char line[32];
+                  for (std::uint64_t i = k * 10000; i < (k + 1) * 10000; ++i) {
+                    std::snprintf(line, sizeof line, "@%llX\t00112233\n",
+                                  static_cast<unsigned long long>(i));
+                    lines += line;
+                  }
+                  return lines;
+                }},
+           Case{"a line of words not yet judged",
+                {MARISK_PATH, "-d32", "-s16", "-ofull/rom", "in_0x10.vh"},
+                [](std::uint64_t) {
+                  std::string items;
+                  for (int i = 0; i < 30000; ++i) items += "12345678 ";
+                  return items;
+                }},
+       }) {
+    SCOPED_TRACE(c.name);
+    test::TempDir dir;
+    const FullDisk full(dir.path() / "full");
+    if (!full) GTEST_SKIP() << "no tmpfs can be mounted here";
+    ASSERT_EQ(mkfifo((dir.path() / "in_0x10.vh").c_str(), 0644), 0);
+    test::StartedProgram run(c.args.front(), {c.args.begin() + 1, c.args.end()}, dir.path());
+    const std::uint64_t fed = feed_until_closed(dir.path() / "in_0x10.vh", c.chunk, 64 << 20);
+    const auto result = run.finish();
+    EXPECT_EQ(result.status, 2);
+    EXPECT_TRUE(result.out.ends_with("File I/O error.\n")) << result.out;
+    EXPECT_LT(fed, 8u << 20);
+    EXPECT_EQ(test::list_files(dir.path() / "full"), std::vector<std::string>{"filler"});
   }
 }
 

@@ -20,7 +20,7 @@ class ScratchOutput final : public verilog_hex::OutputFile {
 }  // namespace
 
 std::unique_ptr<FormattedImage> FormattedImage::open(
-    platform::FileSystem& files, verilog_hex::ImageWriter& output,
+    platform::FileSystem& files, const std::string& name, verilog_hex::ImageWriter& output,
     const verilog_hex::OutputFormat& format, std::uint64_t depth, int width,
     std::shared_ptr<verilog_hex::BufferPool> pool) {
   auto image = std::make_unique<FormattedImage>(output, format, width);
@@ -29,7 +29,7 @@ std::unique_ptr<FormattedImage> FormattedImage::open(
     output.write_text(verilog_hex::format_header(format, depth, width));
     return image;
   }
-  image->scratch_ = files.create_scratch();
+  image->scratch_ = files.create_scratch(name);
   if (!image->scratch_) return nullptr;
   auto sink = verilog_hex::write_at_once(std::make_unique<ScratchOutput>(*image->scratch_));
   image->held_ = pool ? std::make_unique<verilog_hex::ImageWriter>(std::move(sink), pool)

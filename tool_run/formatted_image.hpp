@@ -16,10 +16,11 @@ namespace tool_run {
 // and the output is written whole or not at all like any other.
 class FormattedImage {
  public:
-  // Nothing when the scratch file it needs cannot be made. Buffers for the waiting word
-  // lines come from the pool where one is given.
+  // Nothing when the scratch file it needs cannot be made; it is made beside the output
+  // of that name, so that a full disk shows while the word lines wait. Buffers for the
+  // waiting word lines come from the pool where one is given.
   static std::unique_ptr<FormattedImage> open(
-      platform::FileSystem& files, verilog_hex::ImageWriter& output,
+      platform::FileSystem& files, const std::string& name, verilog_hex::ImageWriter& output,
       const verilog_hex::OutputFormat& format, std::uint64_t depth, int width,
       std::shared_ptr<verilog_hex::BufferPool> pool = nullptr);
 
