@@ -851,6 +851,43 @@ TEST(WholeOutput, AnInputOnAStickThatIgnoresCaseIsKept) {
   }
 }
 
+// A stick has no unnamed files (O_TMPFILE): the scratch file beside the output is made
+// under a hidden name and unnamed at once. The outputs are those made in an ordinary
+// folder, and nothing else is left on the stick.
+TEST(WholeOutput, AScratchFileOnAStickLeavesNothing) {
+  if (!running_as_root()) GTEST_SKIP() << "mounting needs root";
+  test::TempDir dir;
+  const ExfatStick stick(dir.path());
+  if (!stick) GTEST_SKIP() << "no exFAT mount through FUSE here (exfat-fuse, a loop device)";
+  std::string long_lines;  // two kept lines whose words pass the spool's buffer
+  for (int line = 0; line < 2; ++line) {
+    for (int i = 0; i < 40000; ++i) long_lines += line == 0 ? "12345678 " : "9abcdef0 ";
+    long_lines += "\r\n";
+  }
+  struct Case {
+    std::string program;
+    std::vector<std::string> args;
+    std::string input;
+  };
+  for (const Case& c : {
+           Case{TOLVANE_PATH, {"-d32", "-fmif", "in_0x10.vh"}, byte_list(1000, 5)},
+           Case{MARISK_PATH, {"-d32", "-s16", "-fmi", "in_0x10.vh"}, long_lines},
+       }) {
+    SCOPED_TRACE(c.args[1]);
+    test::TempDir plain;
+    test::write_file(plain.path() / "in_0x10.vh", c.input);
+    ASSERT_EQ(test::run_program(c.program, c.args, plain.path()).status, 0);
+    test::write_file(stick.path() / "in_0x10.vh", c.input);
+    const auto result = test::run_program(c.program, c.args, stick.path());
+    EXPECT_EQ(result.status, 0) << result.out;
+    EXPECT_EQ(test::list_files(stick.path()), test::list_files(plain.path()));
+    for (const std::string& name : test::list_files(plain.path())) {
+      EXPECT_EQ(test::read_file(stick.path() / name), test::read_file(plain.path() / name)) << name;
+      fs::remove(stick.path() / name);
+    }
+  }
+}
+
 // A hang-up that the parent ignores (nohup) does not end the run.
 TEST(WholeOutput, AnIgnoredHangUpStaysIgnored) {
   test::TempDir dir;
