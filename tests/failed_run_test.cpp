@@ -55,6 +55,37 @@ const Files kBanks = {{"img_0x400_3.vh", {"@0\t00\r\n@1\tDE\r\n@2\tCA\r\n", 0644
                       {"img_0x400_1.vh", {"@0\t22\r\n@1\tBE\r\n@2\t00\r\n", 0644}},
                       {"img_0x400_0.vh", {"@0\t33\r\n@1\tEF\r\n@2\t00\r\n", 0644}}};
 
+const std::string kTolvaneMifOpened =
+    "\ntext 2 vh conversion utility.\nversion 1.0.0 (2.09.08) \n\n\narguments processing\n"
+    "data_width [1]: 32\noutput_format [2]: mif\ndone\n\ninput files check\n";
+const std::string kMif =
+    "DEPTH = 3;\r\nWIDTH = 32;\r\nADDRESS_RADIX = HEX;\r\nDATA_RADIX = HEX;\r\nCONTENT\r\n"
+    "BEGIN\r\n0 : 00112233;\r\n1 : DEADBEEF;\r\n2 : CAFE0000;\r\nEND;\r\n";
+
+// Two memory-file lines whose words pass the spool's buffer into its scratch file, each
+// word a number of its own, and the two banks of 16 bits they split into.
+struct Spooled {
+  std::string image;
+  std::string high;
+  std::string low;
+};
+const Spooled kSpooled = [] {
+  Spooled spooled;
+  char word[16];
+  char line[32];
+  for (unsigned i = 0; i < 40000; ++i) {
+    std::snprintf(word, sizeof word, "%08X ", i * 0x10003u);
+    spooled.image += word;
+    std::snprintf(line, sizeof line, "@%X\t%.4s\r\n", i, word);
+    spooled.high += line;
+    std::snprintf(line, sizeof line, "@%X\t%.4s\r\n", i, word + 4);
+    spooled.low += line;
+    if (i == 19999) spooled.image += "\r\n";
+  }
+  spooled.image += "\r\n";
+  return spooled;
+}();
+
 Files with(Files files, const Files& more) {
   for (const auto& [name, file] : more) files[name] = file;
   return files;
@@ -156,6 +187,27 @@ INSTANTIATE_TEST_SUITE_P(
                 {{"fw.bin", {"\x12\x34\r\n\x1a"}}, {"fw.vh", {"@0\t12340D0A\r\n@1\t1A000000\r\n"}}},
                 kTolvaneFailed,
                 kTolvaneRefused},
+        // The word lines wait in a scratch file until the depth is known.
+        RunCase{
+            "TolvaneMifWaitsForItsDepth",
+            converter::run,
+            {"-d32", "-fmif", "rom.txt"},
+            {{"rom.txt", {kRom}}},
+            kTolvaneMifOpened + "done\n\ninput files processing\ndone\n\nprocessing complete!\n",
+            {{"rom.txt", {kRom}}, {"rom.mif", {kMif}}},
+            kTolvaneMifOpened + "done\n\ninput files processing\nFile I/O error.\n",
+            kTolvaneMifOpened + "File I/O error.\n"},
+        // Every word of two spooled lines in order: none lost, none read twice.
+        RunCase{"MariskLinesPastTheSpoolsBuffer",
+                splitter::run,
+                {"-s16", "img_0x100.vh"},
+                {{"img_0x100.vh", {kSpooled.image}}},
+                kMariskHalvesDone,
+                {{"img_0x100.vh", {kSpooled.image}},
+                 {"img_0x200_1.vh", {kSpooled.high}},
+                 {"img_0x200_0.vh", {kSpooled.low}}},
+                kMariskHalvesFailed,
+                kMariskHalvesFailed},
         RunCase{"MariskNewBanks",
                 splitter::run,
                 {"img_0x100.vh"},

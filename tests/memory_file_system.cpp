@@ -233,12 +233,14 @@ platform::NewFile MemoryFileSystem::create_new(const std::string& name,
 // Made and written as any file here, failing where those steps are to fail.
 std::unique_ptr<verilog_hex::ScratchFile> MemoryFileSystem::create_scratch(const std::string&) {
   if (step_fails(Step::create)) return nullptr;
-  return memory_scratch([this](std::size_t size) {
-    if (step_fails(Step::write)) return true;
-    const std::lock_guard lock(mutex_);
-    largest_scratch = std::max(largest_scratch, size);
-    return false;
-  });
+  return memory_scratch(
+      [this](std::size_t size) {
+        if (step_fails(Step::write)) return true;
+        const std::lock_guard lock(mutex_);
+        largest_scratch = std::max(largest_scratch, size);
+        return false;
+      },
+      [this] { return step_fails(Step::read); });
 }
 
 std::unique_ptr<verilog_hex::OutputFile> MemoryFileSystem::open_existing(const std::string& name) {

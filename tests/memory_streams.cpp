@@ -47,14 +47,15 @@ class MemoryOutput final : public verilog_hex::OutputFile {
 
 class MemoryScratch final : public verilog_hex::ScratchFile {
  public:
-  explicit MemoryScratch(std::function<bool(std::size_t)> write_fails)
-      : write_fails_(std::move(write_fails)) {}
+  MemoryScratch(std::function<bool(std::size_t)> write_fails, std::function<bool()> read_fails)
+      : write_fails_(std::move(write_fails)), read_fails_(std::move(read_fails)) {}
   bool write(std::string_view bytes) override {
     if (write_fails_ && write_fails_(bytes_.size() + bytes.size())) return false;
     bytes_.append(bytes);
     return true;
   }
   std::ptrdiff_t read_at(std::uint64_t position, std::span<char> into) override {
+    if (read_fails_ && read_fails_()) return -1;
     if (position >= bytes_.size()) return 0;
     const std::size_t count = std::min(into.size(), bytes_.size() - position);
     std::memcpy(into.data(), bytes_.data() + position, count);
@@ -67,14 +68,15 @@ class MemoryScratch final : public verilog_hex::ScratchFile {
 
  private:
   std::function<bool(std::size_t)> write_fails_;
+  std::function<bool()> read_fails_;
   std::string bytes_;
 };
 
 }  // namespace
 
 std::unique_ptr<verilog_hex::ScratchFile> memory_scratch(
-    std::function<bool(std::size_t)> write_fails) {
-  return std::make_unique<MemoryScratch>(std::move(write_fails));
+    std::function<bool(std::size_t)> write_fails, std::function<bool()> read_fails) {
+  return std::make_unique<MemoryScratch>(std::move(write_fails), std::move(read_fails));
 }
 
 std::unique_ptr<verilog_hex::InputFile> memory_input(std::string_view bytes) {
