@@ -63,6 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "@8\t0100\r\n"},
         HexCase{"TextPastTheBuffer", ":0100100001EE" + kBlanks + "x\n", "", Stop::not_a_record, 1},
         HexCase{"NoColon", "\n0100100001EE\n", "", Stop::not_a_record, 2},
+        HexCase{"LastLineCutShort", ":0100100001EE\n:0100", "", Stop::not_a_record, 2},
         HexCase{"NoHexDigit", ":01001000G1EE\n", "", Stop::not_a_record, 1},
         HexCase{"OddDigits", ":0100100001E\n", "", Stop::not_a_record, 1},
         HexCase{"FewerThanFiveBytes", ":00000001\n", "", Stop::not_a_record, 1},

@@ -55,6 +55,14 @@ std::string splitting_fails(const std::string& scan_messages, const std::string&
 const std::string kMifHead =
     "DEPTH = 3;\r\nWIDTH = 16;\r\nADDRESS_RADIX = HEX;\r\nDATA_RADIX = HEX;\r\nCONTENT\r\n"
     "BEGIN\r\n";
+// A mif bank of that depth and width holding the lines.
+std::string mif(int depth, int width, const std::string& lines) {
+  return "DEPTH = " + std::to_string(depth) + ";\r\nWIDTH = " + std::to_string(width) +
+         ";\r\nADDRESS_RADIX = HEX;\r\nDATA_RADIX = HEX;\r\nCONTENT\r\nBEGIN\r\n" + lines +
+         "END;\r\n";
+}
+// A word line longer than the reader's buffer, then a short one.
+const std::string kLongWordLine = "@0\t" + std::string(300000, '7') + "\r\n@1\t3456\r\n";
 const std::string kCoeHead = "memory_initialization_radix=16;\r\nmemory_initialization_vector=\r\n";
 
 Files with_input(Files banks, const std::string& image = kImage) {
@@ -498,6 +506,40 @@ INSTANTIATE_TEST_SUITE_P(
                                      {"ram_2_0.vh", "@0\t00\r\n"}},
                                     "@0\t1122\r\n@3\t3344\r\n"),
                 .image = "@0\t1122\r\n@3\t3344\r\n"},
+        // A depth that is no multiple of the rows': the last row holds what is left.
+        CliCase{.name = "MifBanksInRowsOfAnUnevenDepth",
+                .args = {"-d16", "-s8", "-fmif", "-n6", "-r4", "-orr", kInput},
+                .out = split("data_width [1]: 16\nsplit_width[2]: 8\noutput_format[3]: "
+                             "mif\nmemory_depth[4]: 6\nrow_depth[5]: 4\noutput_base[6]: rr\n"),
+                .status = 0,
+                .files = with_input({{"rr_0_1.mif", mif(4, 8,
+                                                        "0 : 11;\r\n1 : 00;\r\n2 : "
+                                                        "00;\r\n3 : 00;\r\n")},
+                                     {"rr_0_0.mif", mif(4, 8,
+                                                        "0 : 22;\r\n1 : 00;\r\n2 : "
+                                                        "00;\r\n3 : 00;\r\n")},
+                                     {"rr_1_1.mif", mif(2, 8, "0 : 00;\r\n1 : 33;\r\n")},
+                                     {"rr_1_0.mif", mif(2, 8, "0 : 00;\r\n1 : 44;\r\n")}},
+                                    "@0\t1122\r\n@5\t3344\r\n"),
+                .image = "@0\t1122\r\n@5\t3344\r\n"},
+        // Read in pieces: each bank's line has its address lead once, no TAB.
+        CliCase{.name = "MifOfAWordLineLongerThanTheReadersBuffer",
+                .args = {"-d16", "-s8", "-fmif", kInput},
+                .out = split("data_width [1]: 16\nsplit_width[2]: 8\noutput_format[3]: mif\n"),
+                .status = 0,
+                .files = with_input({{"rom_0x200_1.mif", mif(2, 8, "0 : 77;\r\n1 : 34;\r\n")},
+                                     {"rom_0x200_0.mif", mif(2, 8, "0 : 77;\r\n1 : 56;\r\n")}},
+                                    kLongWordLine),
+                .image = kLongWordLine},
+        // An x item's fill is x: here it gives every digit the bank takes.
+        CliCase{.name = "MifRefusesAnItemsFillOfX",
+                .args = {"-d24", "-s16", "-fmif", kInput},
+                .out = splitting_fails("data_width [1]: 24\nsplit_width[2]: 16\noutput_format[3]: "
+                                       "mif\n",
+                                       "ERR: Line 1: data x1 cannot be written as mif.\n"),
+                .status = 2,
+                .files = with_input({}, "x1\r\n"),
+                .image = "x1\r\n"},
         CliCase{.name = "RowsWithoutADepth",
                 .args = {"-r2", kInput},
                 .out = naming_fails("row_depth[1]: 2\n", "ERR: -r needs the memory depth (-n).\n"),
