@@ -27,6 +27,18 @@ std::optional<std::uint32_t> accumulate(std::string_view text, unsigned base, Ov
   return static_cast<std::uint32_t>(value);
 }
 
+// Where the digits or the "0x" before them begin: past white space and a sign.
+std::size_t number_start(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && is_space(text[i])) ++i;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  return i;
+}
+
+bool hex_prefix_at(std::string_view text, std::size_t i) {
+  return i + 1 < text.size() && text[i] == '0' && (text[i + 1] | 0x20) == 'x';
+}
+
 }  // namespace
 
 std::uint32_t parse_digits(std::string_view text, unsigned base) {
@@ -34,16 +46,16 @@ std::uint32_t parse_digits(std::string_view text, unsigned base) {
 }
 
 std::uint32_t parse_unsigned(std::string_view text, unsigned base, Overflow overflow) {
-  std::size_t i = 0;
-  while (i < text.size() && is_space(text[i])) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  if (base == 16 && i + 1 < text.size() && text[i] == '0' && (text[i + 1] | 0x20) == 'x') {
-    i += 2;
-  }
+  std::size_t i = number_start(text);
+  const bool negative = i > 0 && text[i - 1] == '-';
+  if (base == 16 && hex_prefix_at(text, i)) i += 2;
   const auto value = accumulate(text.substr(i), base, overflow);
   if (!value) return kOverflow;
   return negative ? 0u - *value : *value;
+}
+
+std::uint32_t parse_count(std::string_view text) {
+  return parse_unsigned(text, hex_prefix_at(text, number_start(text)) ? 16 : 10);
 }
 
 }  // namespace verilog_hex

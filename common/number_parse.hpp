@@ -25,4 +25,8 @@ enum class Overflow {
 std::uint32_t parse_unsigned(std::string_view text, unsigned base,
                              Overflow overflow = Overflow::saturates);
 
+// A count as people write it: decimal, or hexadecimal after "0x" or "0X" (which follow
+// the white space and sign parse_unsigned skips): "0x1000" is 4096, "010" is ten.
+std::uint32_t parse_count(std::string_view text);
+
 }  // namespace verilog_hex

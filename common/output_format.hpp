@@ -17,7 +17,7 @@ enum class AddressForm : std::uint8_t {
 // What a word's data text may hold in a format (as marisk copies slices as written).
 enum class DataCharacters : std::uint8_t {
   any,
-  hex_or_unknown,  // hexadecimal digits, x X z Z ?
+  hex_or_unknown,  // hexadecimal digits, x X z Z
   hex,
 };
 
@@ -72,7 +72,8 @@ namespace detail {
 inline constexpr std::array<std::uint8_t, 256> kHeldCharacters = [] {
   std::array<std::uint8_t, 256> held{};
   for (const unsigned char c : std::string_view("0123456789abcdefABCDEF")) held[c] = 3;
-  for (const unsigned char c : std::string_view("xXzZ?")) held[c] = 1;
+  // Not "?": Verilog's $readmemh and $readmemb refuse it, though it stands for z elsewhere.
+  for (const unsigned char c : std::string_view("xXzZ")) held[c] = 1;
   return held;
 }();
 }  // namespace detail

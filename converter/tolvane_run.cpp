@@ -169,7 +169,7 @@ constexpr auto make_options(std::index_sequence<kKinds...>) {
        .value_start = "",
        .take =
            [](Settings& s, std::string_view value) {
-             s.depth = verilog_hex::parse_unsigned(value, 10);
+             s.depth = verilog_hex::parse_count(value);
              return static_cast<std::int32_t>(s.depth);
            },
        .echo = "memory_depth [%zu]: %u\n",
@@ -191,13 +191,12 @@ constexpr auto make_options(std::index_sequence<kKinds...>) {
 }
 constexpr auto kOptions = make_options(std::make_index_sequence<kInputKinds.size() - 1>());
 
-// Kept verbatim on purpose, as users and scripts know them: the other program name in
-// the no-arguments message ("quendle.exe"), the help's "By default data_width=16" and
-// "(valid values 8, 16, 32)", and the misspelling "paremeter".
+// Kept verbatim on purpose, as users and scripts know them: the help's "By default
+// data_width=16" and "(valid values 8, 16, 32)", and the misspelling "paremeter".
 constexpr tool_run::CommandLine<Settings> kCommandLine = {
     .banner = "\ntext 2 vh conversion utility.\nversion 1.0.0 (2.09.08) \n\n",
     .no_arguments_error = "",
-    .no_arguments = "ERR: Invalid parameter string.\nType \"quendle.exe -h\" to get help.\n",
+    .no_arguments = "ERR: Invalid parameter string.\nType \"tolvane -h\" to get help.\n",
     .no_arguments_status = 0,
     .scan_opening = "\narguments processing\n",
     .scan_closing = "done\n",

@@ -78,7 +78,7 @@ constexpr tool_run::Option<Settings> kOptions[] = {
      .value_start = "",
      .take =
          [](Settings& s, std::string_view value) {
-           s.depth = verilog_hex::parse_unsigned(value, 10);
+           s.depth = verilog_hex::parse_count(value);
            return static_cast<std::int32_t>(s.depth);
          },
      .echo = "memory_depth[%zu]: %u\n",
@@ -89,7 +89,7 @@ constexpr tool_run::Option<Settings> kOptions[] = {
      .value_start = "",
      .take =
          [](Settings& s, std::string_view value) {
-           s.row_depth = verilog_hex::parse_unsigned(value, 10);
+           s.row_depth = verilog_hex::parse_count(value);
            return static_cast<std::int32_t>(s.row_depth);
          },
      .echo = "row_depth[%zu]: %u\n",
@@ -98,13 +98,12 @@ constexpr tool_run::Option<Settings> kOptions[] = {
     {.letter = 'h', .letter_case = kEither, .value_start = "", .take = nullptr, .echo = nullptr},
 };
 
-// Kept verbatim on purpose, as users and scripts know them: the other program name in
-// the no-arguments message ("ostraly.exe"), the help's defaults of 16 (the run's are 32
-// and 8), and the misspellings "paremeter" and "endiannes".
+// Kept verbatim on purpose, as users and scripts know them: the help's defaults of 16
+// (the run's are 32 and 8), and the misspellings "paremeter" and "endiannes".
 constexpr tool_run::CommandLine<Settings> kCommandLine = {
     .banner = "\nmarisk utility.\nversion 1.0 (31.03.08) \n\n",
     .no_arguments_error = "Command line error [1].\n",  // the count with the program name
-    .no_arguments = "ERR: Invalid parameter string.\nType \"ostraly.exe -h\" to get help.\n",
+    .no_arguments = "ERR: Invalid parameter string.\nType \"marisk -h\" to get help.\n",
     .no_arguments_status = 1,
     .scan_opening = "",
     .scan_closing = "",

@@ -178,7 +178,7 @@ INSTANTIATE_TEST_SUITE_P(
         as_program(CliCase{
             "NoArguments",
             {},
-            kBanner + "ERR: Invalid parameter string.\nType \"ostraly.exe -h\" to get help.\n",
+            kBanner + "ERR: Invalid parameter string.\nType \"marisk -h\" to get help.\n",
             1,
             kInputOnly,
             "Command line error [1].\n"}),
@@ -423,6 +423,14 @@ INSTANTIATE_TEST_SUITE_P(
                 .files = with_input({{"rom_0x100_0.vb", "@0\t0001xxxx\r\n"}}, "@0\t1x\r\n"),
                 .image = "@0\t1x\r\n"},
         // A refused item on a skipped line does not count.
+        // Verilog's $readmemb and $readmemh refuse "?", which vh keeps.
+        CliCase{.name = "VbRefusesAQuestionMark",
+                .args = {"-d8", "-fvb", kInput},
+                .out = splitting_fails("data_width [1]: 8\noutput_format[2]: vb\n",
+                                       "ERR: Line 1: data 1? cannot be written as vb.\n"),
+                .status = 2,
+                .files = with_input({}, "@0\t1?\r\n"),
+                .image = "@0\t1?\r\n"},
         CliCase{.name = "CoeAfterASkippedLine",
                 .args = {"-d8", "-fcoe", kInput},
                 .out = split("data_width [1]: 8\noutput_format[2]: coe\n"),

@@ -11,7 +11,7 @@ namespace {
 
 struct NumberCase {
   std::string text;
-  unsigned base;
+  unsigned base;  // 0: a count, decimal or hexadecimal after "0x"
   std::uint32_t value;
   friend void PrintTo(const NumberCase& c, std::ostream* os) {
     *os << testing::PrintToString(c.text);
@@ -21,7 +21,10 @@ struct NumberCase {
 class UnsignedParse : public testing::TestWithParam<NumberCase> {};
 
 TEST_P(UnsignedParse, GivesTheValue) {
-  EXPECT_EQ(verilog_hex::parse_unsigned(GetParam().text, GetParam().base), GetParam().value)
+  const NumberCase& c = GetParam();
+  EXPECT_EQ(
+      c.base == 0 ? verilog_hex::parse_count(c.text) : verilog_hex::parse_unsigned(c.text, c.base),
+      c.value)
       << testing::PrintToString(GetParam().text) << " base " << GetParam().base;
 }
 
@@ -38,7 +41,10 @@ INSTANTIATE_TEST_SUITE_P(
                     NumberCase{"32", 10, 32}, NumberCase{"4294967295", 10, 0xFFFFFFFF},
                     NumberCase{"4294967296", 10, 0xFFFFFFFF}, NumberCase{"-8", 10, 0xFFFFFFF8},
                     NumberCase{"-4294967295", 10, 1}, NumberCase{"-0xFFFFFFFF", 16, 1},
-                    NumberCase{"12ab", 10, 12},
+                    NumberCase{"12ab", 10, 12}, NumberCase{"0x1000", 0, 4096},
+                    NumberCase{" +0X1f", 0, 31}, NumberCase{"010", 0, 10},
+                    NumberCase{"-0x1", 0, 0xFFFFFFFF}, NumberCase{"0x", 0, 0},
+                    NumberCase{"0", 0, 0}, NumberCase{"1x10", 0, 1},
                     NumberCase{std::string("1\0"
                                            "2",
                                            3),

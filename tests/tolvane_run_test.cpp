@@ -253,7 +253,7 @@ INSTANTIATE_TEST_SUITE_P(
         as_program(CliCase{
             "NoArguments",
             {},
-            kBanner + "ERR: Invalid parameter string.\nType \"quendle.exe -h\" to get help.\n",
+            kBanner + "ERR: Invalid parameter string.\nType \"tolvane -h\" to get help.\n",
             0,
             kInputOnly,
             ""}),
