@@ -125,7 +125,7 @@ constexpr tool_run::Option<Settings> input_kind_option() {
 // In the order of the help text; the first input kind is chosen by no option.
 template <std::size_t... kKinds>
 constexpr auto make_options(std::index_sequence<kKinds...>) {
-  return std::array<tool_run::Option<Settings>, 10 + sizeof...(kKinds)>{{
+  return std::array<tool_run::Option<Settings>, 11 + sizeof...(kKinds)>{{
       {.letter = 'd',
        .letter_case = kExact,
        .value_start = "",
@@ -163,7 +163,8 @@ constexpr auto make_options(std::index_sequence<kKinds...>) {
            },
        .echo = "base_address [%zu]: 0x%X\n",
        .help = "\t-a##\t\tDefines the byte address of the memory's first byte (hex, for -x and "
-               "-e)\n"},
+               "-e)\n",
+       .value_may_follow = true},
       {.letter = 'n',
        .letter_case = kExact,
        .value_start = "",
@@ -174,7 +175,8 @@ constexpr auto make_options(std::index_sequence<kKinds...>) {
            },
        .echo = "memory_depth [%zu]: %u\n",
        .help = "\t-n##\t\tDefines the memory depth in words (every word written, missing ones as "
-               "0)\n"},
+               "0)\n",
+       .value_may_follow = true},
       tool_run::format_option<Settings>(kExact, "output_format [%zu]: %s\n"),
       tool_run::name_option<Settings>(kExact, "output_file [%zu]: %s\n",
                                       "\t-o##\t\tDefines the output file name (default: the "
@@ -187,6 +189,7 @@ constexpr auto make_options(std::index_sequence<kKinds...>) {
        .echo = nullptr,
        .help = "\t-c\t\tDrops input bytes outside the memory instead of refusing them\n"},
       {.letter = 'h', .letter_case = kExact, .value_start = "", .take = nullptr, .echo = nullptr},
+      tool_run::quiet_option<Settings>(kExact),
   }};
 }
 constexpr auto kOptions = make_options(std::make_index_sequence<kInputKinds.size() - 1>());
@@ -336,7 +339,10 @@ int convert(std::span<const std::string_view> args, platform::Console& console,
 
 int run(std::span<const std::string_view> args, platform::Console& console,
         platform::FileSystem& files) {
-  return tool_run::run_reporting_memory_failures(convert, args, console, files);
+  tool_run::QuietConsole quiet(console);
+  const bool asks_quiet = tool_run::names_option<Settings>(args, kOptions, 'q');
+  return tool_run::run_reporting_memory_failures(convert, args, asks_quiet ? quiet : console,
+                                                 files);
 }
 
 }  // namespace converter

@@ -83,7 +83,8 @@ constexpr tool_run::Option<Settings> kOptions[] = {
          },
      .echo = "memory_depth[%zu]: %u\n",
      .help = "\t-n##\t\tDefines the banks' depth in words (every word written, missing ones "
-             "filled)\n"},
+             "filled)\n",
+     .value_may_follow = true},
     {.letter = 'r',
      .letter_case = kEither,
      .value_start = "",
@@ -94,8 +95,10 @@ constexpr tool_run::Option<Settings> kOptions[] = {
          },
      .echo = "row_depth[%zu]: %u\n",
      .help = "\t-r##\t\tDefines the depth of one memory chip in words (banks in rows, needs "
-             "-n)\n"},
+             "-n)\n",
+     .value_may_follow = true},
     {.letter = 'h', .letter_case = kEither, .value_start = "", .take = nullptr, .echo = nullptr},
+    tool_run::quiet_option<Settings>(kEither),
 };
 
 // Kept verbatim on purpose, as users and scripts know them: the help's defaults of 16
@@ -290,7 +293,9 @@ int split(std::span<const std::string_view> args, platform::Console& console,
 
 int run(std::span<const std::string_view> args, platform::Console& console,
         platform::FileSystem& files) {
-  return tool_run::run_reporting_memory_failures(split, args, console, files);
+  tool_run::QuietConsole quiet(console);
+  const bool asks_quiet = tool_run::names_option<Settings>(args, kOptions, 'q');
+  return tool_run::run_reporting_memory_failures(split, args, asks_quiet ? quiet : console, files);
 }
 
 }  // namespace splitter

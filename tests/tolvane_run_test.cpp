@@ -39,7 +39,8 @@ const std::string kHelp =
     "\t-o##\t\tDefines the output file name (default: the input's stem and the format's "
     "extension)\n"
     "\t-p##\t\tDefines the fill byte for words and bytes no input gives (hex, default 00)\n"
-    "\t-c\t\tDrops input bytes outside the memory instead of refusing them\n";
+    "\t-c\t\tDrops input bytes outside the memory instead of refusing them\n"
+    "\t-q\t\tPrints only errors\n";
 const std::string kRom = "12\n34\nab\ncd";
 // Intel HEX: three bytes from address 1, six from 0x10, the end.
 const std::string kHex = ":03000100AABBCCCB\n:06001000010203040506D5\n:00000001FF\n";
@@ -229,9 +230,10 @@ INSTANTIATE_TEST_SUITE_P(
                 2,
                 kInputOnly,
                 ""},
+        // Given last, -o has no value to take: its echo stands at its own position.
         CliCase{"OutputNameMissing",
-                {"-o", "rom.txt"},
-                printed("output_file [1]: \n", "ERR: -o needs a file name.\n"),
+                {"rom.txt", "-o"},
+                printed("output_file [2]: \n", "ERR: -o needs a file name.\n"),
                 2,
                 kInputOnly,
                 ""},
@@ -358,8 +360,36 @@ INSTANTIATE_TEST_SUITE_P(
                            2,
                            kInputOnly,
                            ""}),
+        // A value after a space, each echo at the value's position; "0x" makes -n hexadecimal.
+        as_program(CliCase{
+            "ValuesAfterASpace",
+            {"-d32", "-o", "out.coe", "-f", "coe", "-p", "FF", "-n", "0x3", "rom.txt"},
+            printed("data_width [1]: 32\noutput_file [3]: out.coe\noutput_format "
+                    "[5]: coe\nfill_byte [7]: 0xFF\nmemory_depth [9]: 3\n",
+                    kDone),
+            0,
+            {"out.coe", "rom.txt"},
+            "memory_initialization_radix=16;\r\nmemory_initialization_vector=\r\n"
+            "1234ABCD,\r\nFFFFFFFF,\r\nFFFFFFFF;\r\n"}),
+        // The next argument is the value whatever it is: a file named "-q", and no quiet.
+        CliCase{"ValueThatLooksLikeAnOption",
+                {"-o", "-q", "rom.txt"},
+                printed("output_file [2]: -q\n", kDone),
+                0,
+                {"-q", "rom.txt"},
+                "@0\t1234\r\n@1\tABCD\r\n"},
+        // Quiet: only errors, wherever -q stands, and the help where it is asked for.
+        CliCase{"QuietRun", {"rom.txt", "-d32", "-q"}, "", 0, kBoth, "@0\t1234ABCD\r\n"},
+        CliCase{"QuietRefusal",
+                {"-qx", "-y", "-d4", "rom.txt"},
+                "ERR: Invalid paremeter [2]: \nERR: Invalid data_width: 4 (at least 8).\n",
+                2,
+                kInputOnly,
+                ""},
+        CliCase{"QuietFileError", {"-q", "missing.txt"}, "File I/O error.\n", 2, kInputOnly, ""},
+        CliCase{"QuietHelp", {"-h", "-q"}, kHelp, 0, kInputOnly, ""},
         CliCase{"UnknownOption",
-                {"rom.txt", "-q"},
+                {"rom.txt", "-y"},
                 printed("ERR: Invalid paremeter [2]: \n", kDone),
                 0,
                 kBoth,
@@ -818,7 +848,7 @@ TEST(Tolvane, ExaminesLongArgumentsWholeAtAnyPosition) {
   test::write_file(dir.path() / long_name, "1\n");
   std::vector<std::string> args(299, "-m");
   args.push_back(long_name);
-  args.push_back("-q");
+  args.push_back("-y");
   args.push_back("-d" + std::string(400, ' ') + "8");
   auto result = test::run_program(TOLVANE_PATH, args, dir.path());
   EXPECT_EQ(result.out, printed("ERR: Invalid paremeter [301]: \ndata_width [302]: 8\n", kDone));

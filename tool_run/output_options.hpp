@@ -39,7 +39,8 @@ constexpr Option<Settings> format_option(LetterCase letter_case, const char* ech
               },
           .echo = echo,
           .help = "\t-f##\t\tDefines the output format: vh (default), vb, coe, mif, mem or mi\n",
-          .echo_value = true};
+          .echo_value = true,
+          .value_may_follow = true};
 }
 template <class Settings>
 constexpr Option<Settings> name_option(LetterCase letter_case, const char* echo,
@@ -54,7 +55,8 @@ constexpr Option<Settings> name_option(LetterCase letter_case, const char* echo,
               },
           .echo = echo,
           .help = help,
-          .echo_value = true};
+          .echo_value = true,
+          .value_may_follow = true};
 }
 template <class Settings>
 constexpr Option<Settings> fill_option(LetterCase letter_case, const char* echo) {
@@ -69,7 +71,19 @@ constexpr Option<Settings> fill_option(LetterCase letter_case, const char* echo)
           .echo = echo,
           .help =
               "\t-p##\t\tDefines the fill byte for words and bytes no input gives (hex, "
-              "default 00)\n"};
+              "default 00)\n",
+          .value_may_follow = true};
+}
+
+// -q: only errors are printed, which the run looks up before it prints anything.
+template <class Settings>
+constexpr Option<Settings> quiet_option(LetterCase letter_case) {
+  return {.letter = 'q',
+          .letter_case = letter_case,
+          .value_start = "",
+          .take = [](Settings&, std::string_view) { return std::int32_t{0}; },
+          .echo = nullptr,
+          .help = "\t-q\t\tPrints only errors\n"};
 }
 
 // The choices' refusals in their order (format, -o alone, fill byte); true when one was
