@@ -65,15 +65,16 @@ std::optional<verilog_hex::ConversionResult> AddressedBytes::place(std::uint64_t
   earlier_end_ = address + count;
   if (words_.output().failed()) return verilog_hex::stopped(verilog_hex::Stop::write_failed);
   // Cropped: the bytes below the first address and past the depth are dropped.
+  const std::uint64_t given = count;
   if (address < first_address_) {
     const std::uint64_t below = std::min<std::uint64_t>(count, first_address_ - address);
     address += below;
     bytes += below;
     count -= below;
-    if (count == 0) return std::nullopt;
   }
   const std::uint64_t offset = address - first_address_;
-  const std::uint64_t end = words_.bytes_within_depth(offset, count);
+  const std::uint64_t end = count == 0 ? 0 : words_.bytes_within_depth(offset, count);
+  words_.note_given(given, given - end);
   for (std::uint64_t at = 0; at < end;) {  // in parts a std::size_t holds everywhere
     const std::size_t part = static_cast<std::size_t>(std::min<std::uint64_t>(end - at, 1 << 30));
     runs_.place(offset + at, bytes + at, part);

@@ -124,7 +124,10 @@ verilog_hex::ConversionResult convert_bytes(verilog_hex::TextReader& input, Imag
                  static_cast<std::uint32_t>(address), words.output());
     address += count;
     input.consume(count * word_size);
-    if (count < lines || words.within_depth(address, 1) == 0) break;
+    if (count < lines || words.within_depth(address, 1) == 0) {
+      if (count < lines || !input.buffered().empty()) words.note_cut();
+      break;
+    }
 
     // Any other word, line by line; a word is begun only once its first line is read.
     const auto first = input.read_line(kMaxByteLine);
@@ -153,9 +156,15 @@ verilog_hex::ConversionResult convert_binary(verilog_hex::BlockReader& input, Im
     if (auto refused = words.write(address, bytes.data(), count)) return *refused;
     address += count;
     input.consume(count * bytes_per_word);
-    if (count < whole) return {};
+    if (count < whole) {
+      words.note_cut();
+      return {};
+    }
   }
-  if (words.within_depth(address, 1) == 0) return {};
+  if (words.within_depth(address, 1) == 0) {
+    if (!input.fill(1).empty()) words.note_cut();
+    return {};
+  }
   if (input.failed()) return verilog_hex::stopped(verilog_hex::Stop::read_failed);
   // A last word begun: its missing bytes are the fill byte.
   const std::string_view rest = input.buffered();

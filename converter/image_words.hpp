@@ -67,6 +67,19 @@ class ImageWords {
     if (depth_ != 0) take(depth_, 0);
   }
 
+  // What the crop dropped, for the run to say: of count bytes an addressed input gave,
+  // dropped lay outside the memory; or a byte list or binary input went on past the
+  // depth.
+  void note_given(std::uint64_t count, std::uint64_t dropped) {
+    bytes_given_ += count;
+    bytes_dropped_ += dropped;
+  }
+  void note_cut() { cut_ = true; }
+  std::uint64_t bytes_given() const { return bytes_given_; }
+  std::uint64_t bytes_dropped() const { return bytes_dropped_; }
+  bool cut() const { return cut_; }
+  std::uint32_t depth() const { return depth_; }
+
  private:
   verilog_hex::ImageWriter& output_;
   unsigned bytes_per_word_;
@@ -76,6 +89,9 @@ class ImageWords {
   bool dense_;
   bool crop_;
   std::uint64_t next_ = 0;  // the first word not yet taken
+  std::uint64_t bytes_given_ = 0;
+  std::uint64_t bytes_dropped_ = 0;
+  bool cut_ = false;
 };
 
 }  // namespace converter

@@ -321,6 +321,10 @@ int convert(std::span<const std::string_view> args, platform::Console& console,
                    settings.crop);
   const verilog_hex::ConversionResult converted = kind.convert(*input, words, settings);
   if (converted.ok()) words.finish();
+  if (converted.ok() && words.bytes_given() > 0 && words.bytes_dropped() == words.bytes_given()) {
+    console.out("ERR: Every input byte lies outside the memory.\n");
+    return kFailure;
+  }
   if (converted.ok() && format.dense && words.words_written() == 0) {
     console.out(tool_run::kNoWords);
     return kFailure;
@@ -330,6 +334,11 @@ int convert(std::span<const std::string_view> args, platform::Console& console,
     report(converted, console);
     return kFailure;
   }
+  if (words.bytes_dropped() > 0) {
+    console.printf("cropped: %llu bytes outside the memory\n",
+                   static_cast<unsigned long long>(words.bytes_dropped()));
+  }
+  if (words.cut()) console.printf("cropped: the input past word 0x%X\n", words.depth() - 1);
   console.out("done\n");
   console.out("\nprocessing complete!\n");
   return 0;

@@ -22,6 +22,10 @@ const std::string kBanner = "\ntext 2 vh conversion utility.\nversion 1.0.0 (2.0
 const std::string kScan = "\narguments processing\n";
 const std::string kCheck = "done\n\ninput files check\n";
 const std::string kDone = "done\n\ninput files processing\ndone\n\nprocessing complete!\n";
+// A whole run's end where the crop dropped input, as the line says.
+std::string cropped(const std::string& line) {
+  return "done\n\ninput files processing\n" + line + "done\n\nprocessing complete!\n";
+}
 const std::string kHelp =
     "Converts text byte data 2 VerilogHex format\n"
     "\nUSAGE: \n"
@@ -447,7 +451,7 @@ INSTANTIATE_TEST_SUITE_P(
                               {"-e", "-c", "-a4", "-d32", "-pEE", "rom.txt"},
                               printed("base_address [3]: 0x4\ndata_width [4]: 32\nfill_byte [5]: "
                                       "0xEE\n",
-                                      kDone),
+                                      cropped("cropped: 4 bytes outside the memory\n")),
                               0,
                               kBoth,
                               "@3\tAABBEEEE\r\n"}),
@@ -522,22 +526,54 @@ INSTANTIATE_TEST_SUITE_P(
         reading(elf32({{0x0, "\x11\x22\x33\x44\x55\x66"}}),
                 CliCase{"ElfCroppedAtTheDepth",
                         {"-e", "-c", "-d32", "-n1", "rom.txt"},
-                        printed("data_width [3]: 32\nmemory_depth [4]: 1\n", kDone),
+                        printed("data_width [3]: 32\nmemory_depth [4]: 1\n",
+                                cropped("cropped: 2 bytes outside the memory\n")),
                         0,
                         kBoth,
                         "@0\t11223344\r\n"}),
         reading(kHex, CliCase{"IntelHexCroppedAtTheDepth",
                               {"-x", "-c", "-d32", "-n5", "rom.txt"},
-                              printed("data_width [3]: 32\nmemory_depth [4]: 5\n", kDone),
+                              printed("data_width [3]: 32\nmemory_depth [4]: 5\n",
+                                      cropped("cropped: 2 bytes outside the memory\n")),
                               0,
                               kBoth,
                               "@0\t00AABBCC\r\n@1\t00000000\r\n@2\t00000000\r\n@3\t"
                               "00000000\r\n@4\t01020304\r\n"}),
+        // Every byte outside: refused before a dense image is found empty.
+        reading(kElf, CliCase{"ElfEveryByteCropped",
+                              {"-e", "-c", "-a100", "-fmem", "rom.txt"},
+                              printed("base_address [3]: 0x100\noutput_format [4]: mem\n",
+                                      "done\n\ninput files processing\nERR: Every input byte lies "
+                                      "outside the memory.\n"),
+                              2,
+                              kInputOnly,
+                              ""}),
+        // A binary input that goes on past the depth, and one that ends at it.
+        reading("\x11\x22\x33", CliCase{"BinaryCroppedAtTheDepth",
+                                        {"-b", "-c", "-d16", "-n1", "rom.txt"},
+                                        printed("data_width [3]: 16\nmemory_depth [4]: 1\n",
+                                                cropped("cropped: the input past word 0x0\n")),
+                                        0,
+                                        kBoth,
+                                        "@0\t1122\r\n"}),
+        reading("\x11\x22", CliCase{"BinaryEndingAtTheDepth",
+                                    {"-b", "-c", "-d16", "-n1", "rom.txt"},
+                                    printed("data_width [3]: 16\nmemory_depth [4]: 1\n", kDone),
+                                    0,
+                                    kBoth,
+                                    "@0\t1122\r\n"}),
+        reading("1\n2\n3\n4", CliCase{"ByteListEndingAtTheDepth",
+                                      {"-c", "-d16", "-n2", "rom.txt"},
+                                      printed("data_width [2]: 16\nmemory_depth [3]: 2\n", kDone),
+                                      0,
+                                      kBoth,
+                                      "@0\t0102\r\n@1\t0304\r\n"}),
         // Cropped at the depth: a byte list stops at the first byte past it.
         reading("1\n2\n3\n4\n5\nzz\n",
                 CliCase{"ByteListCroppedAtTheDepth",
                         {"-c", "-d16", "-n2", "rom.txt"},
-                        printed("data_width [2]: 16\nmemory_depth [3]: 2\n", kDone),
+                        printed("data_width [2]: 16\nmemory_depth [3]: 2\n",
+                                cropped("cropped: the input past word 0x1\n")),
                         0,
                         kBoth,
                         "@0\t0102\r\n@1\t0304\r\n"}),
