@@ -18,6 +18,8 @@ class InputFile {
   // The same from a position, for files that can be read at any (-1 where not, as from
   // a pipe); reading on with read() is not affected.
   virtual std::ptrdiff_t read_at(std::uint64_t, std::span<char>) { return -1; }
+  // True where read_at() can read at all: a file, not a pipe.
+  virtual bool can_read_at() const { return false; }
 };
 
 // Raw bytes to a file or to memory.

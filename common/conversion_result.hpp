@@ -9,6 +9,7 @@ namespace verilog_hex {
 enum class Stop {
   done,
   read_failed,          // the input could not be read
+  not_positionable,     // an input read at positions is a pipe
   write_failed,         // the output could not be written: reading stopped there
   not_a_record,         // an Intel HEX line that is no record
   wrong_checksum,       // an Intel HEX record whose bytes do not sum to 0

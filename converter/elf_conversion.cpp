@@ -86,6 +86,7 @@ std::variant<std::vector<Segment>, ConversionResult> read_segments(verilog_hex::
 }  // namespace
 
 ConversionResult convert_elf(verilog_hex::InputFile& file, AddressedBytes& bytes) {
+  if (!file.can_read_at()) return verilog_hex::stopped(Stop::not_positionable);
   auto read = read_segments(file);
   if (auto* refused = std::get_if<ConversionResult>(&read)) return *refused;
   auto& segments = std::get<std::vector<Segment>>(read);

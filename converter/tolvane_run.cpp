@@ -10,6 +10,7 @@
 #include "byte_conversion.hpp"
 #include "command_line.hpp"
 #include "elf_conversion.hpp"
+#include "file_error.hpp"
 #include "formatted_image.hpp"
 #include "image_words.hpp"
 #include "input_files.hpp"
@@ -38,6 +39,7 @@ struct Settings {
 };
 
 constexpr int kFailure = tool_run::kFailureStatus;
+constexpr std::string_view kProgram = "tolvane";
 constexpr std::int32_t kMaxWidth = 4096;
 
 using Input = std::variant<verilog_hex::TextReader, verilog_hex::BlockReader>;
@@ -66,7 +68,7 @@ constexpr InputKind kByteList = {
     .addressed = false,
     .open =
         [](platform::FileSystem& files, const std::string& name, platform::Console& console) {
-          return as_input(tool_run::open_text_input(files, name, console));
+          return as_input(tool_run::open_text_input(files, name, kProgram, console));
         },
     .convert =
         [](Input& input, ImageWords& words, const Settings&) {
@@ -78,7 +80,7 @@ constexpr InputKind kBinary = {
     .addressed = false,
     .open =
         [](platform::FileSystem& files, const std::string& name, platform::Console& console) {
-          return as_input(tool_run::open_byte_input(files, name, console));
+          return as_input(tool_run::open_byte_input(files, name, kProgram, console));
         },
     .convert =
         [](Input& input, ImageWords& words, const Settings&) {
@@ -215,7 +217,8 @@ constexpr tool_run::CommandLine<Settings> kCommandLine = {
 };
 
 // The run's one place for why a conversion stopped.
-void report(const verilog_hex::ConversionResult& result, platform::Console& console) {
+void report(const verilog_hex::ConversionResult& result, const std::string& input_name,
+            platform::Console& console, platform::FileSystem& files) {
   using verilog_hex::Stop;
   switch (result.stop) {
     case Stop::not_a_record:
@@ -251,6 +254,9 @@ void report(const verilog_hex::ConversionResult& result, platform::Console& cons
       return console.printf(
           "ERR: ELF segment %u: address 0x%X lies below the memory's first address.\n", result.line,
           result.value);
+    case Stop::not_positionable:
+      files.note_failure(input_name, "ELF input must be a file, not a pipe");
+      return tool_run::report_file_error(console, kProgram, files);
     case Stop::done:
     case Stop::read_failed:
     case Stop::write_failed:
@@ -260,7 +266,7 @@ void report(const verilog_hex::ConversionResult& result, platform::Console& cons
     case Stop::too_few_digits:
     case Stop::not_writable:
     case Stop::no_words:
-      return console.out(tool_run::kFileError);
+      return tool_run::report_file_error(console, kProgram, files);
   }
 }
 
@@ -302,7 +308,7 @@ int convert(std::span<const std::string_view> args, platform::Console& console,
   platform::OutputBatch outputs(files);
   verilog_hex::ImageWriter* output = outputs.open_image(*output_name);
   if (output == nullptr) {
-    console.out(tool_run::kFileError);
+    tool_run::report_file_error(console, kProgram, files);
     return kFailure;
   }
 
@@ -310,7 +316,7 @@ int convert(std::span<const std::string_view> args, platform::Console& console,
   const auto image = tool_run::FormattedImage::open(
       files, *output_name, *output, format, settings.depth, static_cast<int>(8 * bytes_per_word));
   if (!image) {
-    console.out(tool_run::kFileError);
+    tool_run::report_file_error(console, kProgram, files);
     return kFailure;
   }
   console.out("done\n");
@@ -331,7 +337,7 @@ int convert(std::span<const std::string_view> args, platform::Console& console,
   }
   // The output gets its name only once it is whole; otherwise an old file stays as it was.
   if (!converted.ok() || !image->finish(words.words_written()) || !outputs.commit()) {
-    report(converted, console);
+    report(converted, input_name, console, files);
     return kFailure;
   }
   if (words.bytes_dropped() > 0) {

@@ -3,10 +3,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "byte_streams.hpp"
 
@@ -23,6 +25,12 @@ struct FileStatus {
   // Its name may be removed or replaced by this runner: not another user's file in a
   // sticky folder.
   bool replaceable = true;
+};
+
+// A file step that failed: the file as the run names it, and why, in the system's words.
+struct FileFailure {
+  std::string name;
+  std::string cause;
 };
 
 // What an attempt to make a file under a new name came to.
@@ -106,7 +114,34 @@ class FileSystem {
   virtual std::unique_ptr<FolderLock> folder_lock(const std::string& folder) = 0;
   // Letters and digits that nobody can guess, different at every call.
   virtual std::string unique_text() = 0;
+
+  // The system's words for why this thread's last step failed, asked right after it.
+  virtual std::string last_cause() = 0;
+
+  // Keeps the run's first failure, which explains the rest, from any thread: the file as
+  // the run names it, and the cause given or, without one, last_cause().
+  void note_failure(std::string_view name, std::string_view cause = {});
+  // Keeps a name of the run's own making that it could not remove, and why.
+  void note_left_behind(std::string_view name);
+  std::optional<FileFailure> first_failure() const;
+  std::vector<FileFailure> left_behind() const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::optional<FileFailure> first_failure_;
+  std::vector<FileFailure> left_behind_;
 };
+
+// The system's words for an error number of the C library (errno's).
+std::string cause_of(int error);
+
+// The file, as the run names it, noting its first failed step in the file system.
+std::unique_ptr<InputFile> noting_failures(FileSystem& files, std::string name,
+                                           std::unique_ptr<InputFile> file);
+std::unique_ptr<OutputFile> noting_failures(FileSystem& files, std::string name,
+                                            std::unique_ptr<OutputFile> file);
+std::unique_ptr<verilog_hex::ScratchFile> noting_failures(
+    FileSystem& files, std::string name, std::unique_ptr<verilog_hex::ScratchFile> file);
 
 // The platform's own file system.
 FileSystem& real_file_system();

@@ -1,6 +1,7 @@
 #include "output_batch.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <optional>
 
 #include "background_writer.hpp"
@@ -61,16 +62,28 @@ std::string OutputBatch::hidden_name(const std::string& target, std::string_view
 }
 
 std::unique_ptr<OutputFile> OutputBatch::open(const std::string& name) {
+  auto file = open_target(name);
+  if (!file) return nullptr;
+  return noting_failures(files_, name, std::move(file));
+}
+
+std::unique_ptr<OutputFile> OutputBatch::open_target(const std::string& name) {
+  const auto refused = [&](std::string_view cause = {}) {
+    files_.note_failure(name, cause);
+    return nullptr;
+  };
   const std::optional<std::string> target = files_.resolve_links(name);
-  if (!target) return nullptr;
+  if (!target) return refused();
   const FileStatus status = files_.status(*target);
   switch (status.kind) {
     case FileKind::directory:
-      return nullptr;
-    case FileKind::other:
-      return files_.open_existing(*target);
+      return refused(cause_of(EISDIR));
+    case FileKind::other: {
+      auto device = files_.open_existing(*target);
+      return device ? std::move(device) : refused();
+    }
     case FileKind::regular:
-      if (!status.writable) return nullptr;
+      if (!status.writable) return refused(cause_of(EACCES));
       break;
     case FileKind::missing:
       break;
@@ -80,11 +93,11 @@ std::unique_ptr<OutputFile> OutputBatch::open(const std::string& name) {
   const std::optional<FileId> id = files_.identity(*target);
   const std::string_view file = path_parts(*target).file;
   for (const Output& output : outputs_) {
-    if (output.target == *target || (id && output.id == id)) return nullptr;
+    if (output.target == *target || (id && output.id == id)) return refused(cause_of(EEXIST));
     if (equal_ignoring_case(path_parts(output.target).file, file) &&
         (same_file(files_, output.target, *target) ||
          same_entry(files_, output.target, *target, output.temporary))) {
-      return nullptr;
+      return refused(cause_of(EEXIST));
     }
   }
   const bool existed = status.kind == FileKind::regular;
@@ -93,14 +106,15 @@ std::unique_ptr<OutputFile> OutputBatch::open(const std::string& name) {
     NewFile made = files_.create_new(temporary, existed ? target : std::nullopt);
     if (made.result == NameResult::done) {
       Output& output = outputs_.emplace_back();
+      output.name = name;
       output.target = *target;
       output.id = id;
       output.temporary = std::move(temporary);
       return std::move(made.file);
     }
-    if (made.result == NameResult::failed) return nullptr;
+    if (made.result == NameResult::failed) return refused();
   }
-  return nullptr;
+  return refused(cause_of(EEXIST));
 }
 
 verilog_hex::ImageWriter* OutputBatch::open_image(const std::string& name,
@@ -129,6 +143,7 @@ bool OutputBatch::commit() {
   for (const Output& output : outputs_) {
     locks.push_back(files_.folder_lock(folder_of(output.target)));
     if (!locks.back()) {
+      files_.note_failure(output.name);
       discard();
       return false;
     }
@@ -140,6 +155,7 @@ bool OutputBatch::commit() {
               locks.end());
   for (const auto& lock : locks) {
     if (!lock->take()) {
+      files_.note_failure(outputs_.front().name);
       discard();
       return false;
     }
@@ -148,6 +164,7 @@ bool OutputBatch::commit() {
   // is back.
   const HeldInterrupts held;
   if (!held) {
+    files_.note_failure(outputs_.front().name);
     discard();
     return false;
   }
@@ -162,26 +179,33 @@ bool OutputBatch::commit() {
     const FileStatus status = files_.status(output.target);
     output.existed = status.kind == FileKind::regular;
     if (output.existed && !status.replaceable) {
+      files_.note_failure(output.name, cause_of(EPERM));
       roll_back();
       return false;
     }
     if (several && output.existed && !make_backup(output)) {
+      files_.note_failure(output.name);
       roll_back();
       return false;
     }
   }
   for (Output& output : outputs_) {
     if (!files_.rename(output.temporary, output.target)) {
+      files_.note_failure(output.name);
       roll_back();
       return false;
     }
     output.renamed = true;
   }
   for (const Output& output : outputs_) {
-    if (!output.backup.empty()) files_.remove(output.backup);
+    if (!output.backup.empty()) remove_own(output.backup);
   }
   outputs_.clear();
   return true;
+}
+
+void OutputBatch::remove_own(const std::string& name) {
+  if (!files_.remove(name)) files_.note_left_behind(name);
 }
 
 bool OutputBatch::make_backup(Output& output) {
@@ -209,20 +233,20 @@ void OutputBatch::roll_back() {
     if (!output->backup.empty()) {
       // A backup that cannot be put back stays: it is the old file.
       if (output->renamed || output->moved_aside) {
-        files_.rename(output->backup, output->target);
+        if (!files_.rename(output->backup, output->target)) files_.note_left_behind(output->backup);
       } else {
-        files_.remove(output->backup);
+        remove_own(output->backup);
       }
     } else if (output->renamed && !output->existed) {
-      files_.remove(output->target);
+      remove_own(output->target);
     }
-    if (!output->renamed) files_.remove(output->temporary);
+    if (!output->renamed) remove_own(output->temporary);
   }
   outputs_.clear();
 }
 
 void OutputBatch::discard() {
-  for (const Output& output : outputs_) files_.remove(output.temporary);
+  for (const Output& output : outputs_) remove_own(output.temporary);
   outputs_.clear();
 }
 

@@ -14,7 +14,8 @@ namespace platform {
 // Output files that appear whole or not at all. Each is written under a hidden temporary
 // name next to the file it replaces, and all are given their names by commit(), after
 // every one was written and closed. Until then a file of that name keeps its old content,
-// and a batch that is not committed removes its temporary files.
+// and a batch that is not committed removes its temporary files. Each failure is noted
+// in the file system under the output's name as the run gave it.
 //
 // A regular file is never written in place: where no temporary file can be made next to
 // it, open() refuses. A name that is a link replaces the file it points to. A device or a
@@ -51,6 +52,7 @@ class OutputBatch {
 
  private:
   struct Output {
+    std::string name;          // as the run named it
     std::string target;        // the file replaced, links followed
     std::optional<FileId> id;  // its identity when opened, where it was there
     std::string temporary;     // empty when written directly
@@ -60,7 +62,11 @@ class OutputBatch {
     bool renamed = false;
   };
 
+  // open() but for noting the file's failures under its name.
+  std::unique_ptr<OutputFile> open_target(const std::string& name);
   std::string hidden_name(const std::string& target, std::string_view suffix);
+  // Removes a name the batch made, noting it where it stays.
+  void remove_own(const std::string& name);
   bool make_backup(Output& output);
   void roll_back();
 

@@ -67,6 +67,7 @@ class PosixInput final : public InputFile {
   std::ptrdiff_t read_at(std::uint64_t position, std::span<char> into) override {
     return read_at_position(fd_, position, into);
   }
+  bool can_read_at() const override { return ::lseek(fd_, 0, SEEK_CUR) >= 0; }
 
  private:
   int fd_;
@@ -276,7 +277,10 @@ class PosixFileSystem final : public FileSystem {
     if (fd < 0) return nullptr;
     struct stat info {};
     if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+      if (S_ISDIR(info.st_mode)) errno = EISDIR;
+      const int error = errno;
       ::close(fd);
+      errno = error;
       return nullptr;
     }
     return std::make_unique<PosixInput>(fd);
@@ -303,7 +307,10 @@ class PosixFileSystem final : public FileSystem {
         return current;  // missing, or failing later where it is used
       }
       if (!S_ISLNK(info.st_mode)) return current;
-      if (hops == kMaxLinks || !may_use(current, info)) return std::nullopt;
+      if (hops == kMaxLinks || !may_use(current, info)) {
+        errno = hops == kMaxLinks ? ELOOP : EACCES;
+        return std::nullopt;
+      }
       std::string target(static_cast<std::size_t>(info.st_size) + 1, '\0');
       const ssize_t length = ::readlink(current.c_str(), target.data(), target.size());
       if (length <= 0 || static_cast<std::size_t>(length) >= target.size()) return std::nullopt;
@@ -371,7 +378,11 @@ class PosixFileSystem final : public FileSystem {
     // Asked before opening, which waits for a FIFO's reader. Another user cannot put a
     // file of theirs in place of the runner's in a sticky folder meanwhile.
     struct stat seen {};
-    if (::stat(name.c_str(), &seen) != 0 || !may_use(name, seen)) return nullptr;
+    if (::stat(name.c_str(), &seen) != 0) return nullptr;
+    if (!may_use(name, seen)) {
+      errno = EACCES;
+      return nullptr;
+    }
     // Never cut: a regular file that took the device's place meanwhile is refused.
     const int fd = ::open(name.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) return nullptr;
@@ -379,6 +390,7 @@ class PosixFileSystem final : public FileSystem {
     if (::fstat(fd, &info) != 0 || S_ISREG(info.st_mode) || S_ISDIR(info.st_mode) ||
         id_of(info) != id_of(seen)) {
       ::close(fd);
+      errno = EACCES;  // another file than the one looked at
       return nullptr;
     }
     return std::make_unique<PosixOutput>(fd, std::nullopt);
@@ -444,6 +456,8 @@ class PosixFileSystem final : public FileSystem {
     if (::stat(folder.c_str(), &info) != 0) return nullptr;
     return std::make_unique<PosixFolderLock>(-1, id_of(info));
   }
+
+  std::string last_cause() override { return cause_of(errno); }
 
   std::string unique_text() override {
     unsigned char random[8] = {};

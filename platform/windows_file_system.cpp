@@ -163,9 +163,10 @@ class WindowsInput final : public InputFile {
     return static_cast<std::ptrdiff_t>(count);
   }
   std::ptrdiff_t read_at(std::uint64_t position, std::span<char> into) override {
-    if (GetFileType(handle_) != FILE_TYPE_DISK) return -1;
+    if (!can_read_at()) return -1;
     return read_at_position(handle_, position, into);
   }
+  bool can_read_at() const override { return GetFileType(handle_) == FILE_TYPE_DISK; }
 
  private:
   HANDLE handle_;
@@ -602,6 +603,20 @@ class WindowsFileSystem final : public FileSystem {
 
   std::unique_ptr<FolderLock> folder_lock(const std::string& folder) override {
     return lock_of(folder);
+  }
+
+  // What Windows says of the thread's last error, as one line.
+  std::string last_cause() override {
+    const DWORD error = GetLastError();
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string cause =
+        length == 0 ? "error " + std::to_string(error) : narrow(std::wstring_view(text, length));
+    LocalFree(text);
+    while (!cause.empty() && (cause.back() == '\n' || cause.back() == '\r')) cause.pop_back();
+    return cause;
   }
 
   std::string unique_text() override {

@@ -11,6 +11,7 @@
 #include "bank_extraction.hpp"
 #include "bank_naming.hpp"
 #include "command_line.hpp"
+#include "file_error.hpp"
 #include "formatted_image.hpp"
 #include "input_files.hpp"
 #include "memory_boundary.hpp"
@@ -33,6 +34,7 @@ struct Settings {
 };
 
 constexpr int kFailure = tool_run::kFailureStatus;
+constexpr std::string_view kProgram = "marisk";
 
 // Decimal, saturating past 32 bits: "-d4294967296" is -1, refused as a width.
 std::int32_t parse_width(std::string_view text) {
@@ -195,7 +197,8 @@ verilog_hex::ConversionResult write_banks(verilog_hex::TextReader& input,
                              .row_depth = settings.row_depth};
   std::uint64_t words_written = 0;
   verilog_hex::ConversionResult result = split_words(
-      input, banks, layout, [&] { return files.create_scratch(names.front()); }, words_written);
+      input, banks, layout, [&] { return tool_run::open_scratch(files, names.front()); },
+      words_written);
   if (!result.ok()) return result;
   for (const auto& image : images) {
     if (!image->finish(words_written)) return verilog_hex::stopped(Stop::write_failed);
@@ -208,7 +211,7 @@ verilog_hex::ConversionResult write_banks(verilog_hex::TextReader& input,
 
 // The run's one place for why the split stopped.
 void report(const verilog_hex::ConversionResult& result, const Settings& settings,
-            std::int32_t bank_count, platform::Console& console) {
+            std::int32_t bank_count, platform::Console& console, platform::FileSystem& files) {
   using verilog_hex::Stop;
   switch (result.stop) {
     case Stop::word_too_wide:
@@ -229,7 +232,7 @@ void report(const verilog_hex::ConversionResult& result, const Settings& setting
     case Stop::no_words:
       return console.out(tool_run::kNoWords);
     default:
-      return console.out(tool_run::kFileError);
+      return tool_run::report_file_error(console, kProgram, files);
   }
 }
 
@@ -238,7 +241,7 @@ int split(std::span<const std::string_view> args, platform::Console& console,
   auto [settings, input_name, status] = tool_run::scan_arguments(args, kCommandLine, console);
   if (status) return *status;
 
-  auto input = tool_run::open_text_input(files, input_name, console);
+  auto input = tool_run::open_text_input(files, input_name, kProgram, console);
   if (!input) return kFailure;
   console.out("done\n");
 
@@ -282,7 +285,7 @@ int split(std::span<const std::string_view> args, platform::Console& console,
   console.out("\ndata processing\t\t-\t");
   const auto result = write_banks(*input, files, *base_name, settings, bank_count);
   if (!result.ok()) {
-    report(result, settings, bank_count, console);
+    report(result, settings, bank_count, console, files);
     return kFailure;
   }
   console.out("done\n");

@@ -142,9 +142,9 @@ TEST_P(FailedRun, LeavesEveryFileAsItWas) {
         files->fail(step, k);
         test::MemoryConsole failing;
         const int status = c.run(c.args, failing, *files);
-        EXPECT_EQ(failing.err_text, "");
         if (step == test::Step::link) {
           // Where no hard link can be made, the old file is moved aside instead.
+          EXPECT_EQ(failing.err_text, "");
           EXPECT_EQ(status, 0);
           EXPECT_EQ(failing.out_text, c.done);
           EXPECT_EQ(files->files, with(c.after, files->planted));
@@ -152,6 +152,14 @@ TEST_P(FailedRun, LeavesEveryFileAsItWas) {
         }
         EXPECT_EQ(status, 2);
         EXPECT_EQ(failing.out_text, step == test::Step::create ? c.refused : c.failed);
+        // Which file failed, and why: one of the run's files, or its scratch file.
+        const std::string program = c.run == converter::run ? "tolvane: " : "marisk: ";
+        const std::string& err = failing.err_text;
+        const std::string cause = ": Input/output error\n";
+        ASSERT_TRUE(err.starts_with(program) && err.ends_with(cause)) << err;
+        const std::string named =
+            err.substr(program.size(), err.size() - program.size() - cause.size());
+        EXPECT_TRUE(named == "temporary file" || c.after.contains(named)) << err;
         // Old outputs byte for byte with their modes and ACLs, nothing hidden left.
         EXPECT_EQ(files->files, with(c.before, files->planted));
       }

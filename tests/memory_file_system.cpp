@@ -1,6 +1,7 @@
 #include "memory_file_system.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -32,6 +33,7 @@ class Input final : public verilog_hex::InputFile {
     std::memcpy(into.data(), bytes_.data() + position, count);
     return static_cast<std::ptrdiff_t>(count);
   }
+  bool can_read_at() const override { return true; }
 
  private:
   MemoryFileSystem& files_;
@@ -86,10 +88,15 @@ const char* step_name(Step step) {
   return kNames[static_cast<int>(step)];
 }
 
+// Its failures set errno as the system's would, so that a run can say why.
 bool MemoryFileSystem::step_fails(Step step) {
   std::lock_guard lock(mutex_);
-  return ++counts_[static_cast<int>(step)] == failing_count_ && step == failing_step_;
+  const bool fails = ++counts_[static_cast<int>(step)] == failing_count_ && step == failing_step_;
+  if (fails) errno = EIO;
+  return fails;
 }
+
+std::string MemoryFileSystem::last_cause() { return platform::cause_of(errno); }
 
 void MemoryFileSystem::append(const std::string& name, std::string_view bytes) {
   std::lock_guard lock(mutex_);
@@ -157,7 +164,10 @@ std::string MemoryFileSystem::canonical(const std::string& name) const {
 std::unique_ptr<verilog_hex::InputFile> MemoryFileSystem::open_input(const std::string& name) {
   std::lock_guard lock(mutex_);
   const auto file = find(name);
-  if (file == files.end()) return nullptr;
+  if (file == files.end()) {
+    errno = directories.contains(name) || is_folder_name(name) ? EISDIR : ENOENT;
+    return nullptr;
+  }
   return std::make_unique<Input>(*this, file->second.bytes);
 }
 
@@ -218,7 +228,10 @@ platform::NewFile MemoryFileSystem::create_new(const std::string& name,
                                                const std::optional<std::string>& like) {
   if (step_fails(Step::create)) return {};
   std::lock_guard lock(mutex_);
-  if (refuse_new_files) return {};
+  if (refuse_new_files) {
+    errno = EACCES;
+    return {};
+  }
   if (find(name) != files.end() || directories.contains(name) ||
       plant_stale(name, stale_file_planted_)) {
     return {.file = nullptr, .result = NameResult::taken};
@@ -252,7 +265,10 @@ std::unique_ptr<verilog_hex::OutputFile> MemoryFileSystem::open_existing(const s
 platform::NameResult MemoryFileSystem::link(const std::string& existing, const std::string& name) {
   if (step_fails(Step::link)) return NameResult::failed;
   std::lock_guard lock(mutex_);
-  if (!hard_links) return NameResult::failed;
+  if (!hard_links) {
+    errno = EPERM;
+    return NameResult::failed;
+  }
   const auto file = find(existing);
   if (file == files.end()) return NameResult::failed;
   if (find(name) != files.end() || plant_stale(name, stale_backup_planted_)) {
@@ -282,6 +298,7 @@ bool MemoryFileSystem::rename(const std::string& from, const std::string& to) {
   const auto file = find(from);
   if (file == files.end() || directories.contains(to) || others_files.contains(from) ||
       others_files.contains(to)) {
+    errno = file == files.end() ? ENOENT : directories.contains(to) ? EISDIR : EPERM;
     return false;
   }
   MemoryFile moved = std::move(file->second);
@@ -294,7 +311,10 @@ bool MemoryFileSystem::rename(const std::string& from, const std::string& to) {
 bool MemoryFileSystem::remove(const std::string& name) {
   std::lock_guard lock(mutex_);
   const auto file = find(name);
-  if (file == files.end() || others_files.contains(name)) return false;
+  if (file == files.end() || others_files.contains(name)) {
+    errno = file == files.end() ? ENOENT : EPERM;
+    return false;
+  }
   files.erase(file);
   return true;
 }

@@ -93,6 +93,7 @@ class MemoryFileSystem final : public platform::FileSystem {
   bool remove(const std::string& name) override;
   std::unique_ptr<platform::FolderLock> folder_lock(const std::string& folder) override;
   std::string unique_text() override;
+  std::string last_cause() override;
 
   // True when this step is to fail; counts it. Thread-safe: writes may come from a
   // writer's own thread.

@@ -22,6 +22,7 @@ class MemoryInput final : public verilog_hex::InputFile {
     std::memcpy(into.data(), all_.data() + position, count);
     return static_cast<std::ptrdiff_t>(count);
   }
+  bool can_read_at() const override { return true; }
 
  private:
   std::string_view all_;

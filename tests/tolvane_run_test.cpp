@@ -124,6 +124,7 @@ struct CliCase {
   std::string vh;                  // the output's bytes, when it is among the files
   bool also_as_program = false;    // runs the built program too
   std::string input = kRom;        // rom.txt's bytes
+  std::string err = "";            // what goes to standard error
   friend void PrintTo(const CliCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -141,6 +142,11 @@ CliCase reading(std::string input, CliCase c) {
   return c;
 }
 
+CliCase erring(std::string err, CliCase c) {
+  c.err = std::move(err);
+  return c;
+}
+
 TEST_P(TolvaneRun, PrintsExitsAndWritesExactly) {
   const CliCase& run = GetParam();
   test::MemoryFileSystem files;
@@ -150,7 +156,7 @@ TEST_P(TolvaneRun, PrintsExitsAndWritesExactly) {
                            files),
             run.status);
   EXPECT_EQ(console.out_text, run.out);
-  EXPECT_EQ(console.err_text, "");
+  EXPECT_EQ(console.err_text, run.err);
   std::vector<std::string> names;
   for (const auto& [name, file] : files.files) names.push_back(name);
   EXPECT_EQ(names, run.files);
@@ -166,7 +172,7 @@ TEST_P(TolvaneRun, PrintsExitsAndWritesExactly) {
   test::write_file(dir.path() / "rom.txt", run.input);
   const auto result = test::run_program(TOLVANE_PATH, run.args, dir.path());
   EXPECT_EQ(result.out, run.out);
-  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.err, run.err);
   EXPECT_EQ(result.status, run.status);
   EXPECT_EQ(test::list_files(dir.path()), run.files);
   for (const std::string& name : test::list_files(dir.path())) {
@@ -358,12 +364,13 @@ INSTANTIATE_TEST_SUITE_P(
                 0,
                 kBoth,
                 "@0\t1234\r\n@1\tABCD\r\n"},
-        as_program(CliCase{"BinaryMissingInput",
-                           {"-b", "missing.bin"},
-                           printed("", "File I/O error.\n"),
-                           2,
-                           kInputOnly,
-                           ""}),
+        erring("tolvane: missing.bin: No such file or directory\n",
+               as_program(CliCase{"BinaryMissingInput",
+                                  {"-b", "missing.bin"},
+                                  printed("", "File I/O error.\n"),
+                                  2,
+                                  kInputOnly,
+                                  ""})),
         // A value after a space, each echo at the value's position; "0x" makes -n hexadecimal.
         as_program(CliCase{
             "ValuesAfterASpace",
@@ -390,7 +397,10 @@ INSTANTIATE_TEST_SUITE_P(
                 2,
                 kInputOnly,
                 ""},
-        CliCase{"QuietFileError", {"-q", "missing.txt"}, "File I/O error.\n", 2, kInputOnly, ""},
+        erring(
+            "tolvane: missing.txt: No such file or directory\n",
+            CliCase{
+                "QuietFileError", {"-q", "missing.txt"}, "File I/O error.\n", 2, kInputOnly, ""}),
         CliCase{"QuietHelp", {"-h", "-q"}, kHelp, 0, kInputOnly, ""},
         CliCase{"UnknownOption",
                 {"rom.txt", "-y"},
@@ -706,8 +716,14 @@ INSTANTIATE_TEST_SUITE_P(
                 2,
                 kInputOnly,
                 ""},
-        as_program(CliCase{
-            "MissingInput", {"missing.txt"}, printed("", "File I/O error.\n"), 2, kInputOnly, ""}),
+        erring("tolvane: missing.txt: No such file or directory\n",
+               as_program(CliCase{"MissingInput",
+                                  {"missing.txt"},
+                                  printed("", "File I/O error.\n"),
+                                  2,
+                                  kInputOnly,
+                                  ""})),
+
         CliCase{"WidthBelow8",
                 {"-d4", "rom.txt"},
                 printed("data_width [1]: 4\n", "ERR: Invalid data_width: 4 (at least 8).\n"),

@@ -263,6 +263,7 @@ TEST(WholeOutput, MariskChangesNoBankWhenOneCannotBeWritten) {
   fs::create_symlink("/dev/full", dir.path() / "img_0x400_1.vh");
   const auto result = test::run_program(MARISK_PATH, {"img_0x100.vh"}, dir.path());
   EXPECT_EQ(result.out, kMariskOpened + "File I/O error.\n");
+  EXPECT_EQ(result.err, "marisk: img_0x400_1.vh: No space left on device\n");
   EXPECT_EQ(result.status, 2);
   EXPECT_EQ(test::read_file(dir.path() / "img_0x400_3.vh"), kOld);
   EXPECT_EQ(test::read_file(dir.path() / "img_0x400_0.vh"), kOld);
@@ -460,6 +461,7 @@ TEST(WholeOutput, AFullDestinationEndsTheRunEarly) {
     const char* name;
     std::vector<std::string> args;
     std::string (*chunk)(std::uint64_t);
+    std::string err;
   };
   for (const Case& c : {
            Case{"mif without a depth",
@@ -468,7 +470,8 @@ TEST(WholeOutput, AFullDestinationEndsTheRunEarly) {
                   std::string lines;
                   for (int i = 0; i < 100000; ++i) lines += "a5\n";
                   return lines;
-                }},
+                },
+                "tolvane: temporary file: No space left on device\n"},
            Case{"mi banks without a depth",
                 {MARISK_PATH, "-d32", "-s16", "-fmi", "-ofull/rom", "in_0x10.vh"},
                 [](std::uint64_t k) {
@@ -480,14 +483,16 @@ TEST(WholeOutput, AFullDestinationEndsTheRunEarly) {
                     lines += line;
                   }
                   return lines;
-                }},
+                },
+                "marisk: temporary file: No space left on device\n"},
            Case{"a line of words not yet judged",
                 {MARISK_PATH, "-d32", "-s16", "-ofull/rom", "in_0x10.vh"},
                 [](std::uint64_t) {
                   std::string items;
                   for (int i = 0; i < 30000; ++i) items += "12345678 ";
                   return items;
-                }},
+                },
+                "marisk: temporary file: No space left on device\n"},
        }) {
     SCOPED_TRACE(c.name);
     test::TempDir dir;
@@ -499,6 +504,7 @@ TEST(WholeOutput, AFullDestinationEndsTheRunEarly) {
     const auto result = run.finish();
     EXPECT_EQ(result.status, 2);
     EXPECT_TRUE(result.out.ends_with("File I/O error.\n")) << result.out;
+    EXPECT_EQ(result.err, c.err);
     EXPECT_LT(fed, 8u << 20);
     EXPECT_EQ(test::list_files(dir.path() / "full"), std::vector<std::string>{"filler"});
   }
@@ -909,6 +915,33 @@ TEST(WholeOutput, AnIgnoredHangUpStaysIgnored) {
   EXPECT_EQ(test::read_file(dir.path() / "big.vh"), image_of(bytes));
 }
 
+// Standard error names the file that failed, as given, and why: an output whose folder
+// is missing, and ELF input (read at positions) through a FIFO.
+TEST(WholeOutput, AFileErrorNamesTheFileAndWhy) {
+  struct Case {
+    std::string command;  // with "$0" the program
+    std::string out_end;
+    std::string err;
+  };
+  for (const Case& c : {
+           Case{"exec \"$0\" -onowhere/rom.vh rom.txt", "input files check\nFile I/O error.\n",
+                "tolvane: nowhere/rom.vh: No such file or directory\n"},
+           Case{"mkfifo fw.elf && { cat rom.txt >fw.elf & } && exec \"$0\" -e fw.elf",
+                "input files processing\nFile I/O error.\n",
+                "tolvane: fw.elf: ELF input must be a file, not a pipe\n"},
+       }) {
+    SCOPED_TRACE(c.command);
+    test::TempDir dir;
+    test::write_file(dir.path() / "rom.txt",
+                     "\x7F"
+                     "ELF\n");
+    const auto result = test::run_program("/bin/bash", {"-c", c.command, TOLVANE_PATH}, dir.path());
+    EXPECT_EQ(result.status, 2);
+    EXPECT_TRUE(result.out.ends_with(c.out_end)) << result.out;
+    EXPECT_EQ(result.err, c.err);
+  }
+}
+
 // A file that fails every read is reported once, not read again forever.
 TEST(WholeOutput, AReadErrorIsReported) {
   test::TempDir dir;
@@ -917,6 +950,7 @@ TEST(WholeOutput, AReadErrorIsReported) {
   EXPECT_EQ(result.status, 2);
   EXPECT_FALSE(result.timed_out);
   EXPECT_EQ(result.out.substr(result.out.size() - 16), "File I/O error.\n");
+  EXPECT_TRUE(result.err.starts_with("tolvane: mem.txt: ")) << result.err;
   EXPECT_EQ(test::list_files(dir.path()), (std::vector<std::string>{"mem.txt"}));
 }
 

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "file_error.hpp"
+
 namespace tool_run {
 namespace {
 
@@ -29,7 +31,7 @@ std::unique_ptr<FormattedImage> FormattedImage::open(
     output.write_text(verilog_hex::format_header(format, depth, width));
     return image;
   }
-  image->scratch_ = files.create_scratch(name);
+  image->scratch_ = open_scratch(files, name);
   if (!image->scratch_) return nullptr;
   auto sink = verilog_hex::write_at_once(std::make_unique<ScratchOutput>(*image->scratch_));
   image->held_ = pool ? std::make_unique<verilog_hex::ImageWriter>(std::move(sink), pool)

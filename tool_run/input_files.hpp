@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "block_reader.hpp"
 #include "console.hpp"
@@ -10,16 +11,18 @@
 
 namespace tool_run {
 
-// Opens the input file as text. A file that cannot be opened, or UTF-16 text, is
-// reported on the console and gives nothing.
+// Opens the input file as text, its failures noted under its name. A file that cannot
+// be opened, or UTF-16 text, is reported on the console (as the program) and gives
+// nothing.
 std::optional<verilog_hex::TextReader> open_text_input(platform::FileSystem& files,
                                                        const std::string& name,
+                                                       std::string_view program,
                                                        platform::Console& console);
 
-// Opens the input file as plain bytes, every one of them data. A file that cannot be
-// opened is reported on the console and gives nothing.
+// Opens the input file as plain bytes, every one of them data, as open_text_input does.
 std::optional<verilog_hex::BlockReader> open_byte_input(platform::FileSystem& files,
                                                         const std::string& name,
+                                                        std::string_view program,
                                                         platform::Console& console);
 
 }  // namespace tool_run

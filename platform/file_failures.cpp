@@ -1,0 +1,117 @@
+// The failures a run notes, so that it can say which file failed and why.
+
+#include <cstring>
+
+#include "file_system.hpp"
+
+namespace platform {
+namespace {
+
+class NotedInput final : public InputFile {
+ public:
+  NotedInput(FileSystem& files, std::string name, std::unique_ptr<InputFile> file)
+      : files_(files), name_(std::move(name)), file_(std::move(file)) {}
+  std::ptrdiff_t read(std::span<char> into) override { return noted(file_->read(into)); }
+  std::ptrdiff_t read_at(std::uint64_t position, std::span<char> into) override {
+    return noted(file_->read_at(position, into));
+  }
+  bool can_read_at() const override { return file_->can_read_at(); }
+
+ private:
+  std::ptrdiff_t noted(std::ptrdiff_t count) {
+    if (count < 0) files_.note_failure(name_);
+    return count;
+  }
+
+  FileSystem& files_;
+  std::string name_;
+  std::unique_ptr<InputFile> file_;
+};
+
+class NotedOutput final : public OutputFile {
+ public:
+  NotedOutput(FileSystem& files, std::string name, std::unique_ptr<OutputFile> file)
+      : files_(files), name_(std::move(name)), file_(std::move(file)) {}
+  bool write(std::string_view bytes) override { return noted(file_->write(bytes)); }
+  bool cut_back(std::uint64_t size) override { return noted(file_->cut_back(size)); }
+  bool close() override { return noted(file_->close()); }
+
+ private:
+  bool noted(bool done) {
+    if (!done) files_.note_failure(name_);
+    return done;
+  }
+
+  FileSystem& files_;
+  std::string name_;
+  std::unique_ptr<OutputFile> file_;
+};
+
+class NotedScratch final : public verilog_hex::ScratchFile {
+ public:
+  NotedScratch(FileSystem& files, std::string name, std::unique_ptr<verilog_hex::ScratchFile> file)
+      : files_(files), name_(std::move(name)), file_(std::move(file)) {}
+  bool write(std::string_view bytes) override { return noted(file_->write(bytes)); }
+  std::ptrdiff_t read_at(std::uint64_t position, std::span<char> into) override {
+    const std::ptrdiff_t count = file_->read_at(position, into);
+    noted(count >= 0);
+    return count;
+  }
+  bool clear() override { return noted(file_->clear()); }
+
+ private:
+  bool noted(bool done) {
+    if (!done) files_.note_failure(name_);
+    return done;
+  }
+
+  FileSystem& files_;
+  std::string name_;
+  std::unique_ptr<verilog_hex::ScratchFile> file_;
+};
+
+}  // namespace
+
+void FileSystem::note_failure(std::string_view name, std::string_view cause) {
+  std::string words = cause.empty() ? last_cause() : std::string(cause);
+  const std::lock_guard lock(mutex_);
+  if (!first_failure_) first_failure_ = FileFailure{std::string(name), std::move(words)};
+}
+
+void FileSystem::note_left_behind(std::string_view name) {
+  std::string words = last_cause();
+  const std::lock_guard lock(mutex_);
+  left_behind_.push_back({std::string(name), std::move(words)});
+}
+
+std::optional<FileFailure> FileSystem::first_failure() const {
+  const std::lock_guard lock(mutex_);
+  return first_failure_;
+}
+
+std::vector<FileFailure> FileSystem::left_behind() const {
+  const std::lock_guard lock(mutex_);
+  return left_behind_;
+}
+
+std::string cause_of(int error) { return std::strerror(error); }
+
+std::unique_ptr<InputFile> noting_failures(FileSystem& files, std::string name,
+                                           std::unique_ptr<InputFile> file) {
+  if (!file) return nullptr;
+  return std::make_unique<NotedInput>(files, std::move(name), std::move(file));
+}
+
+std::unique_ptr<OutputFile> noting_failures(FileSystem& files, std::string name,
+                                            std::unique_ptr<OutputFile> file) {
+  if (!file) return nullptr;
+  return std::make_unique<NotedOutput>(files, std::move(name), std::move(file));
+}
+
+std::unique_ptr<verilog_hex::ScratchFile> noting_failures(
+    FileSystem& files, std::string name, std::unique_ptr<verilog_hex::ScratchFile> file) {
+  if (!file) return nullptr;
+  return std::make_unique<NotedScratch>(files, std::move(name), std::move(file));
+}
+
+}  // namespace platform
