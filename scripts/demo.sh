@@ -14,8 +14,10 @@ demo=build/demo
 rm -rf "$demo" && mkdir -p "$demo"
 cp examples/rom.txt "$demo/"
 cd "$demo"
-echo "\$ tolvane -d32 rom.txt"
-../tools/tolvane -d32 rom.txt
+# The first bytes of a little-endian CPU's firmware (RISC-V, Arm): -l puts byte 0 in the
+# low bits of word 0, as the CPU loads it.
+echo "\$ tolvane -d32 -l rom.txt"
+../tools/tolvane -d32 -l rom.txt
 echo
 echo "\$ cat rom.vh"
 cat rom.vh
@@ -34,8 +36,8 @@ done
 # for a 32-bit RAM of 12 words whose word 0 is the byte at 0x8000_0000, in byte banks.
 cp ../../examples/fw_0x8000.hex .
 echo
-echo "\$ tolvane -x -d32 -a80000000 -n12 fw_0x8000.hex"
-../tools/tolvane -x -d32 -a80000000 -n12 fw_0x8000.hex
+echo "\$ tolvane -x -d32 -l -a80000000 -n12 fw_0x8000.hex"
+../tools/tolvane -x -d32 -l -a80000000 -n12 fw_0x8000.hex
 echo
 echo "\$ cat fw_0x8000.vh"
 cat fw_0x8000.vh
@@ -51,8 +53,8 @@ done
 # The same firmware for a vendor's block-RAM generator: four byte banks of a 16-word
 # memory as COE files, named for the build, gaps and the rest of the depth as 0xFF.
 echo
-echo "\$ tolvane -x -d32 -a80000000 -n16 -pFF fw_0x8000.hex -ofw.vh"
-../tools/tolvane -x -d32 -a80000000 -n16 -pFF fw_0x8000.hex -ofw.vh >/dev/null
+echo "\$ tolvane -x -d32 -l -a80000000 -n16 -pFF fw_0x8000.hex -ofw.vh"
+../tools/tolvane -x -d32 -l -a80000000 -n16 -pFF fw_0x8000.hex -ofw.vh >/dev/null
 echo "\$ marisk -fcoe -obram/fw fw.vh"
 mkdir -p bram
 ../tools/marisk -fcoe -obram/fw fw.vh
@@ -65,10 +67,10 @@ cat bram/fw_3.coe
 # of 8 words and 16 bits.
 cp ../../examples/fw.elf .
 echo
-echo "\$ tolvane -e -c -d32 -a8000000 -n16 -orom.vh fw.elf"
-../tools/tolvane -e -c -d32 -a8000000 -n16 -orom.vh fw.elf >/dev/null
-echo "\$ tolvane -e -c -d32 -a20000000 -n4 -oram.vh fw.elf"
-../tools/tolvane -e -c -d32 -a20000000 -n4 -oram.vh fw.elf >/dev/null
+echo "\$ tolvane -e -c -d32 -l -a8000000 -n16 -orom.vh fw.elf"
+../tools/tolvane -e -c -d32 -l -a8000000 -n16 -orom.vh fw.elf >/dev/null
+echo "\$ tolvane -e -c -d32 -l -a20000000 -n4 -oram.vh fw.elf"
+../tools/tolvane -e -c -d32 -l -a20000000 -n4 -oram.vh fw.elf >/dev/null
 echo
 echo "\$ cat ram.vh"
 cat ram.vh

@@ -7,64 +7,122 @@
 # tests, the in-process command-line tables and the fuzz corpus), the writer's tests
 # under ThreadSanitizer, every fuzz target for FUZZ_SECONDS seconds (default 15), and the
 # Windows programs and zip under Wine against the Linux ones.
-set -euo pipefail
+#
+# Every part runs whatever became of the parts before it; each says when it starts, the
+# builds show their progress, and the run ends with one line a part (passed, or failed
+# and how) and fails where any part failed. The background part's log is kept in
+# build/test-logs/ and shown in full.
+set -uo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-ensure_packages cmake make g++ libgtest-dev googletest iverilog verilator yosys clang-14 \
-  clang-format libclang-rt-14-dev man-db dpkg-dev file lintian rpm cpio acl util-linux \
-  exfat-fuse exfatprogs binutils \
-  g++-aarch64-linux-gnu g++-s390x-linux-gnu qemu-user
 
-echo "== source format"
-git ls-files '*.cpp' '*.hpp' | xargs clang-format --dry-run --Werror
-
-jobs=$(nproc 2>/dev/null || echo 2)
 start=$SECONDS
+jobs=$(nproc 2>/dev/null || echo 2)
+logs=build/test-logs
+mkdir -p "$logs"
+summary=()
+failed=0
+
+# Prints a part's name, the time of day and the seconds since the start.
+announce() {
+  echo "== $1 ($(date +%H:%M:%S), $((SECONDS - start)) s in)"
+}
+# Runs a part, a command, and keeps its outcome for the summary.
+part() {  # name command...
+  local name=$1
+  shift
+  announce "$name"
+  local status=0
+  "$@" || status=$?
+  if [ "$status" -eq 0 ]; then
+    summary+=("passed: $name")
+  else
+    summary+=("FAILED: $name (status $status)")
+    failed=1
+  fi
+}
+# A build that shows its progress: every line the build prints, the configuration's
+# chatter left out.
+build() {  # preset [cmake options...]
+  local preset=$1
+  shift
+  cmake --preset "$preset" "$@" >"$logs/configure-$preset.txt" 2>&1 ||
+    { cat "$logs/configure-$preset.txt"; return 1; }
+  cmake --build --preset "$preset" -j "$jobs"
+}
+build_and_test() {  # preset
+  build "$1" -DVH_BUILD_TESTS=ON && ctest --preset "$1" -j "$jobs"
+}
+
 # ThreadSanitizer and the other machines build and run beside the rest, the system
 # sharing the cores. Under ThreadSanitizer the tests that move data through the writer
 # thread run; under qemu-user the programs' real-process tests (signals, ulimit, other
-# users) and the manual pages are left to the native builds.
+# users) and the manual pages are left to the native builds. Each step's outcome is the
+# log's last lines.
 other_machines() {
-  echo "== ThreadSanitizer build, unit and command-line tests"
-  cmake --preset tsan -DVH_BUILD_TESTS=ON >/dev/null
-  cmake --build --preset tsan -j "$jobs" --target unit_tests cli_tests >/dev/null
-  ctest --preset tsan -j "$jobs" -L '^(unit|cli)$' -E '^(Property|Conversion|WholeOutput|Pages)'
+  local status=0
+  echo "== ThreadSanitizer build, unit and command-line tests ($(date +%H:%M:%S))"
+  if cmake --preset tsan -DVH_BUILD_TESTS=ON >/dev/null &&
+    cmake --build --preset tsan -j "$jobs" --target unit_tests cli_tests &&
+    ctest --preset tsan -j "$jobs" -L '^(unit|cli)$' -E '^(Property|Conversion|WholeOutput|Pages)'; then
+    echo "-- passed: ThreadSanitizer"
+  else
+    echo "-- FAILED: ThreadSanitizer"
+    status=1
+  fi
   local machine
   for machine in aarch64 s390x; do
-    echo "== $machine build and tests under qemu-user ($((SECONDS - start)) s in)"
-    cmake --preset "$machine" >/dev/null
-    cmake --build --preset "$machine" -j "$jobs" >/dev/null
-    ctest --preset "$machine" -j "$jobs" -E '^(WholeOutput|Pages/ManPage)\.'
+    echo "== $machine build and tests under qemu-user ($(date +%H:%M:%S))"
+    if build "$machine" && ctest --preset "$machine" -j "$jobs" -E '^(WholeOutput|Pages/ManPage)\.'; then
+      echo "-- passed: $machine"
+    else
+      echo "-- FAILED: $machine"
+      status=1
+    fi
   done
+  return "$status"
 }
-other_log=$(mktemp)
-trap 'rm -f "$other_log"' EXIT
+
+announce "packages"
+if ! ensure_packages cmake make g++ libgtest-dev googletest iverilog verilator yosys clang-14 \
+  clang-format libclang-rt-14-dev man-db dpkg-dev file lintian rpm cpio acl util-linux \
+  exfat-fuse exfatprogs binutils \
+  g++-aarch64-linux-gnu g++-s390x-linux-gnu qemu-user; then
+  echo "the packages the tests need could not be installed" >&2
+  exit 1
+fi
+
+part "source format" bash -c "git ls-files '*.cpp' '*.hpp' | xargs clang-format --dry-run --Werror"
+
+other_log="$logs/other-machines.txt"
+announce "ThreadSanitizer, aarch64 and s390x in the background, logged to $other_log"
 other_machines >"$other_log" 2>&1 &
 other_pid=$!
 
 # The optimised build takes the x86 fast paths; the sanitizing debug build the portable
 # paths that every other machine takes.
-for preset in release debug; do
-  echo "== $preset build and tests ($((SECONDS - start)) s in)"
-  cmake --preset "$preset" -DVH_BUILD_TESTS=ON >/dev/null
-  cmake --build --preset "$preset" -j "$jobs" >/dev/null
-  ctest --preset "$preset" -j "$jobs"
-done
+part "release build and tests" build_and_test release
+part "debug build and tests (sanitizers, portable paths)" build_and_test debug
+part "fuzzing, ${FUZZ_SECONDS:-15} s a target" bash -c \
+  "cmake --preset fuzz >/dev/null && cmake --build --preset fuzz -j $jobs && tests/fuzz/run.sh ${FUZZ_SECONDS:-15}"
+part "Windows programs under Wine" ./scripts/windows_check.sh
 
-echo "== fuzzing, ${FUZZ_SECONDS:-15} s a target ($((SECONDS - start)) s in)"
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j "$jobs" >/dev/null
-tests/fuzz/run.sh "${FUZZ_SECONDS:-15}"
-
-echo "== Windows programs under Wine ($((SECONDS - start)) s in)"
-./scripts/windows_check.sh
-
+announce "waiting for the background part"
 other_status=0
 wait "$other_pid" || other_status=$?
+echo "---- $other_log"
 cat "$other_log"
+echo "----"
+while IFS= read -r line; do summary+=("${line#-- }"); done < <(grep -E '^-- (passed|FAILED): ' "$other_log")
 if [ "$other_status" -ne 0 ]; then
-  echo "the ThreadSanitizer or another machine's suite failed" >&2
-  exit 1
+  failed=1
+  grep -q '^-- FAILED' "$other_log" || summary+=("FAILED: background part (status $other_status)")
 fi
 
+echo "== summary ($((SECONDS - start)) s)"
+printf '%s\n' "${summary[@]}"
+if [ "$failed" -ne 0 ]; then
+  echo "== some parts failed"
+  exit 1
+fi
 echo "== all passed in $((SECONDS - start)) s"
