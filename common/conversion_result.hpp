@@ -13,7 +13,7 @@ enum class Stop {
   write_failed,         // the output could not be written: reading stopped there
   not_a_record,         // an Intel HEX line that is no record
   wrong_checksum,       // an Intel HEX record whose bytes do not sum to 0
-  unknown_record_type,  // value: the type
+  unknown_record_type,  // item: the type as the record gives it
   below_earlier_end,    // value: the record's first byte address
   below_first_address,  // value: the record's first byte address
   past_last_word,       // value: the word, limit: the memory's last word
@@ -27,7 +27,8 @@ enum class Stop {
   segment_past_end,     // line: an ELF segment's number; its bytes lie past the file's end
   segment_past_4gib,    // line: an ELF segment's number; it reaches past 4 GiB
   segments_overlap,     // limit and line: two ELF segments' numbers, in address order
-  segment_below_first,  // line: an ELF segment's number, value: its address
+  count_mismatch,       // an S-record count; value: the count, limit: the data records
+  inputs_overlap,       // value: the lowest address both give, limit and input: the inputs
 };
 
 // What a conversion gives its run: why it stopped and, where a message names them, the
@@ -38,6 +39,7 @@ struct ConversionResult {
   std::uint32_t value = 0;
   std::uint32_t limit = 0;
   std::string item;
+  std::uint32_t input = 0;  // of several inputs, the one the refusal is about
 
   bool ok() const { return stop == Stop::done; }
 };

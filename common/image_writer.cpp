@@ -6,6 +6,11 @@
 namespace verilog_hex {
 
 void ImageWriter::begin_word(std::uint32_t address) {
+  if (format_->address == AddressForm::intel_hex) {
+    record_address_ = address;
+    record_data_.clear();
+    return;
+  }
   if (!first_line_) text_.append(format_->lead);
   first_line_ = false;
   const AddressField formed(address);
@@ -20,11 +25,58 @@ void ImageWriter::begin_word(std::uint32_t address) {
       text_.append(field.substr(1, field.size() - 2));
       text_.append(" : ");
       break;
+    case AddressForm::intel_hex:
+      break;
   }
+}
+
+namespace {
+
+// ":", the record's bytes in upper-case hexadecimal, and their checksum: the two's
+// complement of their sum's low byte.
+char* put_record(char* out, std::span<const std::uint8_t> head, std::string_view data) {
+  *out++ = ':';
+  unsigned sum = 0;
+  for (const std::uint8_t byte : head) {
+    sum += byte;
+    *out++ = kUpperHexDigits[byte >> 4];
+    *out++ = kUpperHexDigits[byte & 0xF];
+  }
+  for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
+    const int high = hex_digit_value(data[i]);
+    const int low = hex_digit_value(data[i + 1]);
+    sum += static_cast<unsigned>(high << 4 | low);
+    *out++ = kUpperHexDigits[high];
+    *out++ = kUpperHexDigits[low];
+  }
+  const unsigned checksum = (0x100 - (sum & 0xFF)) & 0xFF;
+  *out++ = kUpperHexDigits[checksum >> 4];
+  *out++ = kUpperHexDigits[checksum & 0xF];
+  return out;
+}
+
+}  // namespace
+
+void ImageWriter::write_record(std::uint32_t address, std::string_view data) {
+  // ":", 2 + 4 bytes, the checksum, the line end; and the data record.
+  constexpr std::size_t kBaseRecord = 1 + 2 * 7 + 2;
+  char* out = text_.reserve(kBaseRecord + 1 + 2 * 5 + data.size() + 2);
+  const std::uint32_t high = address >> 16;
+  if (high != announced_high_) {
+    announced_high_ = high;
+    const std::uint8_t base[] = {
+        2, 0, 0, 4, static_cast<std::uint8_t>(high >> 8), static_cast<std::uint8_t>(high)};
+    out = put_line_end(put_record(out, base, {}));
+  }
+  const std::uint8_t head[] = {static_cast<std::uint8_t>(data.size() / 2),
+                               static_cast<std::uint8_t>(address >> 8),
+                               static_cast<std::uint8_t>(address), 0};
+  text_.commit(put_line_end(put_record(out, head, data)));
 }
 
 void ImageWriter::write_formatted_word(std::uint32_t address, std::string_view data) {
   const OutputFormat& format = *format_;
+  if (format.address == AddressForm::intel_hex) return write_record(address, data);
   const std::size_t data_size = format.binary ? 4 * data.size() : data.size();
   // The address field's store may reach kMaxSize past it.
   const std::size_t size =

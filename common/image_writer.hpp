@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "hex_digits.hpp"
@@ -109,6 +110,7 @@ class ImageWriter {
 
   [[gnu::always_inline]] void write_word(std::uint32_t address, std::string_view data) {
     if (!plain_) {
+      if (format_->address == AddressForm::intel_hex) return write_record(address, data);
       if (format_->address == AddressForm::none && !format_->binary) return write_data_line(data);
       return write_formatted_word(address, data);
     }
@@ -141,10 +143,18 @@ class ImageWriter {
   // order, then the line end.
   void begin_word(std::uint32_t address);
   void add_data(std::string_view piece) {
+    if (format_->address == AddressForm::intel_hex) {
+      record_data_.append(piece);
+      return;
+    }
     if (!format_->binary) return text_.append(piece);
     add_binary_data(piece);
   }
-  void end_word() { text_.append(format_->line_end); }
+  void end_word() {
+    if (format_->address == AddressForm::intel_hex)
+      return write_record(record_address_, record_data_);
+    text_.append(format_->line_end);
+  }
 
   // A mark to take back to, and the taking back (see TextWriter).
   std::uint64_t position() const { return text_.position(); }
@@ -178,6 +188,9 @@ class ImageWriter {
   // A line longer than the buffer goes out in pieces.
   void write_long_word(std::string_view field, std::string_view data);
   void write_formatted_word(std::uint32_t address, std::string_view data);
+  // An Intel HEX data record of the word's bytes (its hexadecimal digits, high byte
+  // first), after the extended linear address record its address needs.
+  void write_record(std::uint32_t address, std::string_view data);
   void add_binary_data(std::string_view piece);
   static char* put_bits(char* out, char c);
   static char* copy(char* out, std::string_view text) {
@@ -189,6 +202,9 @@ class ImageWriter {
   const OutputFormat* format_ = &kVerilogHex;
   bool plain_ = true;
   bool first_line_ = true;
+  std::uint32_t announced_high_ = 0;  // the linear address the records' addresses extend
+  std::uint32_t record_address_ = 0;  // a record whose data comes in pieces
+  std::string record_data_;
 };
 
 }  // namespace verilog_hex

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "fixed_text.hpp"
+
 namespace verilog_hex {
 
 // How a word line's address is written.
@@ -12,6 +14,9 @@ enum class AddressForm : std::uint8_t {
   none,
   verilog,  // "@", upper-case hexadecimal, TAB
   mif,      // upper-case hexadecimal, " : "
+  // Each word an Intel HEX data record whose address is the word's low 16 bits, after
+  // an extended linear address record where the high 16 bits change.
+  intel_hex,
 };
 
 // What a word's data text may hold in a format (as marisk copies slices as written).
@@ -39,9 +44,10 @@ struct OutputFormat {
   // of those two, in that order, where they name them).
   std::string_view header;
   bool header_names_depth;
+  std::uint32_t max_word_bytes = 0;  // 0: any
 };
 
-inline constexpr std::array<OutputFormat, 6> kOutputFormats = {{
+inline constexpr std::array<OutputFormat, 7> kOutputFormats = {{
     {"vh", ".vh", AddressForm::verilog, false, false, DataCharacters::any, "", "\r\n", "", "",
      false},
     {"vb", ".vb", AddressForm::verilog, true, false, DataCharacters::hex_or_unknown, "", "\r\n", "",
@@ -56,7 +62,22 @@ inline constexpr std::array<OutputFormat, 6> kOutputFormats = {{
      "", false},
     {"mi", ".mi", AddressForm::none, false, true, DataCharacters::hex, "", "\r\n", "",
      "#File_format=Hex\r\n#Address_depth=%llu\r\n#Data_width=%d\r\n", true},
+    {"hex", ".hex", AddressForm::intel_hex, false, false, DataCharacters::hex, "", "\r\n",
+     ":00000001FF\r\n", "", false, 255},
 }};
+
+// The formats' names as a list, as the help and the refusal of an unknown one give them.
+inline constexpr auto kFormatList = listed<64>(
+    kOutputFormats, [](const OutputFormat& format) { return format.name; }, " or ");
+inline constexpr auto kFormatHelp = [] {
+  FixedText<128> text;
+  text += "\t-f##\t\tDefines the output format: ";
+  text += kOutputFormats[0].name;
+  text += " (default)";
+  text += kFormatList.view().substr(kOutputFormats[0].name.size());
+  text += "\n";
+  return text;
+}();
 
 // The plain VerilogHex image, the default.
 inline constexpr const OutputFormat& kVerilogHex = kOutputFormats[0];

@@ -83,56 +83,77 @@ std::variant<std::vector<Segment>, ConversionResult> read_segments(verilog_hex::
   return segments;
 }
 
+// The loadable segments in address order, each in pieces of a block.
+class ElfSource final : public AddressedSource {
+ public:
+  explicit ElfSource(verilog_hex::InputFile& file) : file_(file), block_(64 * 1024) {}
+
+  std::optional<ConversionResult> next(Run& run) override {
+    if (!read_) {
+      read_ = true;
+      if (auto refused = read_table()) return refused;
+    }
+    if (current_ == nullptr || at_ == current_->size) {
+      if (next_ == segments_.size()) return ConversionResult{};
+      const Segment* const earlier = current_;
+      current_ = &segments_[next_++];
+      at_ = 0;
+      if (earlier != nullptr && current_->address < earlier->address + earlier->size) {
+        ConversionResult refused = verilog_hex::stopped(Stop::segments_overlap, current_->number);
+        refused.limit = earlier->number;
+        return refused;
+      }
+    }
+    const std::size_t part =
+        static_cast<std::size_t>(std::min<std::uint64_t>(block_.size(), current_->size - at_));
+    if (read_fully(file_, current_->offset + at_, block_.data(), part) !=
+        static_cast<std::ptrdiff_t>(part)) {
+      return verilog_hex::stopped(Stop::read_failed);
+    }
+    run = {current_->address + at_,
+           {reinterpret_cast<const std::uint8_t*>(block_.data()), part},
+           current_->number,
+           at_ == 0 ? current_->size : 0};
+    at_ += part;
+    return std::nullopt;
+  }
+
+ private:
+  // The segments, checked whole and in address order; a refusal where the file has one.
+  std::optional<ConversionResult> read_table() {
+    if (!file_.can_read_at()) return verilog_hex::stopped(Stop::not_positionable);
+    auto read = read_segments(file_);
+    if (auto* refused = std::get_if<ConversionResult>(&read)) return *refused;
+    segments_ = std::move(std::get<std::vector<Segment>>(read));
+    for (const Segment& segment : segments_) {
+      char last = 0;
+      const std::uint64_t end = segment.offset + segment.size;
+      const std::ptrdiff_t got = end < segment.offset ? 0 : read_fully(file_, end - 1, &last, 1);
+      if (got < 0) return verilog_hex::stopped(Stop::read_failed);
+      if (got == 0) return verilog_hex::stopped(Stop::segment_past_end, segment.number);
+      if (segment.address + segment.size > (std::uint64_t{1} << 32) ||
+          segment.address + segment.size < segment.address) {
+        return verilog_hex::stopped(Stop::segment_past_4gib, segment.number);
+      }
+    }
+    std::stable_sort(segments_.begin(), segments_.end(),
+                     [](const Segment& a, const Segment& b) { return a.address < b.address; });
+    return std::nullopt;
+  }
+
+  verilog_hex::InputFile& file_;
+  std::vector<char> block_;
+  std::vector<Segment> segments_;
+  bool read_ = false;
+  std::size_t next_ = 0;              // the segment to read after the current one
+  const Segment* current_ = nullptr;  // the segment being read
+  std::uint64_t at_ = 0;              // the bytes of it given so far
+};
+
 }  // namespace
 
-ConversionResult convert_elf(verilog_hex::InputFile& file, AddressedBytes& bytes) {
-  if (!file.can_read_at()) return verilog_hex::stopped(Stop::not_positionable);
-  auto read = read_segments(file);
-  if (auto* refused = std::get_if<ConversionResult>(&read)) return *refused;
-  auto& segments = std::get<std::vector<Segment>>(read);
-  for (const Segment& segment : segments) {
-    char last = 0;
-    const std::uint64_t end = segment.offset + segment.size;
-    const std::ptrdiff_t got = end < segment.offset ? 0 : read_fully(file, end - 1, &last, 1);
-    if (got < 0) return verilog_hex::stopped(Stop::read_failed);
-    if (got == 0) return verilog_hex::stopped(Stop::segment_past_end, segment.number);
-    if (segment.address + segment.size > (std::uint64_t{1} << 32) ||
-        segment.address + segment.size < segment.address) {
-      return verilog_hex::stopped(Stop::segment_past_4gib, segment.number);
-    }
-  }
-  std::stable_sort(segments.begin(), segments.end(),
-                   [](const Segment& a, const Segment& b) { return a.address < b.address; });
-  std::vector<char> block(64 * 1024);
-  const Segment* earlier = nullptr;
-  for (const Segment& segment : segments) {
-    if (earlier != nullptr && segment.address < earlier->address + earlier->size) {
-      ConversionResult refused = verilog_hex::stopped(Stop::segments_overlap, segment.number);
-      refused.limit = earlier->number;
-      return refused;
-    }
-    earlier = &segment;
-    if (auto refused = bytes.check(segment.address, segment.size)) {
-      if (refused->stop == Stop::below_first_address) refused->stop = Stop::segment_below_first;
-      refused->line = segment.number;
-      return *refused;
-    }
-    for (std::uint64_t at = 0; at < segment.size;) {
-      const std::size_t part =
-          static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), segment.size - at));
-      if (read_fully(file, segment.offset + at, block.data(), part) !=
-          static_cast<std::ptrdiff_t>(part)) {
-        return verilog_hex::stopped(Stop::read_failed);
-      }
-      if (auto refused = bytes.place(segment.address + at,
-                                     reinterpret_cast<const std::uint8_t*>(block.data()), part)) {
-        return *refused;
-      }
-      at += part;
-    }
-  }
-  bytes.finish();
-  return {};
+std::unique_ptr<AddressedSource> elf_source(verilog_hex::InputFile& file) {
+  return std::make_unique<ElfSource>(file);
 }
 
 }  // namespace converter

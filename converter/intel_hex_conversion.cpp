@@ -9,60 +9,68 @@ using verilog_hex::ConversionResult;
 using verilog_hex::IntelHexRecord;
 using verilog_hex::Stop;
 
+class IntelHexSource final : public AddressedSource {
+ public:
+  explicit IntelHexSource(verilog_hex::TextReader& input) : lines_(input, ':') {}
+
+  std::optional<ConversionResult> next(Run& run) override {
+    const auto parse = [this](std::string_view line) {
+      return verilog_hex::parse_intel_hex_record(line, record_);
+    };
+    while (const auto record = lines_.next(parse)) {
+      if (!*record) return lines_.refuse(Stop::not_a_record);
+      const std::uint64_t address = base_ + record_.address;
+      if (record_.type == IntelHexRecord::data && record_.count > 0 &&
+          (segment_base_ ? record_.address + record_.count > 0x10000u
+                         : address + record_.count > 0x100000000u)) {
+        return lines_.refuse(Stop::not_a_record);
+      }
+      if (!record_.checksum_right) return lines_.refuse(Stop::wrong_checksum);
+      switch (record_.type) {
+        case IntelHexRecord::data:
+          if (record_.count == 0) break;
+          run = {address, {record_.bytes.data(), record_.count}, lines_.number(), record_.count};
+          return std::nullopt;
+        case IntelHexRecord::end_of_file:
+          return ConversionResult{};
+        case IntelHexRecord::segment_address:
+          base_ = std::uint64_t{record_.base_value()} << 4;
+          segment_base_ = true;
+          break;
+        case IntelHexRecord::linear_address:
+          base_ = std::uint64_t{record_.base_value()} << 16;
+          segment_base_ = false;
+          break;
+        case IntelHexRecord::start_segment:
+        case IntelHexRecord::start_linear:
+          break;
+        default: {
+          ConversionResult refused = lines_.refuse(Stop::unknown_record_type);
+          refused.item = {verilog_hex::kUpperHexDigits[record_.type >> 4],
+                          verilog_hex::kUpperHexDigits[record_.type & 0xF]};
+          return refused;
+        }
+      }
+    }
+    return verilog_hex::stopped(lines_.failed() ? Stop::read_failed : Stop::done);
+  }
+
+ private:
+  RecordLines lines_;
+  IntelHexRecord record_;
+  std::uint64_t base_ = 0;
+  bool segment_base_ = false;  // a 02 record set the base: a record stays within 64 KiB
+};
+
 }  // namespace
 
+std::unique_ptr<AddressedSource> intel_hex_source(verilog_hex::TextReader& input) {
+  return std::make_unique<IntelHexSource>(input);
+}
+
 ConversionResult convert_intel_hex(verilog_hex::TextReader& input, AddressedBytes& bytes) {
-  IntelHexRecord parsed_record;
-  std::uint64_t base = 0;
-  bool segment_base = false;  // a 02 record set the base: a record stays within 64 KiB
-  std::uint32_t line_number = 0;
-  while (const auto line = input.read_whole_line()) {
-    ++line_number;
-    if (bytes.failed()) return verilog_hex::stopped(Stop::write_failed);
-    const auto refuse = [&](Stop stop, std::uint32_t value = 0) {
-      return verilog_hex::stopped(stop, line_number, value);
-    };
-    const bool blank = (*line)[0] != ':' && verilog_hex::is_blank_line(*line);
-    const bool parsed = !blank && verilog_hex::parse_intel_hex_record(*line, parsed_record);
-    const bool whole = line->back() == '\n' || input.at_end() || input.rest_of_line_is_blank();
-    if (blank && whole) continue;
-    if (!parsed || !whole) return refuse(Stop::not_a_record);
-    const IntelHexRecord* const record = &parsed_record;
-    const std::uint64_t address = base + record->address;
-    if (record->type == IntelHexRecord::data && record->count > 0 &&
-        (segment_base ? record->address + record->count > 0x10000u
-                      : address + record->count > 0x100000000u)) {
-      return refuse(Stop::not_a_record);
-    }
-    if (!record->checksum_right) return refuse(Stop::wrong_checksum);
-    switch (record->type) {
-      case IntelHexRecord::data:
-        if (auto refused = bytes.place(address, record->bytes.data(), record->count)) {
-          refused->line = line_number;
-          return *refused;
-        }
-        break;
-      case IntelHexRecord::end_of_file:
-        bytes.finish();
-        return {};
-      case IntelHexRecord::segment_address:
-        base = std::uint64_t{record->base_value()} << 4;
-        segment_base = true;
-        break;
-      case IntelHexRecord::linear_address:
-        base = std::uint64_t{record->base_value()} << 16;
-        segment_base = false;
-        break;
-      case IntelHexRecord::start_segment:
-      case IntelHexRecord::start_linear:
-        break;
-      default:
-        return refuse(Stop::unknown_record_type, record->type);
-    }
-  }
-  if (input.failed()) return verilog_hex::stopped(Stop::read_failed);
-  bytes.finish();
-  return {};
+  const std::unique_ptr<AddressedSource> sources[] = {intel_hex_source(input)};
+  return place_sources(sources, bytes);
 }
 
 }  // namespace converter

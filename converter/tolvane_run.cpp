@@ -2,15 +2,20 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 #include <variant>
+#include <vector>
 
+#include "addressed_input.hpp"
 #include "byte_conversion.hpp"
 #include "command_line.hpp"
 #include "elf_conversion.hpp"
 #include "file_error.hpp"
+#include "fixed_text.hpp"
 #include "formatted_image.hpp"
 #include "image_words.hpp"
 #include "input_files.hpp"
@@ -50,61 +55,88 @@ std::optional<Input> as_input(std::optional<Reader> reader) {
   return Input(std::in_place_type<Reader>, std::move(*reader));
 }
 
-// What tolvane reads: the letter that chooses it, its help line, whether its bytes come
-// with addresses (so that -a applies), how it is opened and how its bytes become words.
+// What tolvane reads: the option that chooses it, its help line, what a refusal calls
+// its records, how it is opened, and how its bytes become words: as runs at their
+// addresses (so that -a applies and several inputs make one image), or converted.
 struct InputKind {
-  char letter;  // none: the default
+  std::string_view option;  // empty: the default
   std::string_view help;
-  bool addressed;
+  std::string_view records;
   std::optional<Input> (*open)(platform::FileSystem& files, const std::string& name,
                                platform::Console& console);
-  verilog_hex::ConversionResult (*convert)(Input& input, ImageWords& words,
-                                           const Settings& settings);
+  std::unique_ptr<AddressedSource> (*source)(Input& input);  // none: not addressed
+  verilog_hex::ConversionResult (*convert)(Input& input, ImageWords& words);
+  constexpr bool addressed() const { return source != nullptr; }
 };
 
-constexpr InputKind kByteList = {
-    .letter = '\0',
-    .help = "",
-    .addressed = false,
-    .open =
-        [](platform::FileSystem& files, const std::string& name, platform::Console& console) {
-          return as_input(tool_run::open_text_input(files, name, kProgram, console));
-        },
-    .convert =
-        [](Input& input, ImageWords& words, const Settings&) {
-          return convert_bytes(std::get<verilog_hex::TextReader>(input), words);
-        }};
-constexpr InputKind kBinary = {
-    .letter = 'b',
-    .help = "\t-b\t\tDefines binary input (each byte of the file is one data byte)\n",
-    .addressed = false,
-    .open =
-        [](platform::FileSystem& files, const std::string& name, platform::Console& console) {
-          return as_input(tool_run::open_byte_input(files, name, kProgram, console));
-        },
-    .convert =
-        [](Input& input, ImageWords& words, const Settings&) {
-          return convert_binary(std::get<verilog_hex::BlockReader>(input), words);
-        }};
-constexpr InputKind kIntelHex = {
-    .letter = 'x',
-    .help = "\t-x\t\tDefines Intel HEX input (each record's bytes at its address)\n",
-    .addressed = true,
-    .open = kByteList.open,
-    .convert = [](Input& input, ImageWords& words, const Settings& settings) {
-      AddressedBytes bytes(words, settings.first_address, settings.crop);
-      return convert_intel_hex(std::get<verilog_hex::TextReader>(input), bytes);
-    }};
-constexpr InputKind kElf = {
-    .letter = 'e',
-    .help = "\t-e\t\tDefines ELF input (each loadable segment at its physical address)\n",
-    .addressed = true,
-    .open = kBinary.open,
-    .convert = [](Input& input, ImageWords& words, const Settings& settings) {
-      AddressedBytes bytes(words, settings.first_address, settings.crop);
-      return convert_elf(std::get<verilog_hex::BlockReader>(input).source(), bytes);
-    }};
-constexpr std::array kInputKinds = {kByteList, kBinary, kIntelHex, kElf};
+std::optional<Input> open_text(platform::FileSystem& files, const std::string& name,
+                               platform::Console& console) {
+  return as_input(tool_run::open_text_input(files, name, kProgram, console));
+}
+std::optional<Input> open_bytes(platform::FileSystem& files, const std::string& name,
+                                platform::Console& console) {
+  return as_input(tool_run::open_byte_input(files, name, kProgram, console));
+}
+
+constexpr std::array<InputKind, 4> kInputKinds = {{
+    {.option = "",
+     .help = "",
+     .records = "",
+     .open = open_text,
+     .source = nullptr,
+     .convert =
+         [](Input& input, ImageWords& words) {
+           return convert_bytes(std::get<verilog_hex::TextReader>(input), words);
+         }},
+    {.option = "-b",
+     .help = "\t-b\t\tDefines binary input (each byte of the file is one data byte)\n",
+     .records = "",
+     .open = open_bytes,
+     .source = nullptr,
+     .convert =
+         [](Input& input, ImageWords& words) {
+           return convert_binary(std::get<verilog_hex::BlockReader>(input), words);
+         }},
+    {.option = "-x",
+     .help = "\t-x\t\tDefines Intel HEX input (each record's bytes at its address)\n",
+     .records = "Intel HEX line",
+     .open = open_text,
+     .source =
+         [](Input& input) { return intel_hex_source(std::get<verilog_hex::TextReader>(input)); },
+     .convert = nullptr},
+    {.option = "-e",
+     .help = "\t-e\t\tDefines ELF input (each loadable segment at its physical address)\n",
+     .records = "ELF segment",
+     .open = open_bytes,
+     .source =
+         [](Input& input) {
+           return elf_source(std::get<verilog_hex::BlockReader>(input).source());
+         },
+     .convert = nullptr},
+}};
+
+// The addressed kinds' options as a list, joined by last_join: "-x, -e or -s".
+template <std::size_t kCapacity>
+constexpr auto addressed_options(std::string_view last_join) {
+  return verilog_hex::listed<kCapacity>(
+      kInputKinds,
+      [](const InputKind& kind) { return kind.addressed() ? kind.option : std::string_view(); },
+      last_join);
+}
+constexpr auto kAddressedRefusal = [] {
+  verilog_hex::FixedText<96> text;
+  text += "ERR: -a needs addressed input (";
+  text += addressed_options<64>(" or ").view();
+  text += ").\n";
+  return text;
+}();
+constexpr auto kFirstAddressHelp = [] {
+  verilog_hex::FixedText<160> text;
+  text += "\t-a##\t\tDefines the byte address of the memory's first byte (hex, for ";
+  text += addressed_options<64>(" and ").view();
+  text += ")\n";
+  return text;
+}();
 
 constexpr tool_run::LetterCase kExact = tool_run::LetterCase::exact;
 
@@ -112,7 +144,7 @@ constexpr tool_run::LetterCase kExact = tool_run::LetterCase::exact;
 // one named counting.
 template <std::size_t kKind>
 constexpr tool_run::Option<Settings> input_kind_option() {
-  return {.letter = kInputKinds[kKind].letter,
+  return {.letter = kInputKinds[kKind].option[1],
           .letter_case = kExact,
           .value_start = "",
           .take =
@@ -164,8 +196,7 @@ constexpr auto make_options(std::index_sequence<kKinds...>) {
              return static_cast<std::int32_t>(s.first_address);
            },
        .echo = "base_address [%zu]: 0x%X\n",
-       .help = "\t-a##\t\tDefines the byte address of the memory's first byte (hex, for -x and "
-               "-e)\n",
+       .help = kFirstAddressHelp.view(),
        .value_may_follow = true},
       {.letter = 'n',
        .letter_case = kExact,
@@ -216,46 +247,72 @@ constexpr tool_run::CommandLine<Settings> kCommandLine = {
     .input_check = "\ninput files check\n",
 };
 
-// The run's one place for why a conversion stopped.
-void report(const verilog_hex::ConversionResult& result, const std::string& input_name,
-            platform::Console& console, platform::FileSystem& files) {
+// Text as printf forms it.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"  // the formats below
+template <typename... Values>
+std::string formed(const char* format, Values... values) {
+  const int size = std::snprintf(nullptr, 0, format, values...);
+  std::string text(static_cast<std::size_t>(size) + 1, '\0');
+  std::snprintf(text.data(), text.size(), format, values...);
+  text.pop_back();
+  return text;
+}
+#pragma GCC diagnostic pop
+
+// The run's one place for why a conversion stopped. Of several inputs, a refusal about
+// one names it first.
+void report(const verilog_hex::ConversionResult& result, const InputKind& kind,
+            std::span<const std::string> inputs, platform::Console& console,
+            platform::FileSystem& files) {
   using verilog_hex::Stop;
+  const std::string records(kind.records);
+  const char* const name = inputs[result.input].c_str();
+  std::string text;
   switch (result.stop) {
     case Stop::not_a_record:
-      return console.printf("ERR: Intel HEX line %u: not a record.\n", result.line);
+      text = formed("%s %u: not a record.\n", records.c_str(), result.line);
+      break;
     case Stop::wrong_checksum:
-      return console.printf("ERR: Intel HEX line %u: wrong checksum.\n", result.line);
+      text = formed("%s %u: wrong checksum.\n", records.c_str(), result.line);
+      break;
     case Stop::unknown_record_type:
-      return console.printf("ERR: Intel HEX line %u: unknown record type %.2X.\n", result.line,
-                            result.value);
+      text = formed("%s %u: unknown record type %s.\n", records.c_str(), result.line,
+                    result.item.c_str());
+      break;
+    case Stop::count_mismatch:
+      text = formed("%s %u: count %u, but %u data records before it.\n", records.c_str(),
+                    result.line, result.value, result.limit);
+      break;
     case Stop::below_earlier_end:
-      return console.printf(
-          "ERR: Intel HEX line %u: address 0x%X lies below an earlier record's "
-          "end.\n",
-          result.line, result.value);
+      text = formed("%s %u: address 0x%X lies below an earlier record's end.\n", records.c_str(),
+                    result.line, result.value);
+      break;
     case Stop::below_first_address:
-      return console.printf(
-          "ERR: Intel HEX line %u: address 0x%X lies below the memory's first "
-          "address.\n",
-          result.line, result.value);
+      text = formed("%s %u: address 0x%X lies below the memory's first address.\n", records.c_str(),
+                    result.line, result.value);
+      break;
+    case Stop::not_elf:
+      text = "Not an ELF file.\n";
+      break;
+    case Stop::segment_past_end:
+      text = formed("ELF segment %u lies past the file's end.\n", result.line);
+      break;
+    case Stop::segment_past_4gib:
+      text = formed("ELF segment %u lies past 4 GiB.\n", result.line);
+      break;
+    case Stop::segments_overlap:
+      text = formed("ELF segments %u and %u overlap.\n", result.limit, result.line);
+      break;
     case Stop::past_last_word:
       return console.printf(
           "ERR: The image does not fit the memory: word 0x%X lies past its last word 0x%X.\n",
           result.value, result.limit);
-    case Stop::not_elf:
-      return console.out("ERR: Not an ELF file.\n");
-    case Stop::segment_past_end:
-      return console.printf("ERR: ELF segment %u lies past the file's end.\n", result.line);
-    case Stop::segment_past_4gib:
-      return console.printf("ERR: ELF segment %u lies past 4 GiB.\n", result.line);
-    case Stop::segments_overlap:
-      return console.printf("ERR: ELF segments %u and %u overlap.\n", result.limit, result.line);
-    case Stop::segment_below_first:
-      return console.printf(
-          "ERR: ELF segment %u: address 0x%X lies below the memory's first address.\n", result.line,
-          result.value);
+    case Stop::inputs_overlap:
+      return console.printf("ERR: %s and %s overlap at address 0x%X.\n",
+                            inputs[result.limit].c_str(), name, result.value);
     case Stop::not_positionable:
-      files.note_failure(input_name, "ELF input must be a file, not a pipe");
+      files.note_failure(name, "ELF input must be a file, not a pipe");
       return tool_run::report_file_error(console, kProgram, files);
     case Stop::done:
     case Stop::read_failed:
@@ -268,11 +325,18 @@ void report(const verilog_hex::ConversionResult& result, const std::string& inpu
     case Stop::no_words:
       return tool_run::report_file_error(console, kProgram, files);
   }
+  console.out(inputs.size() > 1 ? "ERR: " + std::string(name) + ": " + text : "ERR: " + text);
 }
+
+// The input kind the arguments name, the last one counting, looked up before the scan so
+// that it knows whether several inputs may be named.
+std::size_t input_kind_named(std::span<const std::string_view> args);
 
 int convert(std::span<const std::string_view> args, platform::Console& console,
             platform::FileSystem& files) {
-  auto [settings, input_name, status] = tool_run::scan_arguments(args, kCommandLine, console);
+  const bool addressed = kInputKinds[input_kind_named(args)].addressed();
+  auto [settings, input_name, status, input_names] =
+      tool_run::scan_arguments(args, kCommandLine, console, addressed);
   if (status) return *status;
 
   if (settings.data_width < 8) {
@@ -283,11 +347,12 @@ int convert(std::span<const std::string_view> args, platform::Console& console,
     console.printf("ERR: Invalid data_width: %d (at most %d).\n", settings.data_width, kMaxWidth);
     return kFailure;
   }
-  if (settings.first_address_given && !kInputKinds[settings.input_kind].addressed) {
-    console.out("ERR: -a needs addressed input (-x or -e).\n");
+  if (settings.first_address_given && !kInputKinds[settings.input_kind].addressed()) {
+    console.out(kAddressedRefusal.view());
     return kFailure;
   }
-  if (tool_run::refuse_output_choices(settings.output, "ERR: -o needs a file name.\n", console)) {
+  if (tool_run::refuse_output_choices(settings.output, "ERR: -o needs a file name.\n", console) ||
+      tool_run::refuse_word_width(*settings.output.format, settings.data_width, console)) {
     return kFailure;
   }
   const verilog_hex::OutputFormat& format = *settings.output.format;
@@ -299,11 +364,18 @@ int convert(std::span<const std::string_view> args, platform::Console& console,
     return kFailure;
   }
   const InputKind& kind = kInputKinds[settings.input_kind];
-  std::optional<Input> input = kind.open(files, input_name, console);
-  if (!input) return kFailure;
-  if (*output_name == input_name || platform::same_file(files, *output_name, input_name)) {
-    console.printf("ERR: Output file would replace the input file: %s\n", output_name->c_str());
-    return kFailure;
+  std::vector<Input> inputs;
+  inputs.reserve(input_names.size());  // the sources keep references to them
+  for (const std::string& name : input_names) {
+    std::optional<Input> input = kind.open(files, name, console);
+    if (!input) return kFailure;
+    inputs.push_back(std::move(*input));
+  }
+  for (const std::string& name : input_names) {
+    if (*output_name == name || platform::same_file(files, *output_name, name)) {
+      console.printf("ERR: Output file would replace the input file: %s\n", output_name->c_str());
+      return kFailure;
+    }
   }
   platform::OutputBatch outputs(files);
   verilog_hex::ImageWriter* output = outputs.open_image(*output_name);
@@ -325,7 +397,15 @@ int convert(std::span<const std::string_view> args, platform::Console& console,
   ImageWords words(image->words(), bytes_per_word, settings.big_endian, settings.depth,
                    static_cast<std::uint8_t>(settings.output.fill_byte), format.dense,
                    settings.crop);
-  const verilog_hex::ConversionResult converted = kind.convert(*input, words, settings);
+  verilog_hex::ConversionResult converted;
+  if (kind.addressed()) {
+    std::vector<std::unique_ptr<AddressedSource>> sources;
+    for (Input& input : inputs) sources.push_back(kind.source(input));
+    AddressedBytes bytes(words, settings.first_address, settings.crop);
+    converted = place_sources(sources, bytes);
+  } else {
+    converted = kind.convert(inputs.front(), words);
+  }
   if (converted.ok()) words.finish();
   if (converted.ok() && words.bytes_given() > 0 && words.bytes_dropped() == words.bytes_given()) {
     console.out("ERR: Every input byte lies outside the memory.\n");
@@ -337,7 +417,7 @@ int convert(std::span<const std::string_view> args, platform::Console& console,
   }
   // The output gets its name only once it is whole; otherwise an old file stays as it was.
   if (!converted.ok() || !image->finish(words.words_written()) || !outputs.commit()) {
-    report(converted, input_name, console, files);
+    report(converted, kind, input_names, console, files);
     return kFailure;
   }
   if (words.bytes_dropped() > 0) {
@@ -348,6 +428,18 @@ int convert(std::span<const std::string_view> args, platform::Console& console,
   console.out("done\n");
   console.out("\nprocessing complete!\n");
   return 0;
+}
+
+std::size_t input_kind_named(std::span<const std::string_view> args) {
+  std::size_t named = 0;
+  for (const auto& argument : tool_run::read_arguments<Settings>(args, kOptions)) {
+    for (std::size_t kind = 1; kind < kInputKinds.size(); ++kind) {
+      if (argument.option != nullptr && argument.option->letter == kInputKinds[kind].option[1]) {
+        named = kind;
+      }
+    }
+  }
+  return named;
 }
 
 }  // namespace

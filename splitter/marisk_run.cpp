@@ -238,7 +238,8 @@ void report(const verilog_hex::ConversionResult& result, const Settings& setting
 
 int split(std::span<const std::string_view> args, platform::Console& console,
           platform::FileSystem& files) {
-  auto [settings, input_name, status] = tool_run::scan_arguments(args, kCommandLine, console);
+  auto scan = tool_run::scan_arguments(args, kCommandLine, console);
+  auto& [settings, input_name, status, inputs] = scan;
   if (status) return *status;
 
   auto input = tool_run::open_text_input(files, input_name, kProgram, console);
@@ -256,7 +257,8 @@ int split(std::span<const std::string_view> args, platform::Console& console,
     console.printf("ERR: Too many banks: %d (at most %d).\n", bank_count, kMaxBanks);
     return kFailure;
   }
-  if (tool_run::refuse_output_choices(settings.output, "ERR: -o needs a base name.\n", console)) {
+  if (tool_run::refuse_output_choices(settings.output, "ERR: -o needs a base name.\n", console) ||
+      tool_run::refuse_word_width(*settings.output.format, settings.split_width, console)) {
     return kFailure;
   }
   if (settings.row_depth != 0 && settings.depth == 0) {

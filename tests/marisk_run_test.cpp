@@ -32,7 +32,7 @@ const std::string kHelp =
     "\t-d##\t\tDefines memory width *.vh. By default =16 \n\t\t\t(valid values 16, 32)\n\n"
     "\t-s##\t\tDefines bank width. By default =16 \n\t\t\t(valid values 8, 16, 32, 64)\n\n"
     "\t-e##\t\tDefines endiannes MSB or LSB. By default BigEndian (MSB)\n\n"
-    "\t-f##\t\tDefines the output format: vh (default), vb, coe, mif, mem or mi\n"
+    "\t-f##\t\tDefines the output format: vh (default), vb, coe, mif, mem, mi or hex\n"
     "\t-o##\t\tDefines the bank files' base name (default: formed from the input name)\n"
     "\t-p##\t\tDefines the fill byte for words and bytes no input gives (hex, default 00)\n"
     "\t-n##\t\tDefines the banks' depth in words (every word written, missing ones filled)\n"
@@ -512,6 +512,30 @@ INSTANTIATE_TEST_SUITE_P(
                 .status = 2,
                 .files = with_input({}, "@0\tABCD12 "),
                 .image = "@0\tABCD12 "},
+        // A record a word, digits in upper case; only hexadecimal digits.
+        CliCase{.name = "HexBanks",
+                .args = {"-s16", "-fhex", kInput},
+                .out = split("split_width[1]: 16\noutput_format[2]: hex\n"),
+                .status = 0,
+                .files = with_input({{"rom_0x200_1.hex", ":0200010012AB40\r\n:00000001FF\r\n"},
+                                     {"rom_0x200_0.hex", ":0200010034CDFC\r\n:00000001FF\r\n"}},
+                                    "@1\t12ab34CD\r\n"),
+                .image = "@1\t12ab34CD\r\n"},
+        CliCase{.name = "HexCannotHoldX",
+                .args = {"-fhex", kInput},
+                .out = splitting_fails("output_format[1]: hex\n",
+                                       "ERR: Line 1: data 1234x678 cannot be written as hex.\n"),
+                .status = 2,
+                .files = with_input({}, "@0\t1234x678\r\n"),
+                .image = "@0\t1234x678\r\n"},
+        CliCase{.name = "HexBanksTooWide",
+                .args = {"-d4096", "-s2048", "-fhex", kInput},
+                .out = naming_fails("data_width [1]: 4096\nsplit_width[2]: 2048\noutput_format[3]: "
+                                    "hex\n",
+                                    "ERR: Words of 2048 bits do not fit a hex record (at most "
+                                    "2040).\n"),
+                .status = 2,
+                .files = kInputOnly},
         CliCase{
             .name = "MiWithoutWords",
             .args = {"-fmi", kInput},
@@ -523,7 +547,7 @@ INSTANTIATE_TEST_SUITE_P(
                 .args = {kInput, "-f"},
                 .out = naming_fails("output_format[2]: \n",
                                     "ERR: Unknown output format: \"\" (vh, "
-                                    "vb, coe, mif, mem or mi).\n"),
+                                    "vb, coe, mif, mem, mi or hex).\n"),
                 .status = 2,
                 .files = kInputOnly},
         // Word A in row A / 2 at A mod 2; the last row holds what is left of the depth.

@@ -39,7 +39,7 @@ const std::string kHelp =
     "\t-e\t\tDefines ELF input (each loadable segment at its physical address)\n"
     "\t-a##\t\tDefines the byte address of the memory's first byte (hex, for -x and -e)\n"
     "\t-n##\t\tDefines the memory depth in words (every word written, missing ones as 0)\n"
-    "\t-f##\t\tDefines the output format: vh (default), vb, coe, mif, mem or mi\n"
+    "\t-f##\t\tDefines the output format: vh (default), vb, coe, mif, mem, mi or hex\n"
     "\t-o##\t\tDefines the output file name (default: the input's stem and the format's "
     "extension)\n"
     "\t-p##\t\tDefines the fill byte for words and bytes no input gives (hex, default 00)\n"
@@ -227,6 +227,29 @@ INSTANTIATE_TEST_SUITE_P(
                               {"rom.mem", "rom.txt"},
                               "5AAABBCC\r\n5A5A5A5A\r\n5A5A5A5A\r\n5A5A5A5A\r\n01020304\r\n"
                               "05065A5A\r\n"}),
+        // Word-addressed Intel HEX: a record a word, its address the word's.
+        reading(kHex, CliCase{"FormatHexOfWords",
+                              {"-x", "-d32", "-fhex", "rom.txt"},
+                              printed("data_width [2]: 32\noutput_format [3]: hex\n", kDone),
+                              0,
+                              {"rom.hex", "rom.txt"},
+                              ":0400000000AABBCCCB\r\n:0400040001020304EE\r\n"
+                              ":0400050005060000EC\r\n:00000001FF\r\n"}),
+        // No 04 record before word 0xFFFF; one exactly at word 0x10000.
+        reading(":02FFFF00AABB9B\n",
+                CliCase{"FormatHexAcross64KWords",
+                        {"-x", "-d8", "-fhex", "rom.txt"},
+                        printed("data_width [2]: 8\noutput_format [3]: hex\n", kDone),
+                        0,
+                        {"rom.hex", "rom.txt"},
+                        ":01FFFF00AA57\r\n:020000040001F9\r\n:01000000BB44\r\n:00000001FF\r\n"}),
+        CliCase{"FormatHexWordsTooWide",
+                {"-d2048", "-fhex", "rom.txt"},
+                printed("data_width [1]: 2048\noutput_format [2]: hex\n",
+                        "ERR: Words of 2048 bits do not fit a hex record (at most 2040).\n"),
+                2,
+                kInputOnly,
+                ""},
         CliCase{"FormatVb",
                 {"-d8", "-fvb", "rom.txt"},
                 printed("data_width [1]: 8\noutput_format [2]: vb\n", kDone),
@@ -236,7 +259,7 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"FormatUnknown",
                 {"-fVH", "rom.txt"},
                 printed("output_format [1]: VH\n",
-                        "ERR: Unknown output format: \"VH\" (vh, vb, coe, mif, mem or mi).\n"),
+                        "ERR: Unknown output format: \"VH\" (vh, vb, coe, mif, mem, mi or hex).\n"),
                 2,
                 kInputOnly,
                 ""},
@@ -816,6 +839,20 @@ TEST(Tolvane, ReadsACompilersElfFileAsObjcopysIntelHexOfIt) {
   }
 }
 
+// Intel HEX of bytes (-d8) across 64 KiB, as objcopy reads it back.
+TEST(Tolvane, WritesIntelHexThatObjcopyReadsBack) {
+  test::TempDir dir;
+  std::string bytes;
+  for (int i = 0; i < 70000; ++i) bytes += static_cast<char>(i * 7 + i / 251);
+  test::write_file(dir.path() / "fw.bin", bytes);
+  ASSERT_EQ(test::run_program(TOLVANE_PATH, {"-b", "-d8", "-fhex", "fw.bin"}, dir.path()).status,
+            0);
+  const auto read_back = test::run_program(
+      "/usr/bin/objcopy", {"-I", "ihex", "-O", "binary", "fw.hex", "back.bin"}, dir.path());
+  ASSERT_EQ(read_back.status, 0) << read_back.err;
+  EXPECT_EQ(test::read_file(dir.path() / "back.bin"), bytes);
+}
+
 TEST(Tolvane, RefusesToReplaceItsInput) {
   test::TempDir dir;
   const std::string image = "@0\t1234\r\n";
@@ -901,7 +938,10 @@ TEST(Tolvane, ExaminesLongArgumentsWholeAtAnyPosition) {
   std::vector<std::string> args(299, "-m");
   args.push_back(long_name);
   args.push_back("-y");
-  args.push_back("-d" + std::string(400, ' ') + "8");
+  std::string width = "-d";  // in steps, which g++'s bounds check reads right
+  width.append(400, ' ');
+  width += '8';
+  args.push_back(width);
   auto result = test::run_program(TOLVANE_PATH, args, dir.path());
   EXPECT_EQ(result.out, printed("ERR: Invalid paremeter [301]: \ndata_width [302]: 8\n", kDone));
   EXPECT_EQ(test::read_file(dir.path() / folder / (std::string(100, 'n') + ".vh")), "@0\t01\r\n");

@@ -110,15 +110,16 @@ bool names_option(std::span<const std::string_view> args, std::span<const Option
 
 template <class Settings>
 struct ScanResult {
-  Settings settings;          // the defaults, changed by the options
-  std::string input;          // the input file's name
-  std::optional<int> status;  // the run ends with it
+  Settings settings;                // the defaults, changed by the options
+  std::string input;                // the (first) input file's name
+  std::optional<int> status;        // the run ends with it
+  std::vector<std::string> inputs;  // every input file's name, in order
 };
 
 // Prints the banner, examines the arguments from left to right (read_arguments) and
 // checks that an input file was named. An argument that does not begin with "-" (nor is
-// an option's value) is the input file, and a second one, or none, ends the run with
-// status 2.
+// an option's value) is an input file; where several are not allowed, a second one ends
+// the run with status 2, as does none.
 // The formats below are entries of each tool's own table, every one of them checked
 // byte for byte by the command-line tests.
 #pragma GCC diagnostic push
@@ -126,7 +127,7 @@ struct ScanResult {
 template <class Settings>
 ScanResult<Settings> scan_arguments(std::span<const std::string_view> args,
                                     const CommandLine<Settings>& command_line,
-                                    platform::Console& console) {
+                                    platform::Console& console, bool several_inputs = false) {
   ScanResult<Settings> scan;
   std::size_t input_position = 0;  // 1 for the first argument; 0 for none yet
   console.out(command_line.banner);
@@ -140,13 +141,14 @@ ScanResult<Settings> scan_arguments(std::span<const std::string_view> args,
   for (const Argument<Settings>& argument : read_arguments(args, command_line.options)) {
     const Option<Settings>* match = argument.option;
     if (argument.input()) {
-      if (input_position != 0) {
+      scan.inputs.emplace_back(argument.text);
+      if (input_position != 0 && !several_inputs) {
         console.printf(command_line.second_input, input_position,
                        std::string(args[input_position - 1]).c_str());
         scan.status = kFailureStatus;
         return scan;
       }
-      input_position = argument.position;
+      if (input_position == 0) input_position = argument.position;
     } else if (match == nullptr) {
       console.printf(command_line.invalid_option, argument.position);
     } else if (match->take == nullptr) {

@@ -5,8 +5,8 @@ namespace tool_run {
 bool refuse_output_choices(const OutputChoices& choices, std::string_view no_name,
                            platform::Console& console) {
   if (choices.format == nullptr) {
-    console.printf("ERR: Unknown output format: \"%s\" (vh, vb, coe, mif, mem or mi).\n",
-                   choices.format_name.c_str());
+    console.printf("ERR: Unknown output format: \"%s\" (%s).\n", choices.format_name.c_str(),
+                   std::string(verilog_hex::kFormatList.view()).c_str());
   } else if (choices.name && choices.name->empty()) {
     console.out(no_name);
   } else if (choices.fill_byte > 0xFF) {
@@ -14,6 +14,16 @@ bool refuse_output_choices(const OutputChoices& choices, std::string_view no_nam
   } else {
     return false;
   }
+  return true;
+}
+
+bool refuse_word_width(const verilog_hex::OutputFormat& format, std::int32_t bits,
+                       platform::Console& console) {
+  if (format.max_word_bytes == 0 || static_cast<std::uint32_t>(bits) / 8 <= format.max_word_bytes) {
+    return false;
+  }
+  console.printf("ERR: Words of %d bits do not fit a %s record (at most %u).\n", bits,
+                 std::string(format.name).c_str(), 8 * format.max_word_bytes);
   return true;
 }
 

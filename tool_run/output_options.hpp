@@ -38,7 +38,7 @@ constexpr Option<Settings> format_option(LetterCase letter_case, const char* ech
                 return std::int32_t{0};
               },
           .echo = echo,
-          .help = "\t-f##\t\tDefines the output format: vh (default), vb, coe, mif, mem or mi\n",
+          .help = verilog_hex::kFormatHelp.view(),
           .echo_value = true,
           .value_may_follow = true};
 }
@@ -85,6 +85,11 @@ constexpr Option<Settings> quiet_option(LetterCase letter_case) {
           .echo = nullptr,
           .help = "\t-q\t\tPrints only errors\n"};
 }
+
+// The refusal of words of that many bits where the format's records cannot hold them;
+// true when it was printed.
+bool refuse_word_width(const verilog_hex::OutputFormat& format, std::int32_t bits,
+                       platform::Console& console);
 
 // The choices' refusals in their order (format, -o alone, fill byte); true when one was
 // printed, no_name being -o's.
