@@ -96,10 +96,10 @@ class FileSystem {
   // shared folder (see resolve_links).
   virtual std::unique_ptr<OutputFile> open_existing(const std::string& name) = 0;
   // A private file for the run's own use, without a name once made, so that nothing is
-  // left of it however the run ends: in the folder of the output named near, so that a
+  // left of it however the run ends: in the folder of the output of that name, so that a
   // full disk there shows while the run writes it, or in the system's temporary folder
   // where none can be made there (a device's folder); nothing when neither can be made.
-  virtual std::unique_ptr<verilog_hex::ScratchFile> create_scratch(const std::string& near) = 0;
+  virtual std::unique_ptr<verilog_hex::ScratchFile> create_scratch(const std::string& output) = 0;
   // Gives an existing file a second name; failed where the file system has no hard links.
   virtual NameResult link(const std::string& existing, const std::string& name) = 0;
   // Moves a file to a name that must not exist yet.

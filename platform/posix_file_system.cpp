@@ -396,8 +396,8 @@ class PosixFileSystem final : public FileSystem {
     return std::make_unique<PosixOutput>(fd, std::nullopt);
   }
 
-  std::unique_ptr<verilog_hex::ScratchFile> create_scratch(const std::string& near) override {
-    if (auto scratch = scratch_in(folder_of(near))) return scratch;
+  std::unique_ptr<verilog_hex::ScratchFile> create_scratch(const std::string& output) override {
+    if (auto scratch = scratch_in(folder_of(output))) return scratch;
     return scratch_in(P_tmpdir);  // the system's, whatever the environment says
   }
 

@@ -555,8 +555,8 @@ class WindowsFileSystem final : public FileSystem {
     return std::make_unique<WindowsOutput>(handle);
   }
 
-  std::unique_ptr<verilog_hex::ScratchFile> create_scratch(const std::string& near) override {
-    std::string beside = folder_of(near);
+  std::unique_ptr<verilog_hex::ScratchFile> create_scratch(const std::string& output) override {
+    std::string beside = folder_of(output);
     if (kPathSeparators.find(beside.back()) == std::string_view::npos) beside += '\\';
     if (auto scratch = scratch_in(wide(beside))) return scratch;
     wchar_t folder[MAX_PATH + 1];

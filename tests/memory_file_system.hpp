@@ -86,7 +86,7 @@ class MemoryFileSystem final : public platform::FileSystem {
   platform::NewFile create_new(const std::string& name,
                                const std::optional<std::string>& like) override;
   std::unique_ptr<verilog_hex::OutputFile> open_existing(const std::string& name) override;
-  std::unique_ptr<verilog_hex::ScratchFile> create_scratch(const std::string& near) override;
+  std::unique_ptr<verilog_hex::ScratchFile> create_scratch(const std::string& output) override;
   platform::NameResult link(const std::string& existing, const std::string& name) override;
   platform::NameResult move_to_new_name(const std::string& from, const std::string& to) override;
   bool rename(const std::string& from, const std::string& to) override;

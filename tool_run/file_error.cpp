@@ -22,8 +22,8 @@ void report_file_error(platform::Console& console, std::string_view program,
 }
 
 std::unique_ptr<verilog_hex::ScratchFile> open_scratch(platform::FileSystem& files,
-                                                       const std::string& near) {
-  auto scratch = files.create_scratch(near);
+                                                       const std::string& output) {
+  auto scratch = files.create_scratch(output);
   if (!scratch) files.note_failure(kScratchName);
   return platform::noting_failures(files, std::string(kScratchName), std::move(scratch));
 }

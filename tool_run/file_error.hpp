@@ -20,6 +20,6 @@ inline constexpr std::string_view kScratchName = "temporary file";
 // A scratch file beside the output of that name, its failures noted; nothing, noted,
 // when it cannot be made.
 std::unique_ptr<verilog_hex::ScratchFile> open_scratch(platform::FileSystem& files,
-                                                       const std::string& near);
+                                                       const std::string& output);
 
 }  // namespace tool_run
