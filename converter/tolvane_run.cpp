@@ -27,6 +27,7 @@
 #include "output_options.hpp"
 #include "run_status.hpp"
 #include "same_file.hpp"
+#include "srecord_conversion.hpp"
 
 namespace converter {
 namespace {
@@ -78,7 +79,7 @@ std::optional<Input> open_bytes(platform::FileSystem& files, const std::string& 
   return as_input(tool_run::open_byte_input(files, name, kProgram, console));
 }
 
-constexpr std::array<InputKind, 4> kInputKinds = {{
+constexpr std::array<InputKind, 5> kInputKinds = {{
     {.option = "",
      .help = "",
      .records = "",
@@ -112,6 +113,13 @@ constexpr std::array<InputKind, 4> kInputKinds = {{
          [](Input& input) {
            return elf_source(std::get<verilog_hex::BlockReader>(input).source());
          },
+     .convert = nullptr},
+    {.option = "-s",
+     .help = "\t-s\t\tDefines S-record input (each record's bytes at its address)\n",
+     .records = "S-record line",
+     .open = open_text,
+     .source =
+         [](Input& input) { return srecord_source(std::get<verilog_hex::TextReader>(input)); },
      .convert = nullptr},
 }};
 

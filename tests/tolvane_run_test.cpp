@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -37,7 +38,9 @@ const std::string kHelp =
     "\t-b\t\tDefines binary input (each byte of the file is one data byte)\n"
     "\t-x\t\tDefines Intel HEX input (each record's bytes at its address)\n"
     "\t-e\t\tDefines ELF input (each loadable segment at its physical address)\n"
-    "\t-a##\t\tDefines the byte address of the memory's first byte (hex, for -x and -e)\n"
+    "\t-s\t\tDefines S-record input (each record's bytes at its address)\n"
+    "\t-a##\t\tDefines the byte address of the memory's first byte (hex, for -x, -e and "
+    "-s)\n"
     "\t-n##\t\tDefines the memory depth in words (every word written, missing ones as 0)\n"
     "\t-f##\t\tDefines the output format: vh (default), vb, coe, mif, mem, mi or hex\n"
     "\t-o##\t\tDefines the output file name (default: the input's stem and the format's "
@@ -125,6 +128,7 @@ struct CliCase {
   bool also_as_program = false;    // runs the built program too
   std::string input = kRom;        // rom.txt's bytes
   std::string err = "";            // what goes to standard error
+  std::map<std::string, std::string> others = {};  // more input files and their bytes
   friend void PrintTo(const CliCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -147,10 +151,16 @@ CliCase erring(std::string err, CliCase c) {
   return c;
 }
 
+CliCase with_inputs(std::map<std::string, std::string> others, CliCase c) {
+  c.others = std::move(others);
+  return c;
+}
+
 TEST_P(TolvaneRun, PrintsExitsAndWritesExactly) {
   const CliCase& run = GetParam();
   test::MemoryFileSystem files;
   files.files["rom.txt"] = {run.input};
+  for (const auto& [name, bytes] : run.others) files.files[name] = {bytes};
   test::MemoryConsole console;
   EXPECT_EQ(converter::run(std::vector<std::string_view>(run.args.begin(), run.args.end()), console,
                            files),
@@ -161,7 +171,9 @@ TEST_P(TolvaneRun, PrintsExitsAndWritesExactly) {
   for (const auto& [name, file] : files.files) names.push_back(name);
   EXPECT_EQ(names, run.files);
   for (const auto& [name, file] : files.files) {
-    if (name != "rom.txt") {
+    if (run.others.contains(name)) {
+      EXPECT_EQ(file.bytes, run.others.at(name)) << name;
+    } else if (name != "rom.txt") {
       EXPECT_EQ(file.bytes, run.vh) << name;
     }
   }
@@ -170,13 +182,16 @@ TEST_P(TolvaneRun, PrintsExitsAndWritesExactly) {
   if (!run.also_as_program) return;
   test::TempDir dir;
   test::write_file(dir.path() / "rom.txt", run.input);
+  for (const auto& [name, bytes] : run.others) test::write_file(dir.path() / name, bytes);
   const auto result = test::run_program(TOLVANE_PATH, run.args, dir.path());
   EXPECT_EQ(result.out, run.out);
   EXPECT_EQ(result.err, run.err);
   EXPECT_EQ(result.status, run.status);
   EXPECT_EQ(test::list_files(dir.path()), run.files);
   for (const std::string& name : test::list_files(dir.path())) {
-    if (name != "rom.txt") {
+    if (run.others.contains(name)) {
+      EXPECT_EQ(test::read_file(dir.path() / name), run.others.at(name)) << name;
+    } else if (name != "rom.txt") {
       EXPECT_EQ(test::read_file(dir.path() / name), run.vh) << name;
     }
   }
@@ -678,6 +693,87 @@ INSTANTIATE_TEST_SUITE_P(
                         2,
                         kInputOnly,
                         ""}),
+        // S-records: their refusals name their lines as S-record lines.
+        reading("S104001001EA\nS401FE\n",
+                CliCase{"SRecordOfUnknownType",
+                        {"-s", "rom.txt"},
+                        printed("",
+                                "done\n\ninput files processing\nERR: S-record line 2: "
+                                "unknown record type 4.\n"),
+                        2,
+                        kInputOnly,
+                        ""}),
+        reading("S104001001EA\nS1030020DC\nS5030003F9\n",
+                CliCase{"SRecordCount",
+                        {"-s", "rom.txt"},
+                        printed("",
+                                "done\n\ninput files processing\nERR: S-record line 3: "
+                                "count 3, but 2 data records before it.\n"),
+                        2,
+                        kInputOnly,
+                        ""}),
+        reading("S104001001EA\n",
+                CliCase{"SRecordBelowTheFirstAddress",
+                        {"-sx", "-a20", "rom.txt"},
+                        printed("base_address [2]: 0x20\n",
+                                "done\n\ninput files processing\nERR: S-record line 1: "
+                                "address 0x10 lies below the memory's first address.\n"),
+                        2,
+                        kInputOnly,
+                        ""}),
+        reading("\nS1", CliCase{"SRecordNotARecord",
+                                {"-s", "rom.txt"},
+                                printed("",
+                                        "done\n\ninput files processing\nERR: S-record line "
+                                        "2: not a record.\n"),
+                                2,
+                                kInputOnly,
+                                ""}),
+        // Several addressed inputs make one image, read side by side in address order.
+        with_inputs({{"b.hex", ":02000400334483\n:02000C007788F3\n"}},
+                    reading(":020000001122CB\n:0200080055663B\n",
+                            CliCase{"TwoInputsInterleaved",
+                                    {"-x", "rom.txt", "b.hex"},
+                                    printed("", kDone),
+                                    0,
+                                    {"b.hex", "rom.txt", "rom.vh"},
+                                    "@0\t1122\r\n@2\t3344\r\n@4\t5566\r\n@6\t7788\r\n"})),
+        // Records that touch; an input that ends while another goes on.
+        with_inputs({{"b.hex", ":02000200CCDD53\n"}, {"c.hex", ":020004001234B4\n"}},
+                    reading(":02000000AABB99\n:02001000EEFF01\n",
+                            CliCase{"ThreeInputs",
+                                    {"b.hex", "-x", "c.hex", "rom.txt", "-orom.vh"},
+                                    printed("output_file [5]: rom.vh\n", kDone),
+                                    0,
+                                    {"b.hex", "c.hex", "rom.txt", "rom.vh"},
+                                    "@0\tAABB\r\n@1\tCCDD\r\n@2\t1234\r\n@8\tEEFF\r\n"})),
+        with_inputs({{"b.hex", ":0100020044B9\n"}},
+                    reading(":0300000011223397\n",
+                            CliCase{"InputsOverlapByOneByte",
+                                    {"-x", "b.hex", "rom.txt"},
+                                    printed("",
+                                            "done\n\ninput files processing\nERR: rom.txt and "
+                                            "b.hex overlap at address 0x2.\n"),
+                                    2,
+                                    {"b.hex", "rom.txt"},
+                                    ""})),
+        with_inputs({{"b.hex", ":02000400334483\n:02000C007788F4\n"}},
+                    reading(":020000001122CB\n",
+                            CliCase{"RefusalNamesItsInput",
+                                    {"-x", "rom.txt", "b.hex"},
+                                    printed("",
+                                            "done\n\ninput files processing\nERR: b.hex: "
+                                            "Intel HEX line 2: wrong checksum.\n"),
+                                    2,
+                                    {"b.hex", "rom.txt"},
+                                    ""})),
+        with_inputs({{"b.txt", "01\n"}},
+                    CliCase{"TwoByteListsStillRefused",
+                            {"rom.txt", "b.txt"},
+                            kBanner + kScan + "ERR: Input file already defined [1]: rom.txt\n",
+                            2,
+                            {"b.txt", "rom.txt"},
+                            ""}),
         // The last of -b and -x counts.
         reading(kHex, CliCase{"IntelHexAfterBinary",
                               {"-b", "-x", "-d32", "rom.txt"},
@@ -694,7 +790,7 @@ INSTANTIATE_TEST_SUITE_P(
         as_program(CliCase{
             "FirstAddressWithoutIntelHex",
             {"-x", "-a0", "-b", "rom.txt"},
-            printed("base_address [2]: 0x0\n", "ERR: -a needs addressed input (-x or -e).\n"),
+            printed("base_address [2]: 0x0\n", "ERR: -a needs addressed input (-x, -e or -s).\n"),
             2,
             kInputOnly,
             ""}),

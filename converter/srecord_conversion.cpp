@@ -1,0 +1,118 @@
+#include "srecord_conversion.hpp"
+
+#include <array>
+
+#include "hex_digits.hpp"
+
+namespace converter {
+namespace {
+
+using verilog_hex::ConversionResult;
+using verilog_hex::Stop;
+
+// The address bytes of each type; S4 has none.
+constexpr std::array<std::uint8_t, 10> kAddressSize = {2, 2, 3, 4, 0, 2, 3, 4, 3, 2};
+
+struct SRecord {
+  char type = '0';
+  std::uint32_t address = 0;
+  std::uint8_t size = 0;  // of its data
+  bool checksum_right = false;
+  std::array<std::uint8_t, 255> bytes{};
+};
+
+// The record a line holds (blanks after it and its LF ignored); false when it is none.
+bool parse_srecord(std::string_view line, SRecord& record) {
+  if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+  while (!line.empty() && verilog_hex::is_blank(line.back())) line.remove_suffix(1);
+  if (line.size() < 2 || line[0] != 'S' || line[1] < '0' || line[1] > '9') return false;
+  const std::string_view digits = line.substr(2);
+  if (digits.size() < 2 || digits.size() % 2 != 0) return false;
+  const auto byte_at = [&](std::size_t i) {
+    return verilog_hex::hex_digit_value(digits[2 * i]) << 4 |
+           verilog_hex::hex_digit_value(digits[2 * i + 1]);
+  };
+  int all = 0;  // negative once a character is no hexadecimal digit
+  for (std::size_t i = 0; i < digits.size() / 2; ++i) all |= byte_at(i);
+  const int count = byte_at(0);
+  const std::size_t type = static_cast<std::size_t>(line[1] - '0');
+  const std::size_t address_size = kAddressSize[type];
+  if (all < 0 || digits.size() != 2 * (count + 1u) ||
+      static_cast<std::size_t>(count) < address_size + 1) {
+    return false;
+  }
+  const std::size_t size = static_cast<std::size_t>(count) - address_size - 1;
+  if (type >= 5 && size > 0) return false;
+  std::uint64_t address = 0;
+  unsigned sum = static_cast<unsigned>(count);
+  for (std::size_t i = 1; i <= address_size; ++i) {
+    address = address << 8 | static_cast<unsigned>(byte_at(i));
+    sum += static_cast<unsigned>(byte_at(i));
+  }
+  if (address + size > (std::uint64_t{1} << 32)) return false;
+  for (std::size_t i = 0; i < size; ++i) {
+    record.bytes[i] = static_cast<std::uint8_t>(byte_at(1 + address_size + i));
+    sum += record.bytes[i];
+  }
+  record.type = line[1];
+  record.address = static_cast<std::uint32_t>(address);
+  record.size = static_cast<std::uint8_t>(size);
+  record.checksum_right = ((~sum) & 0xFF) == static_cast<unsigned>(byte_at(digits.size() / 2 - 1));
+  return true;
+}
+
+class SRecordSource final : public AddressedSource {
+ public:
+  explicit SRecordSource(verilog_hex::TextReader& input) : lines_(input, 'S') {}
+
+  std::optional<ConversionResult> next(Run& run) override {
+    const auto parse = [this](std::string_view line) { return parse_srecord(line, record_); };
+    while (const auto record = lines_.next(parse)) {
+      if (!*record) return lines_.refuse(Stop::not_a_record);
+      if (!record_.checksum_right) return lines_.refuse(Stop::wrong_checksum);
+      switch (record_.type) {
+        case '1':
+        case '2':
+        case '3':
+          ++data_records_;
+          if (record_.size == 0) break;
+          run = {
+              record_.address, {record_.bytes.data(), record_.size}, lines_.number(), record_.size};
+          return std::nullopt;
+        case '4': {
+          ConversionResult refused = lines_.refuse(Stop::unknown_record_type);
+          refused.item = "4";
+          return refused;
+        }
+        case '5':
+        case '6':
+          if (record_.address != data_records_) {
+            ConversionResult refused = lines_.refuse(Stop::count_mismatch, record_.address);
+            refused.limit = data_records_;
+            return refused;
+          }
+          break;
+        case '7':
+        case '8':
+        case '9':
+          return ConversionResult{};
+        default:  // S0, the header
+          break;
+      }
+    }
+    return verilog_hex::stopped(lines_.failed() ? Stop::read_failed : Stop::done);
+  }
+
+ private:
+  RecordLines lines_;
+  SRecord record_;
+  std::uint32_t data_records_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<AddressedSource> srecord_source(verilog_hex::TextReader& input) {
+  return std::make_unique<SRecordSource>(input);
+}
+
+}  // namespace converter
