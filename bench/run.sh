@@ -393,7 +393,7 @@ awk -v l="${cpu[list]}" -v b="${cpu[binary]}" -v h16="${cpu[hex16]}" -v h32="${c
 # -d32 on the 16 MiB binary, marisk's 4 banks of its image. mif without -n holds its
 # words in a scratch file until their count is known.
 depth=$(((16 << 20) / 4))
-formats=("vh" "coe" "mif -n$depth" "mem" "mif")
+formats=("vh" "coe" "mif -n$depth" "mem" "mif" "hex")
 declare -A fcpu fmem
 for ((round = 0; round < runs; round++)); do
   for format in "${formats[@]}"; do
@@ -463,6 +463,38 @@ awk -v b="${ecpu[binary]}" -v e="${ecpu[elf]}" -v k="${ecpu[banks]}" -v r="${ecp
   printf "%-46s %9.1f MiB\n", "peak: tolvane -e, two segments 2 GiB apart", g / 1024
   printf "%-46s %9.2f\n", "marisk, 4 banks", k
   printf "%-46s %9.2f  %.2f x one row\n", "marisk -r, 8 rows of 4 banks", r, r / (k > 0 ? k : 0.01)
+}'
+
+# S-records against the byte list on the same 16 MiB (32-byte records); two Intel HEX
+# inputs of 8 MiB each against one of 16 MiB, and the peak with the two 2 GiB apart.
+objcopy -I binary -O srec --srec-len=32 bytes.bin bytes32.srec
+head -c $((8 << 20)) bytes.bin >low.bin
+tail -c $((8 << 20)) bytes.bin >high.bin
+objcopy -I binary -O ihex low.bin low.hex
+objcopy -I binary -O ihex --change-addresses=0x800000 high.bin high.hex
+objcopy -I binary -O ihex --change-addresses=0x80000000 high.bin far.hex
+"$tolvane" -d32 -s bytes32.srec >/dev/null
+check_image bytes32.vh bytes.bin
+"$tolvane" -d32 -x low.hex high.hex -otwo.vh >/dev/null
+check_image two.vh bytes.bin
+declare -A scpu
+for ((round = 0; round < runs; round++)); do
+  scpu[list]+=" $(cpu_of "$tolvane" -d32 bytes.txt)"
+  scpu[srec]+=" $(cpu_of "$tolvane" -d32 -s bytes32.srec)"
+  scpu[one]+=" $(cpu_of "$tolvane" -d32 -x bytes16.hex)"
+  scpu[two]+=" $(cpu_of "$tolvane" -d32 -x low.hex high.hex -otwo.vh)"
+done
+for name in list srec one two; do scpu[$name]=$(echo "${scpu[$name]}" | median); done
+mem_two_far=$(peak_kib "$tolvane" -d32 -x low.hex far.hex -otwo.vh)
+rm -f bytes.vh bytes32.vh bytes16.vh two.vh low.* high.* far.hex
+awk -v l="${scpu[list]}" -v s="${scpu[srec]}" -v o="${scpu[one]}" -v t="${scpu[two]}" \
+  -v g="$mem_two_far" 'BEGIN {
+  printf "\n%-46s %9s  %s\n", "S-records and several inputs, the same 16 MiB", "CPU s", ""
+  printf "%-46s %9.2f\n", "tolvane -d32 on the byte list", l
+  printf "%-46s %9.2f  %.2f x the byte list\n", "tolvane -d32 -s, 32-byte records", s, s / (l > 0 ? l : 0.01)
+  printf "%-46s %9.2f\n", "tolvane -d32 -x, one input of 16 MiB", o
+  printf "%-46s %9.2f  %.2f x one input\n", "tolvane -d32 -x, two inputs of 8 MiB", t, t / (o > 0 ? o : 0.01)
+  printf "%-46s %9.1f MiB\n", "peak: two inputs 2 GiB apart", g / 1024
 }'
 
 echo

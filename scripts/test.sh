@@ -86,7 +86,7 @@ other_machines() {
 announce "packages"
 if ! ensure_packages cmake make g++ libgtest-dev googletest iverilog verilator yosys clang-14 \
   clang-format libclang-rt-14-dev man-db dpkg-dev file lintian rpm cpio acl util-linux \
-  exfat-fuse exfatprogs binutils \
+  exfat-fuse exfatprogs binutils srecord \
   g++-aarch64-linux-gnu g++-s390x-linux-gnu qemu-user; then
   echo "the packages the tests need could not be installed" >&2
   exit 1

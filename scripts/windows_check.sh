@@ -20,9 +20,11 @@ cmake --build --preset windows -j "$jobs" >/dev/null
 work=$(mktemp -d)
 # Wine's server writes into its prefix until it ends: it is stopped and waited for
 # before the folder goes, and the clean-up never decides the status.
+server=/usr/lib/wine/wineserver64
+[ -x "$server" ] || server=wineserver
 clean_up() {
-  WINEPREFIX="$work/wine" wineserver -k 2>/dev/null
-  WINEPREFIX="$work/wine" wineserver -w 2>/dev/null
+  WINEPREFIX="$work/wine" "$server" -k 2>/dev/null || true
+  WINEPREFIX="$work/wine" "$server" -w 2>/dev/null || true
   rm -rf "$work" 2>/dev/null || { sleep 1 && rm -rf "$work"; } || echo "left behind: $work" >&2
 }
 trap 'status=$?; clean_up; exit $status' EXIT
@@ -139,6 +141,13 @@ PREPARE='printf "@0\t1234x678\r\n" >x_0x1.vh' check format-refused marisk -fmif 
 # A linker's ELF file cut to its ROM, and banks in rows of chips.
 check elf-rom tolvane -e -c -d32 -a8000000 -n16 fw.elf
 check banks-in-rows marisk -s16 -n3 -r2 img_0x100.vh
+# S-records, two inputs in one image, word-addressed Intel HEX.
+PREPARE='objcopy -I binary -O srec --change-addresses=0x8000 rom.txt rom.srec' \
+  check srecords tolvane -s -d32 -l -a8000 rom.srec
+PREPARE='objcopy -I ihex -O ihex --change-addresses=0x100 fw_0x8000.hex late.hex' \
+  check two-inputs tolvane -x -d32 -a80000000 fw_0x8000.hex late.hex -ofw.vh
+check format-hex tolvane -x -d32 -fhex fw_0x8000.hex
+check format-hex-banks marisk -s16 -fhex img_0x100.vh
 # Values after a space, quiet runs, and what a crop dropped.
 check values-after-space tolvane -d32 -o out.coe -f coe -n 0x8 rom.txt
 check quiet-refused marisk -q -s4 img_0x100.vh

@@ -767,6 +767,24 @@ INSTANTIATE_TEST_SUITE_P(
                                     2,
                                     {"b.hex", "rom.txt"},
                                     ""})),
+        // The kind is looked up past -h: two inputs are no error before the help.
+        with_inputs({{"b.hex", ""}}, CliCase{"HelpWithTwoInputs",
+                                             {"rom.txt", "b.hex", "-h", "-x"},
+                                             kBanner + kScan + kHelp,
+                                             0,
+                                             {"b.hex", "rom.txt"},
+                                             ""}),
+        with_inputs({{"b.elf",
+                      "\x7F"
+                      "ELF"}},
+                    reading(kElf, CliCase{"SecondElfNotAnElfFile",
+                                          {"-e", "rom.txt", "b.elf"},
+                                          printed("",
+                                                  "done\n\ninput files processing\nERR: "
+                                                  "b.elf: Not an ELF file.\n"),
+                                          2,
+                                          {"b.elf", "rom.txt"},
+                                          ""})),
         with_inputs({{"b.txt", "01\n"}},
                     CliCase{"TwoByteListsStillRefused",
                             {"rom.txt", "b.txt"},
@@ -932,6 +950,43 @@ TEST(Tolvane, ReadsACompilersElfFileAsObjcopysIntelHexOfIt) {
     EXPECT_EQ(test::read_file(dir.path() / "fw.elf.vh"), test::read_file(dir.path() / "fw.hex.vh"))
         << memory;
     EXPECT_NE(test::read_file(dir.path() / "fw.elf.vh").find("@0\t"), std::string::npos) << memory;
+  }
+}
+
+// S-records as the general tools write them, at 16-, 24- and 32-bit addresses and with
+// a count, give the image of the same bytes as binary input.
+TEST(Tolvane, ReadsSRecordsAsTheGeneralToolsWriteThem) {
+  test::TempDir dir;
+  std::string bytes;
+  for (int i = 0; i < 3000; ++i) bytes += static_cast<char>(i * 13 + i / 7);
+  test::write_file(dir.path() / "fw.bin", bytes);
+  ASSERT_EQ(test::run_program(TOLVANE_PATH, {"-b", "-d8", "fw.bin"}, dir.path()).status, 0);
+  const std::string binary = test::read_file(dir.path() / "fw.vh");
+  struct Case {
+    std::string command;
+    std::string first_address;
+    char count_type;  // the count record it holds, or 0
+  };
+  for (const Case& c : {
+           Case{"objcopy -I binary -O srec --change-addresses=0x1200 fw.bin fw.srec", "-a1200", 0},
+           Case{"objcopy -I binary -O srec --change-addresses=0x123400 fw.bin fw.srec", "-a123400",
+                0},
+           Case{"objcopy -I binary -O srec --change-addresses=0x12345600 fw.bin fw.srec",
+                "-a12345600", 0},
+           Case{"srec_cat fw.bin -binary -offset 0x1200 -o fw.srec -address-length=2", "-a1200",
+                '5'},
+       }) {
+    SCOPED_TRACE(c.command);
+    const auto made = test::run_program("/bin/sh", {"-c", c.command}, dir.path());
+    ASSERT_EQ(made.status, 0) << made.err;
+    if (c.count_type != 0) {
+      EXPECT_NE(test::read_file(dir.path() / "fw.srec").find(std::string("\nS") + c.count_type),
+                std::string::npos);
+    }
+    const auto run = test::run_program(
+        TOLVANE_PATH, {"-s", "-q", "-d8", c.first_address, "fw.srec", "-o", "s.vh"}, dir.path());
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(test::read_file(dir.path() / "s.vh"), binary);
   }
 }
 
