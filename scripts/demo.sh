@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-ensure_packages cmake make g++
+ensure_packages cmake make g++ binutils
 
 # A build of its own, without the tests, so that GoogleTest is not needed here.
 cmake --preset tools >/dev/null
@@ -82,3 +82,12 @@ for chip in 0_1 0_0 1_1 1_0; do
   echo "\$ cat chip_$chip.vh"
   cat "chip_$chip.vh"
 done
+
+# Firmware in pieces: a boot loader and an application built apart (here the example
+# moved up by 0x100 bytes), merged into one ROM image for Quartus in one step.
+objcopy -I ihex -O ihex --change-addresses=0x100 fw_0x8000.hex app.hex
+echo
+echo "\$ tolvane -x -d32 -l -a80000000 -n80 -fmif -orom.mif fw_0x8000.hex app.hex"
+../tools/tolvane -x -d32 -l -a80000000 -n80 -fmif -orom.mif fw_0x8000.hex app.hex >/dev/null
+echo "\$ grep -v ' : 00000000;' rom.mif"
+grep -v ' : 00000000;' rom.mif
