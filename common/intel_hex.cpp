@@ -1,5 +1,7 @@
 #include "intel_hex.hpp"
 
+#include <cstring>
+
 #include "hex_digits.hpp"
 #include "text_reader.hpp"
 
@@ -17,29 +19,18 @@ bool parse_intel_hex_record(std::string_view line, IntelHexRecord& record) {
   if (line.empty() || line[0] != ':') return false;
   const std::string_view digits = line.substr(1);
   // The five fixed bytes and the data bytes the count gives, in pairs of digits.
-  if (digits.size() < 10 || digits.size() % 2 != 0) return false;
-  const auto byte_at = [&](std::size_t i) {
-    return hex_digit_value(digits[2 * i]) << 4 | hex_digit_value(digits[2 * i + 1]);
-  };
-  const int count = byte_at(0);
-  if (count < 0 || digits.size() != 2 * (count + 5u)) return false;
-  const int address_high = byte_at(1);
-  const int address_low = byte_at(2);
-  const int type = byte_at(3);
-  const int checksum = byte_at(4 + static_cast<std::size_t>(count));
-  // A digit's value is -1 for any other character, which leaves the pair negative.
-  int all = count | address_high | address_low | type | checksum;
-  unsigned sum = static_cast<unsigned>(count + address_high + address_low + type + checksum);
-  for (int i = 0; i < count; ++i) {
-    const int value = byte_at(4 + static_cast<std::size_t>(i));
-    all |= value;
-    sum += static_cast<unsigned>(value);
-    record.bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value);
-  }
-  if (all < 0) return false;
-  if (type >= 1 && type <= 5 && count != kFixedDataSize[type]) return false;
+  if (digits.size() < 10 || digits.size() % 2 != 0 || digits.size() > 2 * (255 + 5)) return false;
+  std::uint8_t raw[255 + 5];
+  if (!decode_hex_pairs(digits, raw)) return false;
+  const unsigned count = raw[0];
+  if (digits.size() != 2 * (count + 5u)) return false;
+  const unsigned type = raw[3];
+  if (type >= 1 && type <= 5 && static_cast<int>(count) != kFixedDataSize[type]) return false;
+  unsigned sum = 0;
+  for (unsigned i = 0; i < count + 5; ++i) sum += raw[i];
+  std::memcpy(record.bytes.data(), raw + 4, count);
   record.count = static_cast<std::uint8_t>(count);
-  record.address = static_cast<std::uint16_t>(address_high << 8 | address_low);
+  record.address = static_cast<std::uint16_t>(raw[1] << 8 | raw[2]);
   record.type = static_cast<std::uint8_t>(type);
   record.checksum_right = (sum & 0xFF) == 0;
   return true;

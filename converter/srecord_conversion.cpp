@@ -1,6 +1,7 @@
 #include "srecord_conversion.hpp"
 
 #include <array>
+#include <cstring>
 
 #include "hex_digits.hpp"
 
@@ -27,37 +28,25 @@ bool parse_srecord(std::string_view line, SRecord& record) {
   while (!line.empty() && verilog_hex::is_blank(line.back())) line.remove_suffix(1);
   if (line.size() < 2 || line[0] != 'S' || line[1] < '0' || line[1] > '9') return false;
   const std::string_view digits = line.substr(2);
-  if (digits.size() < 2 || digits.size() % 2 != 0) return false;
-  const auto byte_at = [&](std::size_t i) {
-    return verilog_hex::hex_digit_value(digits[2 * i]) << 4 |
-           verilog_hex::hex_digit_value(digits[2 * i + 1]);
-  };
-  int all = 0;  // negative once a character is no hexadecimal digit
-  for (std::size_t i = 0; i < digits.size() / 2; ++i) all |= byte_at(i);
-  const int count = byte_at(0);
+  if (digits.size() < 2 || digits.size() % 2 != 0 || digits.size() > 2 * 256) return false;
+  std::uint8_t raw[256];
+  if (!verilog_hex::decode_hex_pairs(digits, raw)) return false;
+  const std::size_t count = raw[0];
   const std::size_t type = static_cast<std::size_t>(line[1] - '0');
   const std::size_t address_size = kAddressSize[type];
-  if (all < 0 || digits.size() != 2 * (count + 1u) ||
-      static_cast<std::size_t>(count) < address_size + 1) {
-    return false;
-  }
-  const std::size_t size = static_cast<std::size_t>(count) - address_size - 1;
+  if (digits.size() != 2 * (count + 1) || count < address_size + 1) return false;
+  const std::size_t size = count - address_size - 1;
   if (type >= 5 && size > 0) return false;
   std::uint64_t address = 0;
-  unsigned sum = static_cast<unsigned>(count);
-  for (std::size_t i = 1; i <= address_size; ++i) {
-    address = address << 8 | static_cast<unsigned>(byte_at(i));
-    sum += static_cast<unsigned>(byte_at(i));
-  }
+  for (std::size_t i = 1; i <= address_size; ++i) address = address << 8 | raw[i];
   if (address + size > (std::uint64_t{1} << 32)) return false;
-  for (std::size_t i = 0; i < size; ++i) {
-    record.bytes[i] = static_cast<std::uint8_t>(byte_at(1 + address_size + i));
-    sum += record.bytes[i];
-  }
+  unsigned sum = 0;
+  for (std::size_t i = 0; i < count; ++i) sum += raw[i];
+  std::memcpy(record.bytes.data(), raw + 1 + address_size, size);
   record.type = line[1];
   record.address = static_cast<std::uint32_t>(address);
   record.size = static_cast<std::uint8_t>(size);
-  record.checksum_right = ((~sum) & 0xFF) == static_cast<unsigned>(byte_at(digits.size() / 2 - 1));
+  record.checksum_right = ((~sum) & 0xFF) == raw[count];
   return true;
 }
 

@@ -112,6 +112,22 @@ TEST(HexDigits, EveryFormAgreesOnEveryByte) {
       verilog_hex::upper_case_hex_digits(eight);
       EXPECT_EQ(eight[7], static_cast<char>(std::toupper(byte)));
     }
+    // A record's digits, decoded many at a time: the byte at any place of a run of 21
+    // pairs (a block of sixteen digits, another, and a tail) decodes or refuses alike.
+    std::string pairs = "0123456789abcdefABCDEF00112233445566778899";
+    for (std::size_t at = 0; at < pairs.size(); ++at) {
+      std::string text = pairs;
+      text[at] = c;
+      std::uint8_t out[21] = {};
+      const bool decoded = verilog_hex::decode_hex_pairs(text, out);
+      EXPECT_EQ(decoded, digit) << at;
+      if (decoded) {
+        EXPECT_EQ(out[at / 2], std::stoul(text.substr(at / 2 * 2, 2), nullptr, 16)) << at;
+        if (at < 40) {
+          EXPECT_EQ(out[20], 0x99);
+        }
+      }
+    }
   }
 }
 
