@@ -234,13 +234,23 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
 // Word items on a line that never ends, as from "yes 00112233 | tr '\n' ' '".
+// A line that never ends: its start, then the unit again and again.
 class EndlessLine final : public verilog_hex::InputFile {
  public:
+  explicit EndlessLine(std::string start = "", std::string unit = "00112233 ")
+      : start_(std::move(start)), unit_(std::move(unit)) {}
   std::ptrdiff_t read(std::span<char> into) override {
-    const std::size_t count = into.size() / 9 * 9;
-    for (std::size_t i = 0; i < count; ++i) into[i] = "00112233 "[i % 9];
-    return static_cast<std::ptrdiff_t>(count);
+    std::size_t count = 0;
+    for (; count < into.size() && given_ < start_.size(); ++count) into[count] = start_[given_++];
+    const std::size_t units = (into.size() - count) / unit_.size() * unit_.size();
+    for (std::size_t i = 0; i < units; ++i) into[count + i] = unit_[i % unit_.size()];
+    return static_cast<std::ptrdiff_t>(count + units);
   }
+
+ private:
+  std::string start_;
+  std::string unit_;
+  std::size_t given_ = 0;
 };
 
 // However long the line, once its words cannot be held back, the run ends.
@@ -253,6 +263,23 @@ TEST(Extraction, AnEndlessLineStopsOnceItsWordsCannotBeWritten) {
     return test::memory_scratch([](std::size_t size) { return size > (1 << 20); });
   });
   EXPECT_EQ(result.stop, verilog_hex::Stop::write_failed);
+}
+
+// A word line refused for a character ends too, once the buffer's worth of its text that
+// the message quotes is read.
+TEST(Extraction, AnEndlessRefusedLineEnds) {
+  verilog_hex::TextReader input(std::make_unique<EndlessLine>("@0\t", "x412"));
+  std::string written;
+  verilog_hex::ImageWriter bank(test::memory_output(written));
+  verilog_hex::ImageWriter* const banks[] = {&bank};
+  const splitter::BankLayout layout = {
+      .digits = 2, .word_digits = 2, .format = &verilog_hex::kOutputFormats[3]};  // mif
+  std::uint64_t words = 0;
+  const auto result = splitter::split_words(
+      input, banks, layout, [] { return test::memory_scratch(); }, words);
+  EXPECT_EQ(result.stop, verilog_hex::Stop::not_writable);
+  EXPECT_EQ(result.item.size(), input.capacity());
+  EXPECT_TRUE(result.item.starts_with("x412x412"));
 }
 
 TEST(Extraction, SlicesOfTheDataText) {
