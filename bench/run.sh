@@ -408,6 +408,8 @@ for format in "${formats[@]}"; do
   fmem[m$format]=$(peak_kib "$marisk" -f$format -obank img_0x100.vh)
 done
 # The mem image's lines are the VerilogHex image's data, and so are bank 3's.
+"$tolvane" -d32 -b -fmem -oout.img bytes.bin >/dev/null
+"$marisk" -fmif -obank img_0x100.vh >/dev/null
 "$tolvane" -d32 -b bytes.bin >/dev/null
 [ "$(tr -d '\r' <out.img | sha)" = "$(cut -f2 bytes.vh | tr -d '\r' | sha)" ] ||
   fail "the mem image does not hold the VerilogHex image's words"
