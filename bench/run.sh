@@ -440,6 +440,7 @@ elf_of 0 >bytes.elf
 elf_of 0 2147483648 >gap.elf
 "$tolvane" -d32 -e bytes.elf >/dev/null
 check_image bytes.vh bytes.bin
+"$marisk" img_0x100.vh >/dev/null
 "$marisk" -n$depth -r$((depth / 8)) -orow img_0x100.vh >/dev/null
 for bank in 0 1 2 3; do
   cat row_{0..7}_$bank.vh | awk -F'\t' '{ print $2 }' | sha >row.sha
