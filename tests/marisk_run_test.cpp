@@ -530,21 +530,6 @@ INSTANTIATE_TEST_SUITE_P(
                                       ":0100000001FE\r\n:01000300AB51\r\n:00000001FF\r\n"}},
                                     "1 @3 ab\r\n"),
                 .image = "1 @3 ab\r\n"},
-        CliCase{.name = "HexCannotHoldX",
-                .args = {"-fhex", kInput},
-                .out = splitting_fails("output_format[1]: hex\n",
-                                       "ERR: Line 1: data 1234x678 cannot be written as hex.\n"),
-                .status = 2,
-                .files = with_input({}, "@0\t1234x678\r\n"),
-                .image = "@0\t1234x678\r\n"},
-        CliCase{.name = "HexBanksTooWide",
-                .args = {"-d4096", "-s2048", "-fhex", kInput},
-                .out = naming_fails("data_width [1]: 4096\nsplit_width[2]: 2048\noutput_format[3]: "
-                                    "hex\n",
-                                    "ERR: Words of 2048 bits do not fit a hex record (at most "
-                                    "2040).\n"),
-                .status = 2,
-                .files = kInputOnly},
         CliCase{
             .name = "MiWithoutWords",
             .args = {"-fmi", kInput},
