@@ -7,10 +7,28 @@
 namespace platform {
 namespace {
 
-class NotedInput final : public InputFile {
+// A file's name as the run knows it, under which its failed steps are noted.
+class Noting {
+ protected:
+  Noting(FileSystem& files, std::string name) : files_(files), name_(std::move(name)) {}
+  bool noted(bool done) {
+    if (!done) files_.note_failure(name_);
+    return done;
+  }
+  std::ptrdiff_t noted(std::ptrdiff_t count) {
+    noted(count >= 0);
+    return count;
+  }
+
+ private:
+  FileSystem& files_;
+  std::string name_;
+};
+
+class NotedInput final : public InputFile, Noting {
  public:
   NotedInput(FileSystem& files, std::string name, std::unique_ptr<InputFile> file)
-      : files_(files), name_(std::move(name)), file_(std::move(file)) {}
+      : Noting(files, std::move(name)), file_(std::move(file)) {}
   std::ptrdiff_t read(std::span<char> into) override { return noted(file_->read(into)); }
   std::ptrdiff_t read_at(std::uint64_t position, std::span<char> into) override {
     return noted(file_->read_at(position, into));
@@ -18,55 +36,32 @@ class NotedInput final : public InputFile {
   bool can_read_at() const override { return file_->can_read_at(); }
 
  private:
-  std::ptrdiff_t noted(std::ptrdiff_t count) {
-    if (count < 0) files_.note_failure(name_);
-    return count;
-  }
-
-  FileSystem& files_;
-  std::string name_;
   std::unique_ptr<InputFile> file_;
 };
 
-class NotedOutput final : public OutputFile {
+class NotedOutput final : public OutputFile, Noting {
  public:
   NotedOutput(FileSystem& files, std::string name, std::unique_ptr<OutputFile> file)
-      : files_(files), name_(std::move(name)), file_(std::move(file)) {}
+      : Noting(files, std::move(name)), file_(std::move(file)) {}
   bool write(std::string_view bytes) override { return noted(file_->write(bytes)); }
   bool cut_back(std::uint64_t size) override { return noted(file_->cut_back(size)); }
   bool close() override { return noted(file_->close()); }
 
  private:
-  bool noted(bool done) {
-    if (!done) files_.note_failure(name_);
-    return done;
-  }
-
-  FileSystem& files_;
-  std::string name_;
   std::unique_ptr<OutputFile> file_;
 };
 
-class NotedScratch final : public verilog_hex::ScratchFile {
+class NotedScratch final : public verilog_hex::ScratchFile, Noting {
  public:
   NotedScratch(FileSystem& files, std::string name, std::unique_ptr<verilog_hex::ScratchFile> file)
-      : files_(files), name_(std::move(name)), file_(std::move(file)) {}
+      : Noting(files, std::move(name)), file_(std::move(file)) {}
   bool write(std::string_view bytes) override { return noted(file_->write(bytes)); }
   std::ptrdiff_t read_at(std::uint64_t position, std::span<char> into) override {
-    const std::ptrdiff_t count = file_->read_at(position, into);
-    noted(count >= 0);
-    return count;
+    return noted(file_->read_at(position, into));
   }
   bool clear() override { return noted(file_->clear()); }
 
  private:
-  bool noted(bool done) {
-    if (!done) files_.note_failure(name_);
-    return done;
-  }
-
-  FileSystem& files_;
-  std::string name_;
   std::unique_ptr<verilog_hex::ScratchFile> file_;
 };
 
