@@ -119,15 +119,18 @@ inline unsigned lower_case_hex_letters(const char* p) {
 #endif
 
 // The bytes of the pairs of hexadecimal digits of the text (high digit first) into out;
-// false where a character is no hexadecimal digit. A record's digits, sixteen at a time
-// where the machine can.
-inline bool decode_hex_pairs(std::string_view pairs, std::uint8_t* out) {
+// gives their sum (as a record's checksum takes it), or -1 where a character is no
+// hexadecimal digit. A record's digits, sixteen at a time where the machine can.
+inline int decode_hex_pairs(std::string_view pairs, std::uint8_t* out) {
   const char* p = pairs.data();
   std::size_t left = pairs.size() / 2;  // bytes
+  int sum = 0;
 #ifdef VH_SSE2_PATHS
+  __m128i sums = _mm_setzero_si128();
+  bool all = true;
   for (; left >= 8; left -= 8, p += 16, out += 8) {
     const __m128i text = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    if (_mm_movemask_epi8(hex_digit_mask(text)) != 0xFFFF) return false;
+    all &= _mm_movemask_epi8(hex_digit_mask(text)) == 0xFFFF;
     // A digit's value is its low four bits, and 9 more for a letter (bit 6 set).
     const __m128i letters = _mm_and_si128(_mm_srli_epi16(text, 6), _mm_set1_epi8(1));
     const __m128i values = _mm_add_epi8(_mm_and_si128(text, _mm_set1_epi8(0x0F)),
@@ -135,16 +138,44 @@ inline bool decode_hex_pairs(std::string_view pairs, std::uint8_t* out) {
     // Each pair, high digit first in memory: the low byte of its 16-bit lane.
     const __m128i bytes = _mm_or_si128(
         _mm_slli_epi16(_mm_and_si128(values, _mm_set1_epi16(0xFF)), 4), _mm_srli_epi16(values, 8));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(bytes, bytes));
+    const __m128i packed = _mm_packus_epi16(bytes, _mm_setzero_si128());
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), packed);
+    sums = _mm_add_epi64(sums, _mm_sad_epu8(packed, _mm_setzero_si128()));
   }
+  if (!all) return -1;
+  sum = _mm_cvtsi128_si32(sums);
 #endif
-  int all = 0;  // negative once a digit was none
+  int bad = 0;  // negative once a digit was none
   for (std::size_t i = 0; i < left; ++i, p += 2) {
     const int value = hex_digit_value(p[0]) * 16 | hex_digit_value(p[1]);
-    all |= value;
+    bad |= value;
     out[i] = static_cast<std::uint8_t>(value);
+    sum += value;
   }
-  return all >= 0;
+  return bad < 0 ? -1 : sum;
+}
+
+// The two upper-case digits of each byte, high digit first, into out (2 * count
+// characters): sixteen bytes at a time where the machine can.
+inline void put_hex_pairs(const std::uint8_t* bytes, std::size_t count, char* out) {
+#ifdef VH_SSE2_PATHS
+  const auto ascii = [](__m128i values) {  // 0-9 to '0'-'9', 10-15 to 'A'-'F'
+    const __m128i letters = _mm_cmpgt_epi8(values, _mm_set1_epi8(9));
+    return _mm_add_epi8(_mm_add_epi8(values, _mm_set1_epi8('0')),
+                        _mm_and_si128(letters, _mm_set1_epi8('A' - '9' - 1)));
+  };
+  for (; count >= 16; count -= 16, bytes += 16, out += 32) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+    const __m128i high = ascii(_mm_and_si128(_mm_srli_epi16(block, 4), _mm_set1_epi8(0x0F)));
+    const __m128i low = ascii(_mm_and_si128(block, _mm_set1_epi8(0x0F)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(high, low));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), _mm_unpackhi_epi8(high, low));
+  }
+#endif
+  for (; count > 0; --count, ++bytes) {
+    *out++ = kUpperHexDigits[*bytes >> 4];
+    *out++ = kUpperHexDigits[*bytes & 0xF];
+  }
 }
 
 }  // namespace verilog_hex

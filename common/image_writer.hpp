@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -129,6 +130,27 @@ class ImageWriter {
     std::memcpy(out, kLineEnd.data(), kLineEnd.size());
     return out + kLineEnd.size();
   }
+
+  // The parts of a word line in a text format whose addresses are hexadecimal digits,
+  // for formatters of their own lines; nothing for a binary or record format. The lead
+  // goes before every line but the output's first: at_first_line() tells, and
+  // lines_written() says that lines were written.
+  struct LineParts {
+    std::string_view lead;
+    std::string_view mark;       // before the address's digits: "@" or nothing
+    std::string_view separator;  // after them
+    std::string_view end;
+    bool addressed;
+  };
+  std::optional<LineParts> line_parts() const {
+    const OutputFormat& format = *format_;
+    if (format.binary || format.address == AddressForm::intel_hex) return std::nullopt;
+    const bool verilog = format.address == AddressForm::verilog;
+    return LineParts{format.lead, verilog ? "@" : "", verilog ? "\t" : " : ", format.line_end,
+                     format.address != AddressForm::none};
+  }
+  bool at_first_line() const { return first_line_; }
+  void lines_written() { first_line_ = false; }
 
   // A line of the address field as it stands and the data text.
   [[gnu::always_inline]] void write_field_word(std::string_view field, std::string_view data) {

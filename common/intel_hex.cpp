@@ -21,13 +21,12 @@ bool parse_intel_hex_record(std::string_view line, IntelHexRecord& record) {
   // The five fixed bytes and the data bytes the count gives, in pairs of digits.
   if (digits.size() < 10 || digits.size() % 2 != 0 || digits.size() > 2 * (255 + 5)) return false;
   std::uint8_t raw[255 + 5];
-  if (!decode_hex_pairs(digits, raw)) return false;
+  const int sum = decode_hex_pairs(digits, raw);
+  if (sum < 0) return false;
   const unsigned count = raw[0];
   if (digits.size() != 2 * (count + 5u)) return false;
   const unsigned type = raw[3];
   if (type >= 1 && type <= 5 && static_cast<int>(count) != kFixedDataSize[type]) return false;
-  unsigned sum = 0;
-  for (unsigned i = 0; i < count + 5; ++i) sum += raw[i];
   std::memcpy(record.bytes.data(), raw + 4, count);
   record.count = static_cast<std::uint8_t>(count);
   record.address = static_cast<std::uint16_t>(raw[1] << 8 | raw[2]);

@@ -10,22 +10,44 @@
 
 namespace verilog_hex {
 
+namespace detail {
+
+// The fixed parts of a text format's word lines, padded so that each goes out in one
+// store of eight bytes.
+struct PaddedPart {
+  explicit PaddedPart(std::string_view part) : size(part.size()) {
+    std::memcpy(text, part.data(), part.size());
+  }
+  char* put(char* out) const {
+    std::memcpy(out, text, sizeof text);
+    return out + size;
+  }
+  char text[8] = {};
+  std::size_t size;
+};
+
+}  // namespace detail
+
 // Words numbered from the address on, count of them, each of data_size digits that
 // put_data(out) stores at out; gives the next address. put_data may store up to
 // data_slack bytes past the digits (in stores of a fixed size), which the room reserved
 // here allows for and the next line overwrites. For long runs of words: the buffer is
 // reserved a batch at a time, and only every sixteenth address is formed whole. Once the
 // output has failed, no more batches are formed: a run of billions of words stops within
-// a buffer of the failure.
+// a buffer of the failure. Lines of a binary or record format go one at a time.
 template <class PutData>
 std::uint32_t write_numbered_words(ImageWriter& output, std::uint32_t address, std::size_t count,
                                    std::size_t data_size, std::size_t data_slack,
                                    PutData put_data) {
-  const std::size_t line = AddressField::kMaxSize + data_size + ImageWriter::kLineEnd.size();
-  const std::size_t room = output.capacity() > data_slack ? output.capacity() - data_slack : 0;
-  const std::size_t most = room / line;
-  // Too small a buffer for a batch, or lines of another format: one word at a time.
-  if (most == 0 || !output.plain()) {
+  const auto parts = output.line_parts();
+  constexpr std::size_t kPartSlack = 8;  // the parts' stores past their text
+  const std::size_t line =
+      parts ? parts->lead.size() + AddressField::kMaxSize + 2 + data_size + parts->end.size() : 0;
+  const std::size_t room =
+      output.capacity() > data_slack + kPartSlack ? output.capacity() - data_slack - kPartSlack : 0;
+  const std::size_t most = parts ? room / line : 0;
+  // Too small a buffer for a batch, or lines of a binary or record format: one at a time.
+  if (most == 0) {
     std::string digits(data_size + data_slack, '\0');
     for (; count > 0 && !output.failed(); --count) {
       put_data(digits.data());
@@ -33,28 +55,44 @@ std::uint32_t write_numbered_words(ImageWriter& output, std::uint32_t address, s
     }
     return address;
   }
-  char head[8] = {};  // "@" and the digits before the last one
+  const bool plain = output.plain();
+  const detail::PaddedPart lead(parts->lead), separator(parts->separator), end(parts->end);
+  const std::size_t mark = parts->mark.size();
+  char head[8] = {};  // the mark and the digits before the last one
   std::size_t head_size = 0;
   while (count > 0 && !output.failed()) {
     const std::size_t batch = count < most ? count : most;
-    char* out = output.reserve(batch * line + data_slack);
+    char* out = output.reserve(batch * line + data_slack + kPartSlack);
     for (std::size_t i = 0; i < batch; ++i, ++address) {
       if (head_size == 0 || (address & 0xF) == 0) {
-        if (address < 16) {
-          head[0] = '@';
-          head_size = 1;
-        } else {
+        head[0] = '@';
+        head_size = mark;
+        if (address >= 16) {
           char field[16];
-          head_size = static_cast<std::size_t>(AddressField::put(field, address >> 4) - field - 1);
-          std::memcpy(head, field, 8);
+          const char* const field_end = AddressField::put(field, address >> 4);
+          std::memcpy(head + mark, field + 1, 7);
+          head_size = mark + static_cast<std::size_t>(field_end - field - 2);
         }
       }
-      std::memcpy(out, head, 8);
-      out += head_size;
-      out[0] = kUpperHexDigits[address & 0xF];
-      out[1] = '\t';
-      put_data(out + 2);
-      out = ImageWriter::put_line_end(out + 2 + data_size);
+      if (plain) {  // VerilogHex lines, the most common: no lead, the parts known
+        std::memcpy(out, head, 8);
+        out += head_size;
+        out[0] = kUpperHexDigits[address & 0xF];
+        out[1] = '\t';
+        put_data(out + 2);
+        out = ImageWriter::put_line_end(out + 2 + data_size);
+        continue;
+      }
+      if (!output.at_first_line()) out = lead.put(out);
+      output.lines_written();
+      if (parts->addressed) {
+        std::memcpy(out, head, 8);
+        out += head_size;
+        *out++ = kUpperHexDigits[address & 0xF];
+        out = separator.put(out);
+      }
+      put_data(out);
+      out = end.put(out + data_size);
     }
     output.commit(out);
     count -= batch;

@@ -6,7 +6,7 @@
 namespace converter {
 
 void ByteRuns::place(std::uint64_t offset, const std::uint8_t* bytes, std::size_t count) {
-  if (open_ && offset >= (start_ + used_ + size_ - 1) / size_ * size_) close_run();
+  if (open_ && offset > (start_ + used_ + size_ - 1) / size_ * size_) close_run();
   if (!open_) {
     open_ = true;
     start_ = offset - offset % size_;

@@ -88,7 +88,7 @@ class ElfSource final : public AddressedSource {
  public:
   explicit ElfSource(verilog_hex::InputFile& file) : file_(file), block_(64 * 1024) {}
 
-  std::optional<ConversionResult> next(Run& run) override {
+  std::optional<ConversionResult> next(Run& run, std::uint64_t /*limit*/) override {
     if (!read_) {
       read_ = true;
       if (auto refused = read_table()) return refused;

@@ -1,5 +1,6 @@
 #include "image_words.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -9,29 +10,46 @@
 namespace converter {
 namespace {
 
-// The digits of a word of kBytes bytes (at most four), in the order they are written,
-// as the bytes of a number in memory: eight of them, the word's first.
+// The digit pairs of a word of kBytes bytes (at most four) in the opposite order, from
+// the eight bytes read where its digits begin; the same on either byte order, as the
+// pairs' places are swapped symmetrically.
 template <unsigned kBytes>
-std::uint64_t register_word_digits(const char* bytes, bool big_endian) {
-  std::uint32_t value = 0;
-  for (unsigned k = 0; k < kBytes; ++k) {
-    const unsigned place = big_endian ? k : kBytes - 1 - k;  // 0: written first
-    value |= std::uint32_t{static_cast<unsigned char>(bytes[k])} << (8 * (3 - place));
+std::uint64_t reversed_pairs(std::uint64_t text) {
+  if constexpr (kBytes == 4) {
+    text = text >> 32 | text << 32;
+    return (text & 0x0000FFFF0000FFFF) << 16 | (text >> 16 & 0x0000FFFF0000FFFF);
+  } else if constexpr (kBytes == 2) {
+    return (text & 0xFFFF0000FFFF0000) >> 16 | (text & 0x0000FFFF0000FFFF) << 16;
   }
-  return verilog_hex::eight_hex_digits(value);
+  return text;
 }
 
-// Words of up to four bytes: all the digits of a word go out in one store of eight bytes.
+// Words of up to four bytes: the digits of a block of them are formed sixteen bytes at
+// a time, then each word's go out in one store of eight bytes.
 template <unsigned kBytes>
 std::uint32_t write_register_words(verilog_hex::ImageWriter& output, std::uint32_t address,
                                    const char* bytes, std::size_t count, bool big_endian) {
   constexpr std::size_t kDigits = 2 * kBytes;
-  return verilog_hex::write_numbered_words(
-      output, address, count, kDigits, 8 - kDigits, [&](char* out) {
-        const std::uint64_t digits = register_word_digits<kBytes>(bytes, big_endian);
-        std::memcpy(out, &digits, 8);
-        bytes += kBytes;
-      });
+  constexpr std::size_t kBlock = 4096 / kBytes;  // words
+  char digits[2 * kBlock * kBytes + 8];
+  while (count > 0 && !output.failed()) {
+    const std::size_t words = std::min(count, kBlock);
+    verilog_hex::put_hex_pairs(reinterpret_cast<const std::uint8_t*>(bytes), words * kBytes,
+                               digits);
+    const char* from = digits;
+    address = verilog_hex::write_numbered_words(output, address, words, kDigits, 8 - kDigits,
+                                                [&](char* out) {
+                                                  std::uint64_t text;
+                                                  std::memcpy(&text, from, 8);
+                                                  if (!big_endian)
+                                                    text = reversed_pairs<kBytes>(text);
+                                                  std::memcpy(out, &text, 8);
+                                                  from += kDigits;
+                                                });
+    bytes += words * kBytes;
+    count -= words;
+  }
+  return address;
 }
 
 }  // namespace

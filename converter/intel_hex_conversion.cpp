@@ -1,5 +1,9 @@
 #include "intel_hex_conversion.hpp"
 
+#include <cstring>
+#include <vector>
+
+#include "hex_digits.hpp"
 #include "intel_hex.hpp"
 
 namespace converter {
@@ -13,7 +17,11 @@ class IntelHexSource final : public AddressedSource {
  public:
   explicit IntelHexSource(verilog_hex::TextReader& input) : lines_(input, ':') {}
 
-  std::optional<ConversionResult> next(Run& run) override {
+  std::optional<ConversionResult> next(Run& run, std::uint64_t limit) override {
+    run = lines_.gather(
+        [this](std::string_view text, std::uint8_t* out) { return common_data_record(text, out); },
+        room_, limit);
+    if (run.whole > 0) return std::nullopt;
     const auto parse = [this](std::string_view line) {
       return verilog_hex::parse_intel_hex_record(line, record_);
     };
@@ -56,7 +64,27 @@ class IntelHexSource final : public AddressedSource {
   }
 
  private:
+  // A data record of the usual form at the text's start: ":", the digits, LF; its
+  // checksum right and its bytes within the address space its base leaves.
+  std::optional<DataRecord> common_data_record(std::string_view text, std::uint8_t* out) const {
+    if (text.size() < 12 || text[0] != ':') return std::nullopt;
+    const int count =
+        verilog_hex::hex_digit_value(text[1]) << 4 | verilog_hex::hex_digit_value(text[2]);
+    const std::size_t line_size = 2 * static_cast<std::size_t>(count + 5) + 2;
+    std::uint8_t raw[255 + 5];  // count, address, type, data, checksum
+    if (count <= 0 || text.size() < line_size || text[line_size - 1] != '\n') return std::nullopt;
+    const int sum = verilog_hex::decode_hex_pairs(text.substr(1, line_size - 2), raw);
+    if (sum < 0 || (sum & 0xFF) != 0 || raw[3] != IntelHexRecord::data) return std::nullopt;
+    const auto size = static_cast<std::uint32_t>(count);
+    const unsigned address = raw[1] << 8 | raw[2];
+    if (segment_base_ ? address + size > 0x10000u : base_ + address + size > 0x100000000u)
+      return std::nullopt;
+    std::memcpy(out, raw + 4, size);
+    return DataRecord{base_ + address, size, line_size};
+  }
+
   RecordLines lines_;
+  std::vector<std::uint8_t> room_ = std::vector<std::uint8_t>(64 * 1024);
   IntelHexRecord record_;
   std::uint64_t base_ = 0;
   bool segment_base_ = false;  // a 02 record set the base: a record stays within 64 KiB

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstring>
+#include <vector>
 
 #include "hex_digits.hpp"
 
@@ -30,7 +31,8 @@ bool parse_srecord(std::string_view line, SRecord& record) {
   const std::string_view digits = line.substr(2);
   if (digits.size() < 2 || digits.size() % 2 != 0 || digits.size() > 2 * 256) return false;
   std::uint8_t raw[256];
-  if (!verilog_hex::decode_hex_pairs(digits, raw)) return false;
+  const int sum = verilog_hex::decode_hex_pairs(digits, raw);  // the checksum's too
+  if (sum < 0) return false;
   const std::size_t count = raw[0];
   const std::size_t type = static_cast<std::size_t>(line[1] - '0');
   const std::size_t address_size = kAddressSize[type];
@@ -40,13 +42,11 @@ bool parse_srecord(std::string_view line, SRecord& record) {
   std::uint64_t address = 0;
   for (std::size_t i = 1; i <= address_size; ++i) address = address << 8 | raw[i];
   if (address + size > (std::uint64_t{1} << 32)) return false;
-  unsigned sum = 0;
-  for (std::size_t i = 0; i < count; ++i) sum += raw[i];
   std::memcpy(record.bytes.data(), raw + 1 + address_size, size);
   record.type = line[1];
   record.address = static_cast<std::uint32_t>(address);
   record.size = static_cast<std::uint8_t>(size);
-  record.checksum_right = ((~sum) & 0xFF) == raw[count];
+  record.checksum_right = (sum & 0xFF) == 0xFF;
   return true;
 }
 
@@ -54,7 +54,13 @@ class SRecordSource final : public AddressedSource {
  public:
   explicit SRecordSource(verilog_hex::TextReader& input) : lines_(input, 'S') {}
 
-  std::optional<ConversionResult> next(Run& run) override {
+  std::optional<ConversionResult> next(Run& run, std::uint64_t limit) override {
+    const std::uint32_t before = lines_.number();
+    run = lines_.gather(common_data_record, room_, limit);
+    if (run.whole > 0) {
+      data_records_ += lines_.number() - before;
+      return std::nullopt;
+    }
     const auto parse = [this](std::string_view line) { return parse_srecord(line, record_); };
     while (const auto record = lines_.next(parse)) {
       if (!*record) return lines_.refuse(Stop::not_a_record);
@@ -93,7 +99,31 @@ class SRecordSource final : public AddressedSource {
   }
 
  private:
+  // A data record of the usual form at the text's start: "S1", "S2" or "S3", the digits,
+  // LF; its checksum right.
+  static std::optional<DataRecord> common_data_record(std::string_view text, std::uint8_t* out) {
+    if (text.size() < 4 || text[0] != 'S' || text[1] < '1' || text[1] > '3') return std::nullopt;
+    const std::size_t address_size = static_cast<std::size_t>(text[1] - '0') + 1;
+    const int count =
+        verilog_hex::hex_digit_value(text[2]) << 4 | verilog_hex::hex_digit_value(text[3]);
+    const std::size_t line_size = 2 * static_cast<std::size_t>(count) + 5;
+    std::uint8_t raw[256];  // count, address, data, checksum
+    if (count < static_cast<int>(address_size) + 2 || text.size() < line_size ||
+        text[line_size - 1] != '\n') {
+      return std::nullopt;
+    }
+    const int sum = verilog_hex::decode_hex_pairs(text.substr(2, line_size - 3), raw);
+    if (sum < 0 || (sum & 0xFF) != 0xFF) return std::nullopt;
+    const std::size_t size = static_cast<std::size_t>(count) - address_size - 1;
+    std::uint64_t address = 0;
+    for (std::size_t i = 1; i <= address_size; ++i) address = address << 8 | raw[i];
+    if (address + size > (std::uint64_t{1} << 32)) return std::nullopt;
+    std::memcpy(out, raw + 1 + address_size, size);
+    return DataRecord{address, static_cast<std::uint32_t>(size), line_size};
+  }
+
   RecordLines lines_;
+  std::vector<std::uint8_t> room_ = std::vector<std::uint8_t>(64 * 1024);
   SRecord record_;
   std::uint32_t data_records_ = 0;
 };

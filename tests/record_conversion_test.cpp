@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "intel_hex_conversion.hpp"
@@ -58,6 +59,50 @@ TEST_P(SRecords, PlacesOrRefusesEachLine) { places_or_refuses_each_line(); }
 
 const std::string kBlanks(300000, ' ');
 
+// Records as objcopy writes them, straight from the buffer: count records of size bytes
+// from address 0 (a record's bytes count up from its line number), then one of last
+// bytes, then the end record; and their image in 16-bit words.
+RecordCase joined(const char* name, int size, int count, int last, std::uint32_t depth = 0) {
+  RecordCase c{name, "", "", Stop::done, 0, depth};
+  std::string bytes;
+  for (int record = 0; record <= count; ++record) {
+    const int n = record < count ? size : last;
+    if (n == 0) continue;
+    const int address = record * size;
+    std::uint8_t head[] = {static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(address >> 8),
+                           static_cast<std::uint8_t>(address), 0};
+    unsigned sum = 0;
+    c.input += ':';
+    const auto put = [&](std::uint8_t byte) {
+      sum += byte;
+      c.input += verilog_hex::kUpperHexDigits[byte >> 4];
+      c.input += verilog_hex::kUpperHexDigits[byte & 0xF];
+    };
+    for (const std::uint8_t byte : head) put(byte);
+    for (int k = 0; k < n; ++k) {
+      bytes += static_cast<char>(record + 1 + k);
+      put(static_cast<std::uint8_t>(record + 1 + k));
+    }
+    put(static_cast<std::uint8_t>(0x100 - (sum & 0xFF)));
+    c.input += "\n";
+  }
+  c.input += ":00000001FF\n";
+  for (std::size_t at = 0; at < bytes.size(); at += 2) {
+    char line[32];
+    const auto high = static_cast<std::uint8_t>(bytes[at]);
+    const auto low = at + 1 < bytes.size() ? static_cast<std::uint8_t>(bytes[at + 1]) : 0;
+    std::snprintf(line, sizeof line, "@%zX\t%02X%02X\r\n", at / 2, high, low);
+    c.image += line;
+  }
+  return c;
+}
+
+RecordCase refused(RecordCase c, Stop stop, std::uint32_t line) {
+  c.stop = stop;
+  c.line = line;
+  return c;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, IntelHex,
     testing::Values(
@@ -86,7 +131,11 @@ INSTANTIATE_TEST_SUITE_P(
                    2},
         RecordCase{"Past4GiB", ":02000004FFFFFC\n:02FFFF00445567\n", "", Stop::not_a_record, 2},
         RecordCase{"AcrossALinearBase", ":02000004000FEB\n:02FFFF00445567\n",
-                   "@7FFFF\t0044\r\n@80000\t5500\r\n"}),
+                   "@7FFFF\t0044\r\n@80000\t5500\r\n"},
+        // Lines of 212 characters across the smallest buffer's ends, and a shorter last.
+        joined("LongRecordsAcrossTheBuffer", 100, 12, 7),
+        // The refusal of a record in a run joined from many names its own line.
+        refused(joined("PastTheDepthWithinAJoinedRun", 16, 4, 0, 20), Stop::past_last_word, 3)),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
 const std::string kAt10 = "S104001001EA\n";  // the byte 01 at 0x10

@@ -765,6 +765,18 @@ INSTANTIATE_TEST_SUITE_P(
                                     2,
                                     {"b.hex", "rom.txt"},
                                     ""})),
+        // Records are joined only below the other input's next record: the overlap comes
+        // before the line that is no record.
+        with_inputs({{"b.hex", ":010003007785\n"}},
+                    reading(":020000001122CB\n:02000200334485\n:0200040055663F\n:zz\n",
+                            CliCase{"OverlapBeforeALaterBadLine",
+                                    {"-x", "rom.txt", "b.hex"},
+                                    printed("",
+                                            "done\n\ninput files processing\nERR: rom.txt and "
+                                            "b.hex overlap at address 0x3.\n"),
+                                    2,
+                                    {"b.hex", "rom.txt"},
+                                    ""})),
         with_inputs({{"b.hex", ":02000400334483\n:02000C007788F4\n"}},
                     reading(":020000001122CB\n",
                             CliCase{"RefusalNamesItsInput",
