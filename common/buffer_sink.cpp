@@ -37,6 +37,12 @@ class ImmediateSink final : public BufferSink {
     if (!failed_ && !file_->cut_back(size)) failed_ = true;
     return !failed_;
   }
+  std::optional<bool> append_from(ScratchFile& scratch, std::uint64_t size) override {
+    if (failed_) return false;
+    const std::optional<bool> appended = file_->append_from(scratch, size);
+    if (appended == false) failed_ = true;
+    return appended;
+  }
   bool close(std::string_view last) override {
     if (closed_) return !failed_;
     closed_ = true;

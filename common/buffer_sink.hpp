@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -42,6 +43,10 @@ class BufferSink {
   // Once every buffer handed over is written, cuts the file back to its first size
   // bytes; false when that cannot be done or any write has failed.
   virtual bool cut_back(std::uint64_t size) = 0;
+  // Once every buffer handed over is written, appends the scratch file's first size
+  // bytes as the file does (see OutputFile::append_from); false too once any write has
+  // failed.
+  virtual std::optional<bool> append_from(ScratchFile& scratch, std::uint64_t size) = 0;
   // Writes the last bytes after every buffer handed over and closes the file; false when
   // any write or the close failed. Later calls give the same answer.
   virtual bool close(std::string_view last) = 0;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -22,6 +23,8 @@ class InputFile {
   virtual bool can_read_at() const { return false; }
 };
 
+class ScratchFile;
+
 // Raw bytes to a file or to memory.
 class OutputFile {
  public:
@@ -33,6 +36,12 @@ class OutputFile {
   // Releases the file; false when it could not be closed cleanly, or when a new file
   // could not be given its final permissions. Called once.
   virtual bool close() = 0;
+  // Appends the first size bytes of the scratch file, copied inside the system without
+  // passing through the program: nothing where the system cannot (nothing is written
+  // then), else whether it did.
+  virtual std::optional<bool> append_from(ScratchFile& /*scratch*/, std::uint64_t /*size*/) {
+    return std::nullopt;
+  }
 };
 
 // A private file for a run's own use, gone once released or however the run ends:
@@ -45,6 +54,9 @@ class ScratchFile {
   virtual std::ptrdiff_t read_at(std::uint64_t position, std::span<char> into) = 0;
   // Empties the file, the next write going to its start.
   virtual bool clear() = 0;
+  // The system's handle of the file, for an output to copy from it inside the system;
+  // -1 where it has none.
+  virtual int handle() const { return -1; }
 };
 
 }  // namespace verilog_hex

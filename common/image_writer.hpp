@@ -178,6 +178,11 @@ class ImageWriter {
     text_.append(format_->line_end);
   }
 
+  // The scratch file's first size bytes, copied inside the system (see TextWriter).
+  std::optional<bool> append_from(ScratchFile& scratch, std::uint64_t size) {
+    return text_.append_from(scratch, size);
+  }
+
   // A mark to take back to, and the taking back (see TextWriter).
   std::uint64_t position() const { return text_.position(); }
   bool cut_back(std::uint64_t position) { return text_.cut_back(position); }

@@ -56,6 +56,15 @@ bool TextWriter::cut_back(std::uint64_t position) {
   return true;
 }
 
+std::optional<bool> TextWriter::append_from(ScratchFile& scratch, std::uint64_t size) {
+  flush();
+  if (failed_) return false;
+  const std::optional<bool> appended = sink_->append_from(scratch, size);
+  if (appended == false) failed_ = true;
+  if (appended == true) handed_over_ += size;
+  return appended;
+}
+
 bool TextWriter::finish() {
   if (finished_) return !failed_;
   finished_ = true;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "buffer_sink.hpp"
@@ -68,6 +69,10 @@ class TextWriter {
       std::memcpy(out, in, n);
     }
   }
+
+  // Appends the scratch file's first size bytes after all written so far, copied inside
+  // the system; nothing where the system cannot (see OutputFile::append_from).
+  std::optional<bool> append_from(ScratchFile& scratch, std::uint64_t size);
 
   // Flushes and releases the output; false when any write, the flush or the close failed.
   bool finish();

@@ -64,6 +64,7 @@ class BackgroundWriter final : public verilog_hex::BufferSink {
 
   bool start(std::unique_ptr<char[]> buffer, std::size_t size, BufferPool& pool) override;
   bool cut_back(std::uint64_t size) override;
+  std::optional<bool> append_from(verilog_hex::ScratchFile& scratch, std::uint64_t size) override;
   bool close(std::string_view last) override;
 
  private:
@@ -146,6 +147,16 @@ bool BackgroundWriter::cut_back(std::uint64_t size) {
   // Only the caller hands this output buffers: none is being written now.
   if (!failed_ && !sink_->cut_back(size)) failed_ = true;
   return !failed_;
+}
+
+std::optional<bool> BackgroundWriter::append_from(verilog_hex::ScratchFile& scratch,
+                                                  std::uint64_t size) {
+  wait_for_writes();
+  // As in cut_back(): none of this output's buffers is being written now.
+  if (failed_) return false;
+  const std::optional<bool> appended = sink_->append_from(scratch, size);
+  if (appended == false) failed_ = true;
+  return appended;
 }
 
 bool BackgroundWriter::close(std::string_view last) {

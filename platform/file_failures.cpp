@@ -46,6 +46,11 @@ class NotedOutput final : public OutputFile, Noting {
   bool write(std::string_view bytes) override { return noted(file_->write(bytes)); }
   bool cut_back(std::uint64_t size) override { return noted(file_->cut_back(size)); }
   bool close() override { return noted(file_->close()); }
+  std::optional<bool> append_from(verilog_hex::ScratchFile& scratch, std::uint64_t size) override {
+    const std::optional<bool> appended = file_->append_from(scratch, size);
+    if (appended) noted(*appended);
+    return appended;
+  }
 
  private:
   std::unique_ptr<OutputFile> file_;
@@ -60,6 +65,7 @@ class NotedScratch final : public verilog_hex::ScratchFile, Noting {
     return noted(file_->read_at(position, into));
   }
   bool clear() override { return noted(file_->clear()); }
+  int handle() const override { return file_->handle(); }
 
  private:
   std::unique_ptr<verilog_hex::ScratchFile> file_;

@@ -8,9 +8,11 @@
 #include <unistd.h>
 #ifdef __linux__
 #include <sys/random.h>
+#include <sys/sendfile.h>
 #include <sys/xattr.h>
 #endif
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -54,6 +56,47 @@ std::ptrdiff_t read_at_position(int fd, std::uint64_t position, std::span<char> 
   }
 }
 
+// The first size bytes of from appended to to inside the kernel: copy_file_range where
+// the two files allow it, else sendfile (which writes to any file, a pipe too); nothing
+// where neither takes them, before a byte is copied. In parts, so that each call ends
+// soon.
+std::optional<bool> copy_in_kernel([[maybe_unused]] int from, [[maybe_unused]] int to,
+                                   [[maybe_unused]] std::uint64_t size) {
+#ifdef __linux__
+  constexpr std::uint64_t kPart = 8 << 20;
+  bool ranges = true;
+  off_t at = 0;
+  while (static_cast<std::uint64_t>(at) < size) {
+    const auto part =
+        static_cast<std::size_t>(std::min(size - static_cast<std::uint64_t>(at), kPart));
+    ssize_t count;
+    if (ranges) {
+      loff_t offset = at;
+      count = ::copy_file_range(from, &offset, to, nullptr, part, 0);
+      at = offset;
+      if (count < 0 && at == 0 &&
+          (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
+           errno == EBADF)) {
+        ranges = false;
+        continue;
+      }
+    } else {
+      count = ::sendfile(to, from, &at, part);
+      if (count < 0 && at == 0 && (errno == EINVAL || errno == ENOSYS)) return std::nullopt;
+    }
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) return false;
+    if (count == 0) {  // the scratch file ends short of what was written to it
+      errno = EIO;
+      return false;
+    }
+  }
+  return true;
+#else
+  return std::nullopt;
+#endif
+}
+
 class PosixInput final : public InputFile {
  public:
   explicit PosixInput(int fd) : fd_(fd) {}
@@ -91,6 +134,10 @@ class PosixOutput final : public OutputFile {
   bool cut_back(std::uint64_t size) override {
     const auto offset = static_cast<off_t>(size);
     return ::ftruncate(fd_, offset) == 0 && ::lseek(fd_, offset, SEEK_SET) == offset;
+  }
+  std::optional<bool> append_from(verilog_hex::ScratchFile& scratch, std::uint64_t size) override {
+    if (scratch.handle() < 0) return std::nullopt;
+    return copy_in_kernel(scratch.handle(), fd_, size);
   }
   bool close() override {
     const bool finished = !final_ || apply_final_attributes();
@@ -134,6 +181,7 @@ class PosixScratch final : public verilog_hex::ScratchFile {
     return read_at_position(fd_, position, into);
   }
   bool clear() override { return ::ftruncate(fd_, 0) == 0 && ::lseek(fd_, 0, SEEK_SET) == 0; }
+  int handle() const override { return fd_; }
 
  private:
   int fd_;

@@ -42,9 +42,15 @@ std::unique_ptr<FormattedImage> FormattedImage::open(
 
 bool FormattedImage::finish(std::uint64_t depth) {
   if (held_) {
+    const std::uint64_t size = held_->position();
     if (!held_->finish()) return false;
     held_.reset();  // its buffers back to the pool
     output_.write_text(verilog_hex::format_header(format_, depth, width_));
+    // Copied inside the system where it can, else through a block here.
+    if (const std::optional<bool> appended = output_.append_from(*scratch_, size)) {
+      output_.write_text(format_.trailer);
+      return *appended;
+    }
     std::vector<char> block(64 * 1024);
     for (std::uint64_t at = 0;;) {
       const std::ptrdiff_t count = scratch_->read_at(at, block);
