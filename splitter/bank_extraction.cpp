@@ -15,7 +15,9 @@
 #include "memory_file.hpp"
 #include "number_parse.hpp"
 #include "numbered_words.hpp"
+#include "pending_words.hpp"
 #include "spool.hpp"
+#include "word_checks.hpp"
 #include "word_line.hpp"
 #ifdef VH_SSE2_PATHS
 #include <emmintrin.h>
@@ -34,19 +36,6 @@ using verilog_hex::TextReader;
 // within the bytes the reader lets be read past its text.
 static_assert(verilog_hex::TextReader::kSlack >= verilog_hex::kHexScanWidth);
 static_assert(verilog_hex::TextReader::kSlack >= verilog_hex::ImageWriter::kSliceMove);
-
-// A word as read: its address field in the written form, where it was read or where it
-// was formed (sixteen bytes readable from there), and its data text.
-struct WordText {
-  const char* field;
-  const char* data;
-  std::uint32_t field_size;
-  std::uint32_t data_size;
-};
-
-// Room for a formed field: what its store may reach past it, and the moves past the last.
-constexpr std::size_t kFieldRoom = 2 * verilog_hex::AddressField::kMaxSize;
-static_assert(kFieldRoom >= verilog_hex::ImageWriter::kSliceMove);
 
 // The first LF or NUL in [p, end), or end. Data texts are long runs of ordinary
 // characters: sixteen bytes a step, reading up to sixteen bytes past the end as the
@@ -110,392 +99,6 @@ std::pair<std::size_t, std::size_t> read_simple_word_lines(std::string_view text
   }
   return {count, static_cast<std::size_t>(next - text.data())};
 }
-
-std::uint32_t address_of(const WordText& word) {
-  return verilog_hex::parse_digits({word.field + 1, word.field_size - 1}, 16);
-}
-
-// For each word, a line with its address and the part of its data text that starts at
-// the offset, at most digits long (empty when the text is shorter). Fields and texts
-// may be copied in moves of kSliceMove bytes, which must be readable from the start of
-// each field and from the offset in each text that reaches it.
-void write_slices(verilog_hex::ImageWriter& output, std::span<const WordText> words,
-                  std::size_t offset, std::size_t digits) {
-  constexpr std::size_t kMove = verilog_hex::ImageWriter::kSliceMove;
-  // The most a line's moves store.
-  constexpr std::size_t line = 2 * kMove + verilog_hex::ImageWriter::kLineEnd.size();
-  if (digits > kMove || output.capacity() < 2 * kMove + line) {
-    for (const WordText& word : words) {
-      const std::string_view data(word.data, word.data_size);
-      output.write_field_word({word.field, word.field_size}, data.size() > offset
-                                                                 ? data.substr(offset, digits)
-                                                                 : std::string_view());
-    }
-    return;
-  }
-  const std::size_t most = (output.capacity() - 2 * kMove) / line;
-  while (!words.empty()) {
-    const std::size_t batch = words.size() < most ? words.size() : most;
-    char* out = output.reserve(batch * line + 2 * kMove);
-    for (const WordText& word : words.first(batch)) {
-      std::memcpy(out, word.field, kMove);
-      out += word.field_size;
-      if (word.data_size > offset) {
-        const std::size_t rest = word.data_size - offset;
-        std::memcpy(out, word.data + offset, kMove);
-        out += rest < digits ? rest : digits;
-      }
-      out = verilog_hex::ImageWriter::put_line_end(out);
-    }
-    output.commit(out);
-    words = words.subspan(batch);
-  }
-}
-
-// The banks of one row.
-std::size_t slices_of(const BankLayout& layout, std::size_t banks) {
-  if (layout.row_depth == 0) return banks;
-  return banks / ((std::uint64_t{layout.depth} + layout.row_depth - 1) / layout.row_depth);
-}
-
-// The checks each word must pass where the banks are more than VerilogHex lines: in
-// this order, its address after the word before it (in a dense format or with a
-// depth) and below the depth, its data text's digits for all banks, and characters
-// the format holds. The word before is the last word that stood: a skipped line's
-// words are forgotten.
-class WordChecks {
- public:
-  WordChecks(const BankLayout& layout, std::size_t wanted)
-      : format_(*layout.format),
-        depth_(layout.depth),
-        wanted_(wanted),
-        ordered_(layout.format->dense || layout.depth != 0),
-        active_(!(layout.format == &verilog_hex::kVerilogHex && layout.depth == 0)) {}
-
-  bool active() const { return active_; }
-  // The refusal of a word whose data text is fills fill characters, then digits (as
-  // written: written), or nothing.
-  std::optional<ConversionResult> check(std::uint32_t line, std::uint32_t address,
-                                        std::size_t fills, char fill, std::string_view digits,
-                                        std::string_view written) {
-    if (auto refused = check_address(line, address)) return refused;
-    if (auto refused = check_digits(line, fills + digits.size(), written)) return refused;
-    const std::size_t checked_fills = std::min(fills, wanted_);
-    if ((checked_fills > 0 && !verilog_hex::format_holds(format_, {&fill, 1})) ||
-        !verilog_hex::format_holds(format_, digits.substr(0, wanted_ - checked_fills))) {
-      return refusal(Stop::not_writable, line, written);
-    }
-    stands(address);
-    return std::nullopt;
-  }
-  std::optional<ConversionResult> check_address(std::uint32_t line, std::uint32_t address) const {
-    if (ordered_ && has_last_ && address <= last_) {
-      return verilog_hex::stopped(Stop::not_above, line, address);
-    }
-    if (depth_ != 0 && address >= depth_) {
-      ConversionResult refused = verilog_hex::stopped(Stop::past_depth, line, address);
-      refused.limit = depth_ - 1;
-      return refused;
-    }
-    return std::nullopt;
-  }
-  // Outside VerilogHex, a data text of count digits must hold those of all banks.
-  std::optional<ConversionResult> check_digits(std::uint32_t line, std::size_t count,
-                                               std::string_view written) const {
-    if (&format_ != &verilog_hex::kVerilogHex && count < wanted_) {
-      return refusal(Stop::too_few_digits, line, written);
-    }
-    return std::nullopt;
-  }
-  void stands(std::uint32_t address) {
-    has_last_ = true;
-    last_ = address;
-  }
-  // A word line read in pieces: the characters of a piece that go into banks.
-  std::optional<ConversionResult> check_characters(std::uint32_t line, std::string_view piece,
-                                                   std::string_view written) const {
-    if (verilog_hex::format_holds(format_, piece)) return std::nullopt;
-    return refusal(Stop::not_writable, line, written);
-  }
-  void begin_line() {
-    line_has_last_ = has_last_;
-    line_last_ = last_;
-  }
-  void drop_line() {
-    has_last_ = line_has_last_;
-    last_ = line_last_;
-  }
-
- private:
-  static ConversionResult refusal(Stop stop, std::uint32_t line, std::string_view written) {
-    ConversionResult refused = verilog_hex::stopped(stop, line);
-    refused.item = written;
-    return refused;
-  }
-
-  const verilog_hex::OutputFormat& format_;
-  std::uint32_t depth_;
-  std::size_t wanted_;
-  bool ordered_;
-  bool active_;
-  bool has_last_ = false;
-  std::uint32_t last_ = 0;
-  bool line_has_last_ = false;
-  std::uint32_t line_last_ = 0;
-};
-
-// Words on their way to the banks, a block at a time: each bank takes its slices of the
-// whole block in one go. The words of a line wait until the line is judged: in the
-// block or, where there are more, in the spool, so that nothing a bank receives is ever
-// taken back (a bank may be a device or a FIFO).
-class PendingWords {
- public:
-  PendingWords(std::span<ImageWriter* const> banks, const BankLayout& layout, bool checked,
-               verilog_hex::Spool::OpenScratch open_scratch)
-      : banks_(banks),
-        digits_(static_cast<std::size_t>(layout.digits)),
-        word_digits_(layout.word_digits),
-        words_(kBlock),
-        arena_(std::make_unique<char[]>(kArena + ImageWriter::kSliceMove)),
-        spool_(std::move(open_scratch)),
-        checked_(checked),
-        fills_gaps_(layout.format->dense || layout.depth != 0),
-        row_depth_(layout.row_depth != 0 ? layout.row_depth : std::uint64_t{1} << 32),
-        slices_(slices_of(layout, banks.size())),
-        fill_word_(verilog_hex::fill_digits(layout.fill_byte, digits_)) {}
-
-  // Fill words in every bank up to the address, where gaps are filled.
-  void fill_to(std::uint64_t address) {
-    if (!fills_gaps_ || address <= next_) return;
-    for (std::size_t slice = 0; slice < slices_; ++slice) fill(slice, next_, address);
-    next_ = address;
-  }
-  // The banks of the word's row, and its address there.
-  std::span<ImageWriter* const> row_of(std::uint64_t address) const {
-    return banks_.subspan(static_cast<std::size_t>(address / row_depth_) * slices_, slices_);
-  }
-  std::uint32_t in_row(std::uint64_t address) const {
-    return static_cast<std::uint32_t>(address % row_depth_);
-  }
-  // The word after the last one written.
-  std::uint64_t next() const { return next_; }
-  void written(std::uint64_t next) { next_ = next; }
-
-  std::span<WordText> room() { return std::span(words_).subspan(count_); }
-  std::span<char> field_room() { return std::span(fields_).subspan(count_ * kFieldRoom); }
-  void added(std::size_t count) {
-    if (checked_) {
-      for (std::size_t i = count_; i < count_ + count; ++i) addresses_[i] = address_of(words_[i]);
-    }
-    count_ += count;
-  }
-  // The last count words added and, where words are checked, their addresses.
-  std::span<const WordText> last_words(std::size_t count) const {
-    return std::span(words_).subspan(count_ - count, count);
-  }
-  std::span<const std::uint32_t> last_addresses(std::size_t count) const {
-    return std::span(addresses_).subspan(count_ - count, count);
-  }
-  bool full() const { return count_ == words_.size(); }
-  const WordText& last() const { return words_[count_ - 1]; }
-  // True once the spool could not be written or read.
-  bool failed() const { return spool_.failed(); }
-  // A word whose field is formed from its address, once for every bank.
-  void add(std::uint32_t address, const char* data, std::size_t data_size) {
-    if (full()) flush();
-    place(address, data, data_size);
-  }
-  // A word item's data text: its digits right-aligned, after the fill.
-  void add_item(std::uint32_t address, std::string_view digits, char fill, bool in_piece) {
-    if (in_piece && digits.size() == word_digits_) return add(address, digits.data(), word_digits_);
-    if (word_digits_ > kArena / 16) {  // too wide to form: straight on
-      flush();
-      if (in_line_) return spool_item(address, digits, fill);
-      return write_item(address, digits, fill);
-    }
-    if (full() || kArena - arena_used_ < word_digits_) flush();
-    char* const text = arena_.get() + arena_used_;
-    const std::size_t fills = word_digits_ - digits.size();
-    std::memset(text, fill, fills);
-    std::memcpy(text + fills, digits.data(), digits.size());
-    arena_used_ += word_digits_;
-    place(address, text, word_digits_);
-  }
-
-  void begin_line() {
-    in_line_ = true;
-    line_first_ = count_;
-    line_arena_ = arena_used_;
-  }
-  // The line's words stand: those spooled go to the banks before those still in the block.
-  void keep_line() {
-    in_line_ = false;
-    if (spool_.empty()) return;
-    spool_words(0, count_);
-    count_ = arena_used_ = 0;
-    spool_.rewind();
-    spooled_address_ = 0;
-    std::string digits;
-    char head;
-    while (spool_.read(&head, 1)) {
-      const auto flags = static_cast<unsigned char>(head);
-      std::uint32_t address = spooled_address_;
-      char fill = '0';
-      std::uint32_t size = flags >> kSizeShift;
-      if ((flags & kNewAddress) != 0) spool_.read(reinterpret_cast<char*>(&address), 4);
-      if ((flags & kOtherFill) != 0) spool_.read(&fill, 1);
-      if (size == kLongSize) spool_.read(reinterpret_cast<char*>(&size), 4);
-      digits.resize(size);
-      if (!spool_.read(digits.data(), size)) break;
-      spooled_address_ = address + 1;
-      add_item(address, digits, fill, false);
-    }
-    spool_.clear();
-  }
-  void drop_line() {
-    spool_.clear();
-    count_ = line_first_;
-    arena_used_ = line_arena_;
-    in_line_ = false;
-  }
-
-  // Every word so far to the banks, but those of a line not yet judged to the spool.
-  void flush() {
-    if (in_line_) {
-      write(0, line_first_);
-      spool_words(line_first_, count_);
-    } else {
-      write(0, count_);
-    }
-    count_ = line_first_ = arena_used_ = line_arena_ = 0;
-  }
-
- private:
-  static constexpr std::size_t kBlock = 1024;
-  static constexpr std::size_t kArena = 64 * 1024;
-  // A spooled word: a byte of flags and its digit count (kLongSize: the count follows in
-  // four bytes), its address (only with kNewAddress, else it follows the one before),
-  // its fill (only with kOtherFill, else "0"), then its digits without their leading
-  // fill. So a skipped line takes about its own size, whatever the width or bank count.
-  static constexpr unsigned kNewAddress = 1, kOtherFill = 2, kSizeShift = 2, kLongSize = 63;
-
-  void place(std::uint32_t address, const char* data, std::size_t data_size) {
-    char* const field = &fields_[count_ * kFieldRoom];
-    const char* const field_end = verilog_hex::AddressField::put(field, address);
-    addresses_[count_] = address;
-    words_[count_++] = {field, data, static_cast<std::uint32_t>(field_end - field),
-                        static_cast<std::uint32_t>(data_size)};
-  }
-  void write(std::size_t first, std::size_t end) {
-    if (checked_) return write_checked(first, end);
-    const auto words = std::span(words_).subspan(first, end - first);
-    for (std::size_t slice = 0; slice < banks_.size(); ++slice) {
-      write_slices(*banks_[slice], words, slice * digits_, digits_);
-    }
-  }
-  // Word by word in the banks' format, the gaps before each filled where they must be.
-  void write_checked(std::size_t first, std::size_t end) {
-    if (first == end) return;
-    const std::uint32_t* const addresses = addresses_.data();
-    for (std::size_t slice = 0; slice < slices_; ++slice) {
-      std::uint64_t next = next_;
-      for (std::size_t i = first; i < end; ++i) {
-        if (fills_gaps_) fill(slice, next, addresses[i]);
-        const std::string_view data(words_[i].data, words_[i].data_size);
-        row_of(addresses[i])[slice]->write_word(
-            in_row(addresses[i]),
-            data_slice(data, static_cast<std::int32_t>(slice), static_cast<std::int32_t>(digits_)));
-        next = std::uint64_t{addresses[i]} + 1;
-      }
-    }
-    next_ = std::uint64_t{addresses[end - 1]} + 1;
-  }
-  // The slice's fill words for the addresses from to before to, row by row.
-  void fill(std::size_t slice, std::uint64_t from, std::uint64_t to) {
-    while (from < to) {
-      const std::uint64_t row_end = std::min(to, (from / row_depth_ + 1) * row_depth_);
-      verilog_hex::write_numbered_words(
-          *row_of(from)[slice], in_row(from), static_cast<std::size_t>(row_end - from), digits_, 0,
-          [&](char* out) { std::memcpy(out, fill_word_.data(), digits_); });
-      from = row_end;
-    }
-  }
-  // Each word as its fill (its first character) and the digits after the fill's run.
-  void spool_words(std::size_t first, std::size_t end) {
-    for (const WordText& word : std::span(words_).subspan(first, end - first)) {
-      const std::string_view data(word.data, word.data_size);
-      const std::size_t digits = std::min(data.find_first_not_of(data[0]), data.size());
-      spool_item(address_of(word), data.substr(digits), data[0]);
-    }
-  }
-  void spool_item(std::uint32_t address, std::string_view digits, char fill) {
-    char head[10];
-    std::size_t size = 1;
-    unsigned flags = 0;
-    if (address != spooled_address_ || spool_.empty()) {
-      flags |= kNewAddress;
-      std::memcpy(head + size, &address, 4);
-      size += 4;
-    }
-    if (fill != '0') {
-      flags |= kOtherFill;
-      head[size++] = fill;
-    }
-    const auto count = static_cast<std::uint32_t>(digits.size());
-    if (count >= kLongSize) {
-      std::memcpy(head + size, &count, 4);
-      size += 4;
-    }
-    head[0] = static_cast<char>(flags | std::min(count, std::uint32_t{kLongSize}) << kSizeShift);
-    spool_.append({head, size});
-    spool_.append(digits);
-    spooled_address_ = address + 1;
-  }
-
-  // A word whose data text is formed as each bank's slice of it is written.
-  void write_item(std::uint32_t address, std::string_view digits, char fill) {
-    char fills[64];
-    std::memset(fills, fill, sizeof fills);
-    const std::size_t first_digit = word_digits_ - digits.size();
-    fill_to(address);
-    next_ = std::uint64_t{address} + 1;
-    const auto row = row_of(address);
-    for (std::size_t slice = 0; slice < slices_; ++slice) {
-      ImageWriter& bank = *row[slice];
-      bank.begin_word(in_row(address));
-      const std::size_t from = std::min(slice * digits_, word_digits_);
-      const std::size_t to = std::min(from + digits_, word_digits_);
-      for (std::size_t at = from; at < std::min(to, first_digit); at += sizeof fills) {
-        bank.add_data({fills, std::min({sizeof fills, to - at, first_digit - at})});
-      }
-      const std::size_t digits_from = std::max(from, first_digit);
-      if (to > digits_from)
-        bank.add_data(digits.substr(digits_from - first_digit, to - digits_from));
-      bank.end_word();
-    }
-  }
-
-  std::span<ImageWriter* const> banks_;
-  std::size_t digits_;
-  std::size_t word_digits_;
-  std::vector<WordText> words_;
-  std::vector<char> fields_ = std::vector<char>(kBlock * kFieldRoom + kFieldRoom);
-  std::size_t count_ = 0;
-  std::unique_ptr<char[]> arena_;  // formed data texts, with room for the moves past them
-  std::size_t arena_used_ = 0;
-  bool in_line_ = false;
-  std::size_t line_first_ = 0;
-  std::size_t line_arena_ = 0;
-  verilog_hex::Spool spool_;           // a line's words past the block, until it is judged
-  std::uint32_t spooled_address_ = 0;  // after the last word spooled or read back
-  bool checked_;                       // written word by word in the banks' format
-  bool fills_gaps_;
-  std::uint64_t next_ = 0;  // the word after the last one written, where gaps are filled
-  std::vector<std::uint32_t> addresses_ = std::vector<std::uint32_t>(kBlock);
-  std::uint64_t row_depth_;  // words a row of banks holds
-  std::size_t slices_;       // banks a row
-  std::string fill_word_;
-};
 
 // One pass over the input: common word lines a block at a time straight from the
 // buffer, other lines wholly in the buffer one by one, and lines that are not read in
@@ -642,91 +245,13 @@ class Extraction {
   // bank's slice is written as its characters come. Characters past the last bank's
   // slice are skipped, so the line is never held whole.
   void read_line_in_pieces() {
-    enum class Part { tabs, address, field_rest, data };
-    Part part = Part::tabs;
-    constexpr std::uint64_t kTooLarge = std::uint64_t{1} << 32;
-    std::uint64_t address = 0;  // stops growing past 32 bits
-    std::size_t taken = 0;      // characters of the data text so far
-    const std::size_t wanted = slices_of(layout_, banks_.size()) * digits_;
-    std::span<ImageWriter* const> row = banks_;  // the word line's banks
-    bool word_line = false;
-    bool cut = false;  // a NUL came: the rest of the line is not read
     ++line_number_;
     begin_line();
-    // The data text as written, for a refusal, as much of it as a line read whole holds.
-    std::string data_text;
-    const std::size_t quoted = input_.capacity();
-    // A character the format cannot hold: nothing more goes to the banks, and the line
-    // is refused at its end, after its digits are counted, as a line read whole is.
-    std::optional<ConversionResult> characters_refused;
+    PiecedLine line;
+    line.row = banks_;
     for (std::string_view text = input_.buffered(); !text.empty(); text = input_.buffered()) {
       const std::size_t lf = text.find('\n');
-      std::string_view piece = text.substr(0, lf);
-      if (!cut) {
-        const std::size_t nul = piece.find('\0');
-        cut = nul != std::string_view::npos;
-        piece = piece.substr(0, nul);
-        std::size_t i = 0;
-        for (; !word_line && i < piece.size(); ++i) {
-          if (part == Part::data) {  // the data text's first character: a word line after all
-            word_line = true;
-            memory_file_.abandon_line();
-            pending_.drop_line();
-            checks_.drop_line();
-            const auto word_address = static_cast<std::uint32_t>(std::min(address, kTooLarge - 1));
-            if (checks_.active()) {
-              if (auto refused = checks_.check_address(line_number_, word_address)) {
-                stop_ = *refused;
-                return;
-              }
-              pending_.fill_to(word_address);
-            }
-            row = pending_.row_of(word_address);
-            for (ImageWriter* bank : row) bank->begin_word(pending_.in_row(word_address));
-            break;
-          }
-          const char c = piece[i];
-          const int digit = verilog_hex::hex_digit_value(c);
-          if (part == Part::tabs) {  // the field's first character, "@" in a word line, is dropped
-            if (c != '\t') part = Part::address;
-          } else if (c == '\t') {
-            part = Part::data;
-          } else if (part == Part::address) {
-            if (digit >= 0) {
-              address = std::min(address << 4 | static_cast<unsigned>(digit), kTooLarge);
-            } else {
-              part = Part::field_rest;
-            }
-          }
-        }
-        if (!word_line) {
-          memory_file_.read(piece, add_item());
-        } else {
-          // Each bank's part of the run, within the slices wanted.
-          const std::string_view run = piece.substr(i);
-          if (checks_.active()) {
-            data_text += run.substr(0, quoted - std::min(quoted, data_text.size()));
-            if (!characters_refused && taken < wanted) {
-              characters_refused =
-                  checks_.check_characters(line_number_, run.substr(0, wanted - taken), {});
-            }
-          }
-          for (std::size_t at = taken;
-               !characters_refused && at < wanted && at < taken + run.size();) {
-            const std::size_t slice_end =
-                std::min((at / digits_ + 1) * digits_, taken + run.size());
-            row[at / digits_]->add_data(run.substr(at - taken, slice_end - at));
-            at = slice_end;
-          }
-          taken += run.size();
-          // Refused whatever follows: read on only for the text the message quotes.
-          if (characters_refused && taken >= wanted && data_text.size() >= quoted) {
-            stop_ = *characters_refused;
-            stop_.item = std::move(data_text);
-            return;
-          }
-        }
-      }
+      if (!line.cut && !take_piece(line, text.substr(0, lf))) return;
       pending_.flush();       // its words may lie in the buffer
       if (output_failed()) {  // however long the line
         stop_ = verilog_hex::stopped(Stop::write_failed);
@@ -738,27 +263,146 @@ class Extraction {
       }
       input_.consume(text.size());
     }
-    if (word_line) {
-      const auto word_address = static_cast<std::uint32_t>(std::min(address, kTooLarge - 1));
-      if (checks_.active()) {
-        if (auto refused = checks_.check_digits(line_number_, taken, data_text)) {
-          stop_ = *refused;
-          return;
-        }
-        if (characters_refused) {
-          stop_ = *characters_refused;
-          stop_.item = std::move(data_text);
-          return;
-        }
-        checks_.stands(word_address);
-        pending_.written(std::uint64_t{word_address} + 1);
+    end_pieced_line(line);
+  }
+
+  // Where a line read in pieces stands.
+  struct PiecedLine {
+    enum class Part { tabs, address, field_rest, data };
+    static constexpr std::uint64_t kTooLarge = std::uint64_t{1} << 32;
+
+    std::uint32_t word_address() const {
+      return static_cast<std::uint32_t>(std::min(address, kTooLarge - 1));
+    }
+
+    Part part = Part::tabs;
+    std::uint64_t address = 0;          // stops growing past 32 bits
+    std::size_t taken = 0;              // characters of the data text so far
+    std::span<ImageWriter* const> row;  // the word line's banks
+    bool word_line = false;
+    bool cut = false;  // a NUL came: the rest of the line is not read
+    // The data text as written, for a refusal, as much of it as a line read whole holds.
+    std::string data_text;
+    // A character the format cannot hold: nothing more goes to the banks, and the line
+    // is refused at its end, after its digits are counted, as a line read whole is.
+    std::optional<ConversionResult> characters_refused;
+  };
+
+  // One piece of the line, up to its LF or the buffer's end; false once the run stops.
+  bool take_piece(PiecedLine& line, std::string_view piece) {
+    const std::size_t nul = piece.find('\0');
+    line.cut = nul != std::string_view::npos;
+    piece = piece.substr(0, nul);
+    std::size_t data = 0;
+    if (!line.word_line) {
+      data = scan_field(line, piece);
+      if (!line.word_line) {
+        memory_file_.read(piece, add_item());
+        return true;
       }
-      for (ImageWriter* bank : row) bank->end_word();
-      memory_file_.after_word_line(word_address);
-    } else {
+      if (!begin_pieced_word(line)) return false;
+    }
+    return add_pieced_data(line, piece.substr(data));
+  }
+
+  // Reads the piece as a word line's address field: gives where its data text's first
+  // character lies, which makes it a word line, or the piece's size.
+  static std::size_t scan_field(PiecedLine& line, std::string_view piece) {
+    using Part = PiecedLine::Part;
+    for (std::size_t i = 0; i < piece.size(); ++i) {
+      if (line.part == Part::data) {  // the data text's first character: a word line after all
+        line.word_line = true;
+        return i;
+      }
+      const char c = piece[i];
+      const int digit = verilog_hex::hex_digit_value(c);
+      if (line.part == Part::tabs) {  // the field's first character, "@" in a word line, is dropped
+        if (c != '\t') line.part = Part::address;
+      } else if (c == '\t') {
+        line.part = Part::data;
+      } else if (line.part == Part::address) {
+        if (digit >= 0) {
+          line.address =
+              std::min(line.address << 4 | static_cast<unsigned>(digit), PiecedLine::kTooLarge);
+        } else {
+          line.part = Part::field_rest;
+        }
+      }
+    }
+    return piece.size();
+  }
+
+  // The line turned out a word line: what was read of it as a memory file's line goes,
+  // and each bank of its row begins its word; false where its address is refused.
+  bool begin_pieced_word(PiecedLine& line) {
+    memory_file_.abandon_line();
+    pending_.drop_line();
+    checks_.drop_line();
+    const std::uint32_t address = line.word_address();
+    if (checks_.active()) {
+      if (auto refused = checks_.check_address(line_number_, address)) {
+        stop_ = *refused;
+        return false;
+      }
+      pending_.fill_to(address);
+    }
+    line.row = pending_.row_of(address);
+    for (ImageWriter* bank : line.row) bank->begin_word(pending_.in_row(address));
+    return true;
+  }
+
+  // A run of the data text: each bank's part of it, within the slices wanted; false once
+  // the line is refused whatever follows and the text the message quotes is read.
+  bool add_pieced_data(PiecedLine& line, std::string_view run) {
+    const std::size_t wanted = slices_of(layout_, banks_.size()) * digits_;
+    const std::size_t quoted = input_.capacity();
+    const std::size_t taken = line.taken;
+    if (checks_.active()) {
+      line.data_text += run.substr(0, quoted - std::min(quoted, line.data_text.size()));
+      if (!line.characters_refused && taken < wanted) {
+        line.characters_refused =
+            checks_.check_characters(line_number_, run.substr(0, wanted - taken), {});
+      }
+    }
+    for (std::size_t at = taken;
+         !line.characters_refused && at < wanted && at < taken + run.size();) {
+      const std::size_t slice_end = std::min((at / digits_ + 1) * digits_, taken + run.size());
+      line.row[at / digits_]->add_data(run.substr(at - taken, slice_end - at));
+      at = slice_end;
+    }
+    line.taken += run.size();
+    if (line.characters_refused && line.taken >= wanted && line.data_text.size() >= quoted) {
+      stop_ = *line.characters_refused;
+      stop_.item = std::move(line.data_text);
+      return false;
+    }
+    return true;
+  }
+
+  // The line's end: a word line's words end or are refused; a memory file's line is
+  // judged.
+  void end_pieced_line(PiecedLine& line) {
+    if (!line.word_line) {
       judge(memory_file_.read_last({}, add_item()));
       pending_.flush();
+      return;
     }
+    const std::uint32_t address = line.word_address();
+    if (checks_.active()) {
+      if (auto refused = checks_.check_digits(line_number_, line.taken, line.data_text)) {
+        stop_ = *refused;
+        return;
+      }
+      if (line.characters_refused) {
+        stop_ = *line.characters_refused;
+        stop_.item = std::move(line.data_text);
+        return;
+      }
+      checks_.stands(address);
+      pending_.written(std::uint64_t{address} + 1);
+    }
+    for (ImageWriter* bank : line.row) bank->end_word();
+    memory_file_.after_word_line(address);
   }
 
   TextReader& input_;

@@ -1,0 +1,216 @@
+#include "pending_words.hpp"
+
+#include <algorithm>
+#include <cstring>
+
+#include "numbered_words.hpp"
+
+namespace splitter {
+
+using verilog_hex::ImageWriter;
+
+void write_slices(verilog_hex::ImageWriter& output, std::span<const WordText> words,
+                  std::size_t offset, std::size_t digits) {
+  constexpr std::size_t kMove = verilog_hex::ImageWriter::kSliceMove;
+  // The most a line's moves store.
+  constexpr std::size_t line = 2 * kMove + verilog_hex::ImageWriter::kLineEnd.size();
+  if (digits > kMove || output.capacity() < 2 * kMove + line) {
+    for (const WordText& word : words) {
+      const std::string_view data(word.data, word.data_size);
+      output.write_field_word({word.field, word.field_size}, data.size() > offset
+                                                                 ? data.substr(offset, digits)
+                                                                 : std::string_view());
+    }
+    return;
+  }
+  const std::size_t most = (output.capacity() - 2 * kMove) / line;
+  while (!words.empty()) {
+    const std::size_t batch = words.size() < most ? words.size() : most;
+    char* out = output.reserve(batch * line + 2 * kMove);
+    for (const WordText& word : words.first(batch)) {
+      std::memcpy(out, word.field, kMove);
+      out += word.field_size;
+      if (word.data_size > offset) {
+        const std::size_t rest = word.data_size - offset;
+        std::memcpy(out, word.data + offset, kMove);
+        out += rest < digits ? rest : digits;
+      }
+      out = verilog_hex::ImageWriter::put_line_end(out);
+    }
+    output.commit(out);
+    words = words.subspan(batch);
+  }
+}
+
+void PendingWords::add_item(std::uint32_t address, std::string_view digits, char fill,
+                            bool in_piece) {
+  if (in_piece && digits.size() == word_digits_) return add(address, digits.data(), word_digits_);
+  if (word_digits_ > kArena / 16) {  // too wide to form: straight on
+    flush();
+    if (in_line_) return spool_item(address, digits, fill);
+    return write_item(address, digits, fill);
+  }
+  if (full() || kArena - arena_used_ < word_digits_) flush();
+  char* const text = arena_.get() + arena_used_;
+  const std::size_t fills = word_digits_ - digits.size();
+  std::memset(text, fill, fills);
+  std::memcpy(text + fills, digits.data(), digits.size());
+  arena_used_ += word_digits_;
+  place(address, text, word_digits_);
+}
+
+void PendingWords::keep_line() {
+  in_line_ = false;
+  if (spool_.empty()) return;
+  spool_words(0, count_);
+  count_ = arena_used_ = 0;
+  spool_.rewind();
+  spooled_address_ = 0;
+  std::string digits;
+  char head;
+  while (spool_.read(&head, 1)) {
+    const auto flags = static_cast<unsigned char>(head);
+    std::uint32_t address = spooled_address_;
+    char fill = '0';
+    std::uint32_t size = flags >> kSizeShift;
+    if ((flags & kNewAddress) != 0) spool_.read(reinterpret_cast<char*>(&address), 4);
+    if ((flags & kOtherFill) != 0) spool_.read(&fill, 1);
+    if (size == kLongSize) spool_.read(reinterpret_cast<char*>(&size), 4);
+    digits.resize(size);
+    if (!spool_.read(digits.data(), size)) break;
+    spooled_address_ = address + 1;
+    add_item(address, digits, fill, false);
+  }
+  spool_.clear();
+}
+
+void PendingWords::flush() {
+  if (in_line_) {
+    write(0, line_first_);
+    spool_words(line_first_, count_);
+  } else {
+    write(0, count_);
+  }
+  count_ = line_first_ = arena_used_ = line_arena_ = 0;
+}
+
+void PendingWords::write(std::size_t first, std::size_t end) {
+  if (checked_) return write_checked(first, end);
+  const auto words = std::span(words_).subspan(first, end - first);
+  for (std::size_t slice = 0; slice < banks_.size(); ++slice) {
+    write_slices(*banks_[slice], words, slice * digits_, digits_);
+  }
+}
+
+void PendingWords::write_checked(std::size_t first, std::size_t end) {
+  if (first == end) return;
+  const std::uint32_t* const addresses = addresses_.data();
+  for (std::size_t slice = 0; slice < slices_; ++slice) {
+    const std::size_t offset = slice * digits_;
+    std::uint64_t next = next_;
+    for (std::size_t i = first; i < end;) {
+      const std::uint64_t address = addresses[i];
+      if (fills_gaps_) fill(slice, next, address);
+      ImageWriter& bank = *row_of(address)[slice];
+      const std::string_view data(words_[i].data, words_[i].data_size);
+      std::size_t run = i + 1;
+      if (data.size() >= offset + digits_) {
+        const std::uint64_t row_end = (address / row_depth_ + 1) * row_depth_;
+        while (run < end && addresses[run] == address + (run - i) && addresses[run] < row_end &&
+               words_[run].data_size >= offset + digits_) {
+          ++run;
+        }
+        write_run(bank, in_row(address), std::span(words_).subspan(i, run - i), offset);
+      } else {  // a VerilogHex word shorter than the banks
+        bank.write_word(in_row(address), data_slice(data, static_cast<std::int32_t>(slice),
+                                                    static_cast<std::int32_t>(digits_)));
+      }
+      next = std::uint64_t{addresses[run - 1]} + 1;
+      i = run;
+    }
+  }
+  next_ = std::uint64_t{addresses[end - 1]} + 1;
+}
+
+void PendingWords::write_run(ImageWriter& bank, std::uint32_t address,
+                             std::span<const WordText> words, std::size_t offset) const {
+  constexpr std::size_t kMove = ImageWriter::kSliceMove;
+  const WordText* word = words.data();
+  if (digits_ <= kMove) {  // every text may be read kMove bytes from the offset
+    verilog_hex::write_numbered_words(bank, address, words.size(), digits_, kMove - digits_,
+                                      [&](char* out) {
+                                        std::memcpy(out, word->data + offset, kMove);
+                                        ++word;
+                                      });
+    return;
+  }
+  verilog_hex::write_numbered_words(bank, address, words.size(), digits_, 0, [&](char* out) {
+    std::memcpy(out, word->data + offset, digits_);
+    ++word;
+  });
+}
+
+void PendingWords::fill(std::size_t slice, std::uint64_t from, std::uint64_t to) {
+  while (from < to) {
+    const std::uint64_t row_end = std::min(to, (from / row_depth_ + 1) * row_depth_);
+    verilog_hex::write_numbered_words(
+        *row_of(from)[slice], in_row(from), static_cast<std::size_t>(row_end - from), digits_, 0,
+        [&](char* out) { std::memcpy(out, fill_word_.data(), digits_); });
+    from = row_end;
+  }
+}
+
+void PendingWords::spool_words(std::size_t first, std::size_t end) {
+  for (const WordText& word : std::span(words_).subspan(first, end - first)) {
+    const std::string_view data(word.data, word.data_size);
+    const std::size_t digits = std::min(data.find_first_not_of(data[0]), data.size());
+    spool_item(address_of(word), data.substr(digits), data[0]);
+  }
+}
+
+void PendingWords::spool_item(std::uint32_t address, std::string_view digits, char fill) {
+  char head[10];
+  std::size_t size = 1;
+  unsigned flags = 0;
+  if (address != spooled_address_ || spool_.empty()) {
+    flags |= kNewAddress;
+    std::memcpy(head + size, &address, 4);
+    size += 4;
+  }
+  if (fill != '0') {
+    flags |= kOtherFill;
+    head[size++] = fill;
+  }
+  const auto count = static_cast<std::uint32_t>(digits.size());
+  if (count >= kLongSize) {
+    std::memcpy(head + size, &count, 4);
+    size += 4;
+  }
+  head[0] = static_cast<char>(flags | std::min(count, std::uint32_t{kLongSize}) << kSizeShift);
+  spool_.append({head, size});
+  spool_.append(digits);
+  spooled_address_ = address + 1;
+}
+
+void PendingWords::write_item(std::uint32_t address, std::string_view digits, char fill) {
+  char fills[64];
+  std::memset(fills, fill, sizeof fills);
+  const std::size_t first_digit = word_digits_ - digits.size();
+  fill_to(address);
+  next_ = std::uint64_t{address} + 1;
+  const auto row = row_of(address);
+  for (std::size_t slice = 0; slice < slices_; ++slice) {
+    ImageWriter& bank = *row[slice];
+    bank.begin_word(in_row(address));
+    const std::size_t from = std::min(slice * digits_, word_digits_);
+    const std::size_t to = std::min(from + digits_, word_digits_);
+    for (std::size_t at = from; at < std::min(to, first_digit); at += sizeof fills) {
+      bank.add_data({fills, std::min({sizeof fills, to - at, first_digit - at})});
+    }
+    const std::size_t digits_from = std::max(from, first_digit);
+    if (to > digits_from) bank.add_data(digits.substr(digits_from - first_digit, to - digits_from));
+    bank.end_word();
+  }
+}
+
+}  // namespace splitter
