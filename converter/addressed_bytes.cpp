@@ -15,6 +15,15 @@ void ByteRuns::place(std::uint64_t offset, const std::uint8_t* bytes, std::size_
   const auto gap = static_cast<std::size_t>(offset - start_ - used_);
   std::memset(run_.data() + used_, words_.fill_byte(), gap);
   used_ += gap;
+  // Whole words go straight from the bytes where none is held: a segment's blocks and
+  // joined records are not copied first.
+  if (used_ == 0 && count >= size_) {
+    const std::size_t whole = count / size_;
+    (void)words_.write(start_ / size_, reinterpret_cast<const char*>(bytes), whole);
+    start_ += whole * size_;
+    bytes += whole * size_;
+    count -= whole * size_;
+  }
   while (count > 0) {
     const std::size_t part = std::min(count, run_.size() - used_);
     std::memcpy(run_.data() + used_, bytes, part);

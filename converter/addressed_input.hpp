@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <span>
@@ -49,6 +50,12 @@ struct DataRecord {
   std::uint32_t size;     // of its data
   std::size_t line_size;  // its line, LF included
 };
+
+// Copies a record's decoded bytes in moves of sixteen, which may read and store up to
+// fifteen bytes past them: the gathering room and the decoders' buffers allow it.
+inline void copy_record_bytes(std::uint8_t* out, const std::uint8_t* bytes, std::size_t size) {
+  for (std::size_t at = 0; at < size; at += 16) std::memcpy(out + at, bytes + at, 16);
+}
 
 // The lines of a record file, numbered from 1, blank lines skipped: the loop that Intel
 // HEX and S-records share.

@@ -71,7 +71,7 @@ class IntelHexSource final : public AddressedSource {
     const int count =
         verilog_hex::hex_digit_value(text[1]) << 4 | verilog_hex::hex_digit_value(text[2]);
     const std::size_t line_size = 2 * static_cast<std::size_t>(count + 5) + 2;
-    std::uint8_t raw[255 + 5];  // count, address, type, data, checksum
+    std::uint8_t raw[255 + 5 + 16];  // count, address, type, data, checksum; the moves' room
     if (count <= 0 || text.size() < line_size || text[line_size - 1] != '\n') return std::nullopt;
     const int sum = verilog_hex::decode_hex_pairs(text.substr(1, line_size - 2), raw);
     if (sum < 0 || (sum & 0xFF) != 0 || raw[3] != IntelHexRecord::data) return std::nullopt;
@@ -79,7 +79,7 @@ class IntelHexSource final : public AddressedSource {
     const unsigned address = raw[1] << 8 | raw[2];
     if (segment_base_ ? address + size > 0x10000u : base_ + address + size > 0x100000000u)
       return std::nullopt;
-    std::memcpy(out, raw + 4, size);
+    copy_record_bytes(out, raw + 4, size);
     return DataRecord{base_ + address, size, line_size};
   }
 

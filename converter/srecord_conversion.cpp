@@ -107,7 +107,7 @@ class SRecordSource final : public AddressedSource {
     const int count =
         verilog_hex::hex_digit_value(text[2]) << 4 | verilog_hex::hex_digit_value(text[3]);
     const std::size_t line_size = 2 * static_cast<std::size_t>(count) + 5;
-    std::uint8_t raw[256];  // count, address, data, checksum
+    std::uint8_t raw[256 + 16];  // count, address, data, checksum; the moves' room
     if (count < static_cast<int>(address_size) + 2 || text.size() < line_size ||
         text[line_size - 1] != '\n') {
       return std::nullopt;
@@ -118,7 +118,7 @@ class SRecordSource final : public AddressedSource {
     std::uint64_t address = 0;
     for (std::size_t i = 1; i <= address_size; ++i) address = address << 8 | raw[i];
     if (address + size > (std::uint64_t{1} << 32)) return std::nullopt;
-    std::memcpy(out, raw + 1 + address_size, size);
+    copy_record_bytes(out, raw + 1 + address_size, size);
     return DataRecord{address, static_cast<std::uint32_t>(size), line_size};
   }
 
