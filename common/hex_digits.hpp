@@ -75,6 +75,21 @@ inline std::uint64_t eight_hex_digits(std::uint32_t value) {
   return text;
 }
 
+// The value of count (1 to 8) hexadecimal digits of either case at p, eight bytes
+// readable there: all at once in a register.
+inline std::uint32_t hex_digits_value(const char* p, std::size_t count) {
+  std::uint64_t text;
+  std::memcpy(&text, p, 8);
+  // The first digit as the highest byte, the last as the lowest, the rest shifted out.
+  if constexpr (std::endian::native == std::endian::little) text = __builtin_bswap64(text);
+  text >>= 8 * (8 - count);
+  // A digit's value is its low four bits, and 9 more for a letter (bit 6 set).
+  text = (text & 0x0F0F0F0F0F0F0F0F) + 9 * (text >> 6 & 0x0101010101010101);
+  text = (text | text >> 4) & 0x00FF00FF00FF00FF;
+  text = (text | text >> 8) & 0x0000FFFF0000FFFF;
+  return static_cast<std::uint32_t>(text | text >> 16);
+}
+
 #ifdef VH_SSE2_PATHS
 // Per byte: all ones where the byte is a hexadecimal digit, sixteen at a time.
 inline __m128i hex_digit_mask(__m128i bytes) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <type_traits>
 
 #include "hex_digits.hpp"
 #include "image_writer.hpp"
@@ -55,46 +56,62 @@ std::uint32_t write_numbered_words(ImageWriter& output, std::uint32_t address, s
     }
     return address;
   }
-  const bool plain = output.plain();
   const detail::PaddedPart lead(parts->lead), separator(parts->separator), end(parts->end);
   const std::size_t mark = parts->mark.size();
   char head[8] = {};  // the mark and the digits before the last one
   std::size_t head_size = 0;
-  while (count > 0 && !output.failed()) {
-    const std::size_t batch = count < most ? count : most;
+  // A batch of lines of one shape, chosen once: VerilogHex lines (no lead, the parts
+  // known), lines with an address, or data alone.
+  const auto write_batch = [&](auto plain, auto addressed, std::size_t batch) {
     char* out = output.reserve(batch * line + data_slack + kPartSlack);
+    bool lead_first = !output.at_first_line();
+    output.lines_written();
     for (std::size_t i = 0; i < batch; ++i, ++address) {
-      if (head_size == 0 || (address & 0xF) == 0) {
-        head[0] = '@';
-        head_size = mark;
-        if (address >= 16) {
-          char field[16];
-          const char* const field_end = AddressField::put(field, address >> 4);
-          std::memcpy(head + mark, field + 1, 7);
-          head_size = mark + static_cast<std::size_t>(field_end - field - 2);
+      if constexpr (decltype(addressed)::value) {
+        if (head_size == 0 || (address & 0xF) == 0) {
+          head[0] = '@';
+          head_size = mark;
+          if (address >= 16) {
+            char field[16];
+            const char* const field_end = AddressField::put(field, address >> 4);
+            std::memcpy(head + mark, field + 1, 7);
+            head_size = mark + static_cast<std::size_t>(field_end - field - 2);
+          }
         }
       }
-      if (plain) {  // VerilogHex lines, the most common: no lead, the parts known
+      if constexpr (decltype(plain)::value) {
         std::memcpy(out, head, 8);
         out += head_size;
         out[0] = kUpperHexDigits[address & 0xF];
         out[1] = '\t';
         put_data(out + 2);
         out = ImageWriter::put_line_end(out + 2 + data_size);
-        continue;
+      } else {
+        if (lead_first) out = lead.put(out);
+        lead_first = true;
+        if constexpr (decltype(addressed)::value) {
+          std::memcpy(out, head, 8);
+          out += head_size;
+          *out++ = kUpperHexDigits[address & 0xF];
+          out = separator.put(out);
+        }
+        put_data(out);
+        out = end.put(out + data_size);
       }
-      if (!output.at_first_line()) out = lead.put(out);
-      output.lines_written();
-      if (parts->addressed) {
-        std::memcpy(out, head, 8);
-        out += head_size;
-        *out++ = kUpperHexDigits[address & 0xF];
-        out = separator.put(out);
-      }
-      put_data(out);
-      out = end.put(out + data_size);
     }
     output.commit(out);
+  };
+  using Yes = std::true_type;
+  using No = std::false_type;
+  while (count > 0 && !output.failed()) {
+    const std::size_t batch = count < most ? count : most;
+    if (output.plain()) {
+      write_batch(Yes{}, Yes{}, batch);
+    } else if (parts->addressed) {
+      write_batch(No{}, Yes{}, batch);
+    } else {
+      write_batch(No{}, No{}, batch);
+    }
     count -= batch;
   }
   return address;

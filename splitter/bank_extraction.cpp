@@ -172,8 +172,8 @@ class Extraction {
           const auto addresses = pending_.last_addresses(count);
           for (std::size_t i = 0; i < count; ++i) {
             const std::string_view data(added[i].data, added[i].data_size);
-            if (auto refused = checks_.check(line_number_ + 1 + static_cast<std::uint32_t>(i),
-                                             addresses[i], 0, '0', data, data)) {
+            if (auto refused = checks_.check_word_line(
+                    line_number_ + 1 + static_cast<std::uint32_t>(i), addresses[i], data)) {
               stop_ = *refused;
               return taken;
             }
@@ -203,8 +203,7 @@ class Extraction {
     ++line_number_;
     if (const auto word = verilog_hex::parse_word_line(line)) {
       if (checks_.active()) {
-        if (auto refused =
-                checks_.check(line_number_, word->address, 0, '0', word->data, word->data)) {
+        if (auto refused = checks_.check_word_line(line_number_, word->address, word->data)) {
           stop_ = *refused;
           return 0;
         }

@@ -103,33 +103,33 @@ void PendingWords::write(std::size_t first, std::size_t end) {
 }
 
 void PendingWords::write_checked(std::size_t first, std::size_t end) {
-  if (first == end) return;
   const std::uint32_t* const addresses = addresses_.data();
-  for (std::size_t slice = 0; slice < slices_; ++slice) {
-    const std::size_t offset = slice * digits_;
-    std::uint64_t next = next_;
-    for (std::size_t i = first; i < end;) {
-      const std::uint64_t address = addresses[i];
-      if (fills_gaps_) fill(slice, next, address);
-      ImageWriter& bank = *row_of(address)[slice];
-      const std::string_view data(words_[i].data, words_[i].data_size);
-      std::size_t run = i + 1;
-      if (data.size() >= offset + digits_) {
-        const std::uint64_t row_end = (address / row_depth_ + 1) * row_depth_;
-        while (run < end && addresses[run] == address + (run - i) && addresses[run] < row_end &&
-               words_[run].data_size >= offset + digits_) {
-          ++run;
-        }
-        write_run(bank, in_row(address), std::span(words_).subspan(i, run - i), offset);
-      } else {  // a VerilogHex word shorter than the banks
-        bank.write_word(in_row(address), data_slice(data, static_cast<std::int32_t>(slice),
-                                                    static_cast<std::int32_t>(digits_)));
+  const std::size_t wanted = slices_ * digits_;
+  for (std::size_t i = first; i < end;) {
+    const std::uint64_t address = addresses[i];
+    fill_to(address);
+    const auto row = row_of(address);
+    std::size_t run = i + 1;
+    if (words_[i].data_size >= wanted) {
+      const std::uint64_t row_end = (address / row_depth_ + 1) * row_depth_;
+      while (run < end && addresses[run] == address + (run - i) && addresses[run] < row_end &&
+             words_[run].data_size >= wanted) {
+        ++run;
       }
-      next = std::uint64_t{addresses[run - 1]} + 1;
-      i = run;
+      for (std::size_t slice = 0; slice < slices_; ++slice) {
+        write_run(*row[slice], in_row(address), std::span(words_).subspan(i, run - i),
+                  slice * digits_);
+      }
+    } else {  // a VerilogHex word shorter than the banks
+      const std::string_view data(words_[i].data, words_[i].data_size);
+      for (std::size_t slice = 0; slice < slices_; ++slice) {
+        row[slice]->write_word(in_row(address), data_slice(data, static_cast<std::int32_t>(slice),
+                                                           static_cast<std::int32_t>(digits_)));
+      }
     }
+    next_ = std::uint64_t{addresses[run - 1]} + 1;
+    i = run;
   }
-  next_ = std::uint64_t{addresses[end - 1]} + 1;
 }
 
 void PendingWords::write_run(ImageWriter& bank, std::uint32_t address,

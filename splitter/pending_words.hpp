@@ -30,7 +30,7 @@ constexpr std::size_t kFieldRoom = 2 * verilog_hex::AddressField::kMaxSize;
 static_assert(kFieldRoom >= verilog_hex::ImageWriter::kSliceMove);
 
 inline std::uint32_t address_of(const WordText& word) {
-  return verilog_hex::parse_digits({word.field + 1, word.field_size - 1}, 16);
+  return verilog_hex::hex_digits_value(word.field + 1, word.field_size - 2);
 }
 
 // For each word, a line with its address and the part of its data text that starts at

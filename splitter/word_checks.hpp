@@ -8,6 +8,7 @@
 
 #include "bank_layout.hpp"
 #include "conversion_result.hpp"
+#include "hex_digits.hpp"
 #include "output_format.hpp"
 
 namespace splitter {
@@ -42,6 +43,20 @@ class WordChecks {
     }
     stands(address);
     return std::nullopt;
+  }
+  // A word line's word, its data text as written, with sixteen bytes readable from its
+  // start: the same checks, its characters sixteen at a time where the banks take no
+  // more.
+  std::optional<verilog_hex::ConversionResult> check_word_line(std::uint32_t line,
+                                                               std::uint32_t address,
+                                                               std::string_view data) {
+    const bool in_order = !ordered_ || !has_last_ || address > last_;
+    if (in_order && (depth_ == 0 || address < depth_) && wanted_ <= verilog_hex::kHexScanWidth &&
+        data.size() >= wanted_ && verilog_hex::leading_hex_digits(data.data()) >= wanted_) {
+      stands(address);  // hexadecimal digits, which every format holds
+      return std::nullopt;
+    }
+    return check(line, address, 0, '0', data, data);
   }
   std::optional<verilog_hex::ConversionResult> check_address(std::uint32_t line,
                                                              std::uint32_t address) const {
