@@ -307,6 +307,37 @@ std::string closed_like_a(const Place& place) {
   return made.file && made.file->close() ? place.shown(place.at + "n") : "not made";
 }
 
+// Held lines past the kernel's copy in parts of 8 MiB, in a scratch file beside "n".
+const std::string kHeld = [] {
+  std::string lines;
+  for (int i = 0; lines.size() <= (9 << 20); ++i) lines += std::to_string(i) + " : 00;\r\n";
+  return lines;
+}();
+
+// A new file "n": "head", then what the scratch file holds appended as a formatted image
+// appends it (inside the system, else through the program), asked for size bytes more
+// than it holds; closed. Whether all were appended.
+std::function<std::string(const Place&)> appending(std::size_t more) {
+  return [more](const Place& place) -> std::string {
+    auto scratch = place.files.create_scratch(place.at + "n");
+    auto made = place.files.create_new(place.at + "n", std::nullopt);
+    if (!scratch || !made.file || !scratch->write(kHeld) || !made.file->write("head")) {
+      return "not made";
+    }
+    const std::uint64_t size = kHeld.size() + more;
+    std::optional<bool> appended = made.file->append_from(*scratch, size);
+    if (!appended) {
+      std::string block(size, '\0');
+      const std::ptrdiff_t count = scratch->read_at(0, block);
+      appended = count == static_cast<std::ptrdiff_t>(size);
+      if (count > 0)
+        made.file->write(std::string_view(block).substr(0, static_cast<std::size_t>(count)));
+    }
+    return std::string(*appended ? "appended" : "refused") +
+           (made.file->close() ? "" : ", not closed");
+  };
+}
+
 // Rows that hold alike where case counts and where it does not.
 const Contract kListingRow{"TheListingHoldsTheSpellingAsWritten",
                            {{"Zebra.vh", ""}},
@@ -324,6 +355,14 @@ const Contract kNewFileRow{.name = "ANewFileGetsWhatAnyNewFileGets",
 INSTANTIATE_TEST_SUITE_P(
     Rows, FileSystemContract,
     testing::Values(
+        Contract{.name = "HeldLinesAreAppendedWhole",
+                 .act = appending(0),
+                 .gives = "appended",
+                 .left = {{"n", "head" + kHeld}}},
+        Contract{.name = "AScratchFileShorterThanAskedIsRefused",
+                 .act = appending(1),
+                 .gives = "refused",
+                 .left = {{"n", "head" + kHeld}}},
         Contract{"CreateNewRefusesAPlantedFile",
                  {{"a", "old"}},
                  {},
