@@ -4,19 +4,24 @@
 # every output it times, and measures peak memory. The jobs take turns, round after
 # round, and each timed run starts without the previous run's outputs and with nothing
 # left to write back; medians are printed.
-# Usage: bench/run.sh [--skip-large] [runs]   (default 10 runs; --skip-large leaves out
-# the 1 GiB inputs)
+# Usage: bench/run.sh [--skip-large | --goals] [runs]   (default 10 runs; --skip-large
+# leaves out the 1 GiB inputs, --goals times only the goals, the last table)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 large=1
+goals_only=0
 if [ "${1:-}" = --skip-large ]; then
   large=0
+  shift
+elif [ "${1:-}" = --goals ]; then
+  large=0
+  goals_only=1
   shift
 fi
 runs=${1:-10}
 peer_runs=3
 source "$root/scripts/packages.sh"
-ensure_packages cmake make g++ xxd srecord binutils time valgrind
+ensure_packages cmake make g++ xxd srecord binutils time valgrind python3
 
 # The tools as shipped, and built with the portable paths alone, to weigh each x86 fast
 # path's code against what it gains.
@@ -131,6 +136,12 @@ banks_long=$(echo long_0x10_{0..15}.vh)
 banks_items=$(echo mem_0x400_{0..3}.vh)
 rm -f $banks4 $banks32 $banks16 $banks_long $banks_items
 
+median() { tr ' ' '\n' | grep . | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+peak_kib() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
+
+# Every job against the floors, the usual pipelines and the fast paths, and the peaks;
+# left out with --goals.
+floors_and_peers() {
 # jobs: name, outputs removed before each run ("-" keeps them: a run over old
 # outputs), command.
 jobs=(
@@ -159,7 +170,6 @@ time_job() {  # name outputs command: one run, seconds appended to times[name]
   local end=$EPOCHREALTIME
   times[$name]+=" $(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.6f", e - s }')"
 }
-median() { tr ' ' '\n' | grep . | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 echo "Timing (warm cache, $runs rounds, jobs taking turns) ..."
 for job in "${jobs[@]}"; do  # one untimed round, so that every input is cached
@@ -230,7 +240,6 @@ small_runs() {  # command...: seconds for 1000 runs
 m[small_tolvane]=$(small_runs "$tolvane" -d32 rom.txt)
 m[small_marisk]=$(small_runs "$marisk" img_0x100.vh)
 
-peak_kib() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
 rm -f $banks4
 mem_tolvane=$(peak_kib "$tolvane" -d32 bytes.txt)
 mem_tolvane_small=$(peak_kib "$tolvane" -d32 small.txt)
@@ -363,72 +372,26 @@ BEGIN {
   }
 }'
 
-# CPU time (user and system, median of the rounds) of tolvane's input kinds on the same
-# 16 MiB, and peak memory with a gap and with the widest words.
-cpu_of() { /usr/bin/time -f "%U %S" "$@" 2>&1 >/dev/null | tail -n 1 | awk '{ print $1 + $2 }'; }
-declare -A cpu
-for ((round = 0; round < runs; round++)); do
-  cpu[list]+=" $(cpu_of "$tolvane" -d32 bytes.txt)"
-  cpu[binary]+=" $(cpu_of "$tolvane" -d32 -b bytes.bin)"
-  cpu[hex16]+=" $(cpu_of "$tolvane" -d32 -x bytes16.hex)"
-  cpu[hex32]+=" $(cpu_of "$tolvane" -d32 -x bytes32.hex)"
-  cpu[wide]+=" $(cpu_of "$tolvane" -d1024 -b bytes.bin)"
-done
-for name in list binary hex16 hex32 wide; do cpu[$name]=$(echo "${cpu[$name]}" | median); done
-mem_gap=$(peak_kib "$tolvane" -d32 -x gap.hex)
-mem_widest=$(peak_kib "$tolvane" -d4096 -b bytes.bin)
-rm -f bytes.vh bytes16.vh bytes32.vh gap.vh
-awk -v l="${cpu[list]}" -v b="${cpu[binary]}" -v h16="${cpu[hex16]}" -v h32="${cpu[hex32]}" \
-  -v w="${cpu[wide]}" -v mg="$mem_gap" -v mw="$mem_widest" 'BEGIN {
-  printf "\n%-46s %9s  %s\n", "CPU seconds, the same 16 MiB", "user+sys", ""
-  printf "%-46s %9.2f\n", "tolvane -d32 on the byte list", l
-  printf "%-46s %9.2f\n", "tolvane -d32 -b", b
-  printf "%-46s %9.2f  %.2f x the byte list\n", "tolvane -d32 -x, 16-byte records", h16, h16 / (l > 0 ? l : 0.01)
-  printf "%-46s %9.2f  %.2f x the byte list\n", "tolvane -d32 -x, 32-byte records", h32, h32 / (l > 0 ? l : 0.01)
-  printf "%-46s %9.2f\n", "tolvane -d1024 -b", w
-  printf "%-46s %9.1f MiB\n", "peak: tolvane -x, 16 MiB after a 2 GiB gap", mg / 1024
-  printf "%-46s %9.1f MiB\n", "peak: tolvane -d4096 -b", mw / 1024
-}'
-# CPU time and peak memory of the output formats against VerilogHex lines: tolvane -b
-# -d32 on the 16 MiB binary, marisk's 4 banks of its image. mif without -n holds its
-# words in a scratch file until their count is known.
-depth=$(((16 << 20) / 4))
-formats=("vh" "coe" "mif -n$depth" "mem" "mif" "hex")
-declare -A fcpu fmem
-for ((round = 0; round < runs; round++)); do
-  for format in "${formats[@]}"; do
-    fcpu[t$format]+=" $(cpu_of "$tolvane" -d32 -b -f$format -oout.img bytes.bin)"
-    fcpu[m$format]+=" $(cpu_of "$marisk" -f$format -obank img_0x100.vh)"
-  done
-done
-for format in "${formats[@]}"; do
-  fcpu[t$format]=$(echo "${fcpu[t$format]}" | median)
-  fcpu[m$format]=$(echo "${fcpu[m$format]}" | median)
-  fmem[t$format]=$(peak_kib "$tolvane" -d32 -b -f$format -oout.img bytes.bin)
-  fmem[m$format]=$(peak_kib "$marisk" -f$format -obank img_0x100.vh)
-done
-# The mem image's lines are the VerilogHex image's data, and so are bank 3's.
-"$tolvane" -d32 -b -fmem -oout.img bytes.bin >/dev/null
-"$marisk" -fmif -obank img_0x100.vh >/dev/null
-"$tolvane" -d32 -b bytes.bin >/dev/null
-[ "$(tr -d '\r' <out.img | sha)" = "$(cut -f2 bytes.vh | tr -d '\r' | sha)" ] ||
-  fail "the mem image does not hold the VerilogHex image's words"
-"$marisk" img_0x100.vh >/dev/null
-[ "$(tr -d '\r' <bank_3.mif | sed -n 's/^[0-9A-F]* : \(..\);$/\1/p' | sha)" = \
-  "$(cut -f2 img_0x400_3.vh | tr -d '\r' | sha)" ] || fail "the mif bank 3 does not hold bank 3's words"
-rm -f out.img bank_*.* bytes.vh $banks4
-printf "\n%-46s %9s %9s  %s\n" "formats, the same 16 MiB" "CPU s" "peak MiB" "CPU / vh"
-for format in "${formats[@]}"; do
-  awk -v n="tolvane -d32 -b -f$format" -v c="${fcpu[t$format]}" -v m="${fmem[t$format]}" \
-    -v v="${fcpu[tvh]}" 'BEGIN { printf "%-46s %9.2f %9.1f  %.2f\n", n, c, m / 1024, c / (v > 0 ? v : 0.01) }'
-done
-for format in "${formats[@]}"; do
-  awk -v n="marisk -f$format, 4 banks" -v c="${fcpu[m$format]}" -v m="${fmem[m$format]}" \
-    -v v="${fcpu[mvh]}" 'BEGIN { printf "%-46s %9.2f %9.1f  %.2f\n", n, c, m / 1024, c / (v > 0 ? v : 0.01) }'
-done
+}
+[ "$goals_only" = 1 ] || floors_and_peers
 
-# ELF input against binary input on the same 16 MiB (one segment), and two segments of
-# them 2 GiB apart; marisk's 4 banks in 8 rows of chips against one row.
+# The goals: CPU time (user and system, medians of interleaved rounds, each run without
+# the outputs of the one before) of every job on the same 16 MiB at 32-bit words, and
+# marisk's 4 banks of its image, each as a ratio to the job it is weighed against, with
+# the peak memory of each job. First the inputs of the addressed kinds and their checks.
+# In microseconds, which /usr/bin/time rounds to hundredths.
+cpu_of() {
+  python3 -c 'import os, sys
+pid = os.fork()
+if pid == 0:
+    null = os.open(os.devnull, os.O_WRONLY)
+    os.dup2(null, 1)
+    os.dup2(null, 2)
+    os.execvp(sys.argv[1], sys.argv[1:])
+usage = os.wait4(pid, 0)[2]
+print("%.6f" % (usage.ru_utime + usage.ru_stime))' "$@"
+}
+depth=$(((16 << 20) / 4))
 elf_of() {  # physical addresses...: a 64-bit ELF file whose segments all hold bytes.bin
   perl -e 'my @a = @ARGV; my $n = @a; my $data = 64 + 56 * $n;
     print pack("a4CCCCx8vvVQ<Q<Q<Vvvvvvv", "\x7FELF", 2, 1, 1, 0, 2, 0x3E, 1, 0, 64, 0, 0,
@@ -438,67 +401,105 @@ elf_of() {  # physical addresses...: a 64-bit ELF file whose segments all hold b
 }
 elf_of 0 >bytes.elf
 elf_of 0 2147483648 >gap.elf
-"$tolvane" -d32 -e bytes.elf >/dev/null
-check_image bytes.vh bytes.bin
-"$marisk" img_0x100.vh >/dev/null
-"$marisk" -n$depth -r$((depth / 8)) -orow img_0x100.vh >/dev/null
-for bank in 0 1 2 3; do
-  cat row_{0..7}_$bank.vh | awk -F'\t' '{ print $2 }' | sha >row.sha
-  [ "$(cat row.sha)" = "$(cut -f2 "img_0x400_$bank.vh" | sha)" ] ||
-    fail "the rows of bank $bank do not hold its words"
-done
-rm -f row_*.vh row.sha
-declare -A ecpu
-for ((round = 0; round < runs; round++)); do
-  ecpu[binary]+=" $(cpu_of "$tolvane" -d32 -b bytes.bin)"
-  ecpu[elf]+=" $(cpu_of "$tolvane" -d32 -e bytes.elf)"
-  ecpu[banks]+=" $(cpu_of "$marisk" img_0x100.vh)"
-  ecpu[rows]+=" $(cpu_of "$marisk" -n$depth -r$((depth / 8)) -orow img_0x100.vh)"
-done
-for name in binary elf banks rows; do ecpu[$name]=$(echo "${ecpu[$name]}" | median); done
-mem_elf_gap=$(peak_kib "$tolvane" -d32 -e gap.elf)
-rm -f bytes.vh gap.vh row_*.vh $banks4
-awk -v b="${ecpu[binary]}" -v e="${ecpu[elf]}" -v k="${ecpu[banks]}" -v r="${ecpu[rows]}" \
-  -v g="$mem_elf_gap" 'BEGIN {
-  printf "\n%-46s %9s  %s\n", "ELF input and rows, the same 16 MiB", "CPU s", ""
-  printf "%-46s %9.2f\n", "tolvane -d32 -b", b
-  printf "%-46s %9.2f  %.2f x -b\n", "tolvane -d32 -e, one segment", e, e / (b > 0 ? b : 0.01)
-  printf "%-46s %9.1f MiB\n", "peak: tolvane -e, two segments 2 GiB apart", g / 1024
-  printf "%-46s %9.2f\n", "marisk, 4 banks", k
-  printf "%-46s %9.2f  %.2f x one row\n", "marisk -r, 8 rows of 4 banks", r, r / (k > 0 ? k : 0.01)
-}'
-
-# S-records against the byte list on the same 16 MiB (32-byte records); two Intel HEX
-# inputs of 8 MiB each against one of 16 MiB, and the peak with the two 2 GiB apart.
 objcopy -I binary -O srec --srec-len=32 bytes.bin bytes32.srec
 head -c $((8 << 20)) bytes.bin >low.bin
 tail -c $((8 << 20)) bytes.bin >high.bin
 objcopy -I binary -O ihex low.bin low.hex
 objcopy -I binary -O ihex --change-addresses=0x800000 high.bin high.hex
 objcopy -I binary -O ihex --change-addresses=0x80000000 high.bin far.hex
-"$tolvane" -d32 -s bytes32.srec >/dev/null
-check_image bytes32.vh bytes.bin
-"$tolvane" -d32 -x low.hex high.hex -otwo.vh >/dev/null
-check_image two.vh bytes.bin
-declare -A scpu
-for ((round = 0; round < runs; round++)); do
-  scpu[list]+=" $(cpu_of "$tolvane" -d32 bytes.txt)"
-  scpu[srec]+=" $(cpu_of "$tolvane" -d32 -s bytes32.srec)"
-  scpu[one]+=" $(cpu_of "$tolvane" -d32 -x bytes16.hex)"
-  scpu[two]+=" $(cpu_of "$tolvane" -d32 -x low.hex high.hex -otwo.vh)"
+for job in "-e bytes.elf" "-s bytes32.srec" "-x low.hex high.hex"; do
+  rm -f kind.vh
+  $tolvane -d32 $job -okind.vh >/dev/null
+  check_image kind.vh bytes.bin
 done
-for name in list srec one two; do scpu[$name]=$(echo "${scpu[$name]}" | median); done
-mem_two_far=$(peak_kib "$tolvane" -d32 -x low.hex far.hex -otwo.vh)
-rm -f bytes.vh bytes32.vh bytes16.vh two.vh low.* high.* far.hex
-awk -v l="${scpu[list]}" -v s="${scpu[srec]}" -v o="${scpu[one]}" -v t="${scpu[two]}" \
-  -v g="$mem_two_far" 'BEGIN {
-  printf "\n%-46s %9s  %s\n", "S-records and several inputs, the same 16 MiB", "CPU s", ""
-  printf "%-46s %9.2f\n", "tolvane -d32 on the byte list", l
-  printf "%-46s %9.2f  %.2f x the byte list\n", "tolvane -d32 -s, 32-byte records", s, s / (l > 0 ? l : 0.01)
-  printf "%-46s %9.2f\n", "tolvane -d32 -x, one input of 16 MiB", o
-  printf "%-46s %9.2f  %.2f x one input\n", "tolvane -d32 -x, two inputs of 8 MiB", t, t / (o > 0 ? o : 0.01)
-  printf "%-46s %9.1f MiB\n", "peak: two inputs 2 GiB apart", g / 1024
-}'
+# The mem image's lines are the VerilogHex image's data, and so are bank 3's in mif; the
+# rows of each bank hold its words.
+"$tolvane" -d32 -b -fmem -oout.img bytes.bin >/dev/null
+"$tolvane" -d32 -b bytes.bin >/dev/null
+[ "$(tr -d '\r' <out.img | sha)" = "$(cut -f2 bytes.vh | tr -d '\r' | sha)" ] ||
+  fail "the mem image does not hold the VerilogHex image's words"
+"$marisk" -fmif -obank img_0x100.vh >/dev/null
+"$marisk" img_0x100.vh >/dev/null
+[ "$(tr -d '\r' <bank_3.mif | sed -n 's/^[0-9A-F]* : \(..\);$/\1/p' | sha)" = \
+  "$(cut -f2 img_0x400_3.vh | tr -d '\r' | sha)" ] || fail "the mif bank 3 does not hold bank 3's words"
+"$marisk" -n$depth -r$((depth / 8)) -orow img_0x100.vh >/dev/null
+for bank in 0 1 2 3; do
+  cat row_{0..7}_$bank.vh | awk -F'\t' '{ print $2 }' | sha >row.sha
+  [ "$(cat row.sha)" = "$(cut -f2 "img_0x400_$bank.vh" | sha)" ] ||
+    fail "the rows of bank $bank do not hold its words"
+done
+rm -f out.img bank_*.* bytes.vh row_*.vh row.sha kind.vh $banks4
 
+# jobs: name, outputs removed before each run, the job it is weighed against, the goal
+# ("<= R", or "keep R": within a tenth of the ratio measured before), command.
+goal_jobs=(
+  "cp|copy.txt|||cp bytes.txt copy.txt"
+  "byte list, 64 MiB|bytes.vh|cp|keep 1.6|$tolvane -d32 bytes.txt"
+  "-b|bytes.vh|byte list, 64 MiB|keep 0.87|$tolvane -d32 -b bytes.bin"
+  "-x, 16-byte records|bytes16.vh|byte list, 64 MiB|<= 1.0|$tolvane -d32 -x bytes16.hex"
+  "-x, 32-byte records|bytes32.vh|byte list, 64 MiB|<= 1.0|$tolvane -d32 -x bytes32.hex"
+  "-s, 32-byte records|bytes32.vh|byte list, 64 MiB|<= 1.0|$tolvane -d32 -s bytes32.srec"
+  "-x, two inputs of 8 MiB|two.vh|-x, 16-byte records|<= 1.1|$tolvane -d32 -x low.hex high.hex -otwo.vh"
+  "-e|bytes.vh|-b|keep 0.99|$tolvane -d32 -e bytes.elf"
+  "-f vh|out.img|||$tolvane -d32 -b -fvh -oout.img bytes.bin"
+  "-f coe|out.img|-f vh|keep 1.0|$tolvane -d32 -b -fcoe -oout.img bytes.bin"
+  "-f mem|out.img|-f vh|keep 1.0|$tolvane -d32 -b -fmem -oout.img bytes.bin"
+  "-f mif -n|out.img|-f vh|<= 1.3|$tolvane -d32 -b -fmif -n$depth -oout.img bytes.bin"
+  "-f mif|out.img|-f vh|<= 1.5|$tolvane -d32 -b -fmif -oout.img bytes.bin"
+  "-f mi|out.img|-f vh|<= 1.5|$tolvane -d32 -b -fmi -oout.img bytes.bin"
+  "-f hex|out.img|-f vh||$tolvane -d32 -b -fhex -oout.img bytes.bin"
+  "marisk -f vh|bank_0.vh bank_1.vh bank_2.vh bank_3.vh|||$marisk -fvh -obank img_0x100.vh"
+  "marisk -f coe|bank_0.coe bank_1.coe bank_2.coe bank_3.coe|marisk -f vh|<= 1.3|$marisk -fcoe -obank img_0x100.vh"
+  "marisk -f mem|bank_0.mem bank_1.mem bank_2.mem bank_3.mem|marisk -f vh|<= 1.3|$marisk -fmem -obank img_0x100.vh"
+  "marisk -f mif|bank_0.mif bank_1.mif bank_2.mif bank_3.mif|marisk -f vh|<= 1.3|$marisk -fmif -obank img_0x100.vh"
+  "marisk -f mi|bank_0.mi bank_1.mi bank_2.mi bank_3.mi|marisk -f vh|<= 1.5|$marisk -fmi -obank img_0x100.vh"
+  "marisk -n, one row|one_0.vh one_1.vh one_2.vh one_3.vh|||$marisk -n$depth -oone img_0x100.vh"
+  "marisk -r, 8 rows x 4 banks|$(echo row_{0..7}_{0..3}.vh)|marisk -n, one row|keep 1.06|$marisk -n$depth -r$((depth / 8)) -orow img_0x100.vh"
+)
+declare -A gcpu gmem
+echo "Timing the goals ($runs interleaved rounds) ..."
+for ((round = 0; round < runs; round++)); do
+  for job in "${goal_jobs[@]}"; do
+    IFS='|' read -r name outputs base goal command <<<"$job"
+    rm -f $outputs
+    gcpu[$name]+=" $(cpu_of $command)"
+  done
+done
+for job in "${goal_jobs[@]}"; do
+  IFS='|' read -r name outputs base goal command <<<"$job"
+  gcpu[$name]=$(echo "${gcpu[$name]}" | median)
+  rm -f $outputs
+  gmem[$name]=$(peak_kib $command)
+  rm -f $outputs
+done
+printf "\n%-32s %8s %8s %-26s %-9s %s\n" "goal job (16 MiB, 32-bit words)" "CPU s" "peak MiB" \
+  "ratio" "goal" "met"
+for job in "${goal_jobs[@]}"; do
+  IFS='|' read -r name outputs base goal command <<<"$job"
+  awk -v n="$name" -v c="${gcpu[$name]}" -v m="${gmem[$name]}" -v b="$base" \
+    -v bc="${gcpu[${base:-none}]:-0}" -v g="$goal" 'BEGIN {
+    ratio = ""; met = ""
+    if (b != "") {
+      r = c / (bc > 0 ? bc : 0.001)
+      ratio = sprintf("%.2f x %s", r, b)
+      split(g, part, " ")
+      if (part[1] == "<=") met = r <= part[2] + 0.005 ? "yes" : "NO"
+      if (part[1] == "keep") met = r <= part[2] * 1.1 + 0.005 ? "yes" : "NO"
+    }
+    printf "%-32s %8.3f %8.1f %-26s %-9s %s\n", n, c, m / 1024, substr(ratio, 1, 26), g, met
+  }'
+done
+mem_gap=$(peak_kib "$tolvane" -d32 -x gap.hex)
+mem_widest=$(peak_kib "$tolvane" -d4096 -b bytes.bin)
+mem_elf_gap=$(peak_kib "$tolvane" -d32 -e gap.elf)
+mem_two_far=$(peak_kib "$tolvane" -d32 -x low.hex far.hex -otwo.vh)
+awk -v g="$mem_gap" -v w="$mem_widest" -v e="$mem_elf_gap" -v t="$mem_two_far" 'BEGIN {
+  printf "%-46s %9.1f MiB\n", "peak: tolvane -x, 16 MiB after a 2 GiB gap", g / 1024
+  printf "%-46s %9.1f MiB\n", "peak: tolvane -d4096 -b", w / 1024
+  printf "%-46s %9.1f MiB\n", "peak: tolvane -e, two segments 2 GiB apart", e / 1024
+  printf "%-46s %9.1f MiB\n", "peak: two Intel HEX inputs 2 GiB apart", t / 1024
+}'
+rm -f copy.txt bytes.vh bytes16.vh bytes32.vh two.vh gap.vh out.img bank_*.* row_*.vh one_*.vh \
+  low.* high.* far.hex
 echo
 echo "All outputs checked: the images hold the bytes, the banks put them back together."
