@@ -6,6 +6,7 @@
 #include "background_writer.hpp"
 #include "memory_file_system.hpp"
 #include "memory_streams.hpp"
+#include "numbered_words.hpp"
 #include "verilog_hex.hpp"
 
 namespace {
@@ -108,5 +109,46 @@ TEST(TextWriter, ReportsAFullDisk) {
     EXPECT_FALSE(writer.finish()) << "write " << failing_write << " of many fails";
   }
 }
+
+// Numbered words in every format come out as the same words written one at a time:
+// batches cut at every buffer size, a coe lead at each batch's start, addresses across
+// each sixteenth and from any first line.
+class NumberedWords : public testing::TestWithParam<const verilog_hex::OutputFormat*> {};
+
+TEST_P(NumberedWords, BatchesAsWordByWord) {
+  const verilog_hex::OutputFormat& format = *GetParam();
+  const auto write = [&](std::size_t capacity, bool batched) {
+    std::string image;
+    verilog_hex::ImageWriter words(test::memory_output(image), capacity);
+    words.set_format(format);
+    words.write_word(0x7, "0123");  // a first line that is no batch's
+    std::uint32_t address = 0xC;
+    for (const std::size_t count : {std::size_t{1}, std::size_t{40}, std::size_t{300}}) {
+      if (!batched) {
+        for (std::size_t i = 0; i < count; ++i) words.write_word(address++, "A5A5");
+      } else {
+        address = verilog_hex::write_fill_words(words, address, count, 2, 0xA5);
+      }
+      address += 0xFFF0;
+    }
+    EXPECT_TRUE(words.finish());
+    return image;
+  };
+  for (const std::size_t capacity : {std::size_t{40}, std::size_t{64}, std::size_t{100},
+                                     verilog_hex::TextWriter::kDefaultCapacity}) {
+    EXPECT_EQ(write(capacity, true), write(capacity, false)) << capacity;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, NumberedWords, testing::ValuesIn([] {
+                           std::vector<const verilog_hex::OutputFormat*> formats;
+                           for (const auto& format : verilog_hex::kOutputFormats) {
+                             formats.push_back(&format);
+                           }
+                           return formats;
+                         }()),
+                         [](const auto& param_info) {
+                           return std::string(param_info.param->name);
+                         });
 
 }  // namespace

@@ -200,13 +200,19 @@ TEST(WholeOutput, ALinkedOutputReplacesItsTargetAndKeepsPermissions) {
 // is written through the pipe; word lines that wait for the header's depth wait in the
 // system's temporary folder, as none can be made in the link's.
 TEST(WholeOutput, AnOutputToAPipeIsWrittenThroughIt) {
-  for (const char* format : {"-fvh", "-fmif"}) {
+  // The mif's word lines wait for its depth, then go to the file and to the pipe.
+  for (const auto& [format, image] : std::vector<std::pair<const char*, std::string>>{
+           {"-fvh", "@0\t040B1219\r\n@1\t20272E35\r\n@2\t3C430000\r\n"},
+           {"-fmif",
+            "DEPTH = 3;\r\nWIDTH = 32;\r\nADDRESS_RADIX = HEX;\r\nDATA_RADIX = HEX;\r\nCONTENT\r\n"
+            "BEGIN\r\n0 : 040B1219;\r\n1 : 20272E35;\r\n2 : 3C430000;\r\nEND;\r\n"}}) {
     SCOPED_TRACE(format);
     test::TempDir dir;
     test::write_file(dir.path() / "rom.txt", byte_list(10, 4));
     ASSERT_EQ(
         test::run_program(TOLVANE_PATH, {"-d32", format, "-oimage", "rom.txt"}, dir.path()).status,
         0);
+    EXPECT_EQ(test::read_file(dir.path() / "image"), image);
     const auto result = test::run_program(
         "/bin/bash",
         {"-c", "set -o pipefail && { \"$0\" \"$@\" 3>&1 1>&4 | cat >piped; } 4>&1", TOLVANE_PATH,
@@ -405,7 +411,8 @@ TEST(WholeOutput, APlantedLinkOrFifoInAStickyFolderIsRefused) {
 // A small file system of its own, filled to the last byte; unmounted when done.
 class FullDisk {
  public:
-  explicit FullDisk(const fs::path& at) : at_(at) {
+  // Full but for about left bytes.
+  explicit FullDisk(const fs::path& at, off_t left = 0) : at_(at) {
     fs::create_directory(at_);
     mounted_ =
         std::system(("mount -t tmpfs -o size=256k tmpfs '" + at_.string() + "'").c_str()) == 0;
@@ -413,6 +420,9 @@ class FullDisk {
     const int fd = open((at_ / "filler").c_str(), O_WRONLY | O_CREAT, 0644);
     const std::string block(4096, 'x');
     while (write(fd, block.data(), block.size()) > 0) {
+    }
+    if (left > 0) {
+      EXPECT_EQ(ftruncate(fd, lseek(fd, 0, SEEK_END) - left), 0);
     }
     close(fd);
   }
@@ -462,6 +472,7 @@ TEST(WholeOutput, AFullDestinationEndsTheRunEarly) {
     std::vector<std::string> args;
     std::string (*chunk)(std::uint64_t);
     std::string err;
+    off_t left = 0;  // the bytes the destination has room for
   };
   for (const Case& c : {
            Case{"mif without a depth",
@@ -493,10 +504,20 @@ TEST(WholeOutput, AFullDestinationEndsTheRunEarly) {
                   return items;
                 },
                 "marisk: temporary file: No space left on device\n"},
+           // Room for the waiting word lines, not for them again in the output.
+           Case{"mif lines copied into a full output",
+                {TOLVANE_PATH, "-fmif", "-ofull/rom.mif", "in_0x10.vh"},
+                [](std::uint64_t k) {
+                  std::string lines;
+                  for (int i = 0; k == 0 && i < 8000; ++i) lines += "a5\n";
+                  return lines;
+                },
+                "tolvane: full/rom.mif: No space left on device\n",
+                64 << 10},
        }) {
     SCOPED_TRACE(c.name);
     test::TempDir dir;
-    const FullDisk full(dir.path() / "full");
+    const FullDisk full(dir.path() / "full", c.left);
     if (!full) GTEST_SKIP() << "no tmpfs can be mounted here";
     ASSERT_EQ(mkfifo((dir.path() / "in_0x10.vh").c_str(), 0644), 0);
     test::StartedProgram run(c.args.front(), {c.args.begin() + 1, c.args.end()}, dir.path());
