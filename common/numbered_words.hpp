@@ -59,21 +59,25 @@ std::uint32_t write_numbered_words(ImageWriter& output, std::uint32_t address, s
   const detail::PaddedPart lead(parts->lead), separator(parts->separator), end(parts->end);
   const std::size_t mark = parts->mark.size();
   char head[8] = {};  // the mark and the digits before the last one
-  std::size_t head_size = 0;
+  std::size_t head_kept = 0;
   // A batch of lines of one shape, chosen once: VerilogHex lines (no lead, the parts
   // known), lines with an address, or data alone.
-  const auto write_batch = [&](auto plain, auto addressed, std::size_t batch) {
+  // The address and the head's size are kept in registers while a batch is formed.
+  const auto write_batch = [&](auto plain, auto addressed, std::size_t batch, std::uint32_t first,
+                               std::size_t& kept_head_size) {
     char* out = output.reserve(batch * line + data_slack + kPartSlack);
+    std::uint32_t word = first;
     bool lead_first = !output.at_first_line();
     output.lines_written();
-    for (std::size_t i = 0; i < batch; ++i, ++address) {
+    std::size_t head_size = kept_head_size;
+    for (std::size_t i = 0; i < batch; ++i, ++word) {
       if constexpr (decltype(addressed)::value) {
-        if (head_size == 0 || (address & 0xF) == 0) {
+        if (head_size == 0 || (word & 0xF) == 0) {
           head[0] = '@';
           head_size = mark;
-          if (address >= 16) {
+          if (word >= 16) {
             char field[16];
-            const char* const field_end = AddressField::put(field, address >> 4);
+            const char* const field_end = AddressField::put(field, word >> 4);
             std::memcpy(head + mark, field + 1, 7);
             head_size = mark + static_cast<std::size_t>(field_end - field - 2);
           }
@@ -82,7 +86,7 @@ std::uint32_t write_numbered_words(ImageWriter& output, std::uint32_t address, s
       if constexpr (decltype(plain)::value) {
         std::memcpy(out, head, 8);
         out += head_size;
-        out[0] = kUpperHexDigits[address & 0xF];
+        out[0] = kUpperHexDigits[word & 0xF];
         out[1] = '\t';
         put_data(out + 2);
         out = ImageWriter::put_line_end(out + 2 + data_size);
@@ -92,7 +96,7 @@ std::uint32_t write_numbered_words(ImageWriter& output, std::uint32_t address, s
         if constexpr (decltype(addressed)::value) {
           std::memcpy(out, head, 8);
           out += head_size;
-          *out++ = kUpperHexDigits[address & 0xF];
+          *out++ = kUpperHexDigits[word & 0xF];
           out = separator.put(out);
         }
         put_data(out);
@@ -100,18 +104,20 @@ std::uint32_t write_numbered_words(ImageWriter& output, std::uint32_t address, s
       }
     }
     output.commit(out);
+    kept_head_size = head_size;
   };
   using Yes = std::true_type;
   using No = std::false_type;
   while (count > 0 && !output.failed()) {
     const std::size_t batch = count < most ? count : most;
     if (output.plain()) {
-      write_batch(Yes{}, Yes{}, batch);
+      write_batch(Yes{}, Yes{}, batch, address, head_kept);
     } else if (parts->addressed) {
-      write_batch(No{}, Yes{}, batch);
+      write_batch(No{}, Yes{}, batch, address, head_kept);
     } else {
-      write_batch(No{}, No{}, batch);
+      write_batch(No{}, No{}, batch, address, head_kept);
     }
+    address += static_cast<std::uint32_t>(batch);
     count -= batch;
   }
   return address;
