@@ -162,12 +162,14 @@ verilog_hex::ConversionResult write_banks(verilog_hex::TextReader& input,
   using verilog_hex::Stop;
   platform::OutputBatch outputs(files);
   std::vector<verilog_hex::ImageWriter*> banks;
-  // Two buffers a bank, one filling and one on its way to the disk, all within one
-  // budget: the banks fill at the same pace, so they hand their buffers over together.
-  // A bank whose header waits for the depth has its word lines' writer too.
+  // A buffer filling for every bank and one on its way to the disk for every bank of a
+  // row, all within one budget: the banks of a row fill at the same pace, so they hand
+  // their buffers over together, and rows of chips are written one after the other. A
+  // bank whose header waits for the depth has its word lines' writer too.
   const bool held = settings.output.format->header_names_depth && settings.depth == 0;
   const std::vector<std::string> names = bank_names(base_name, settings, bank_count);
-  const std::size_t buffers = (held ? 4 : 2) * names.size();
+  const std::size_t buffers =
+      (held ? 2 : 1) * (names.size() + static_cast<std::size_t>(bank_count));
   const auto pool = std::make_shared<verilog_hex::BufferPool>(
       std::min(verilog_hex::TextWriter::kDefaultCapacity, kOutputBudget / buffers), buffers);
   const verilog_hex::OutputFormat& format = *settings.output.format;
