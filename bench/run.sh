@@ -376,7 +376,7 @@ BEGIN {
 [ "$goals_only" = 1 ] || floors_and_peers
 
 # The goals: CPU time (user and system, medians of interleaved rounds, each run without
-# the outputs of the one before) of every job on the same 16 MiB at 32-bit words, and
+# the outputs of the one before and with nothing left to write back) of every job on the same 16 MiB at 32-bit words, and
 # marisk's 4 banks of its image, each as a ratio to the job it is weighed against, with
 # the peak memory of each job. First the inputs of the addressed kinds and their checks.
 # In microseconds, which /usr/bin/time rounds to hundredths.
@@ -462,6 +462,7 @@ for ((round = 0; round < runs; round++)); do
   for job in "${goal_jobs[@]}"; do
     IFS='|' read -r name outputs base goal command <<<"$job"
     rm -f $outputs
+    sync  # nothing left to write back from the run before
     gcpu[$name]+=" $(cpu_of $command)"
   done
 done
