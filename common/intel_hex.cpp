@@ -1,7 +1,5 @@
 #include "intel_hex.hpp"
 
-#include <cstring>
-
 #include "hex_digits.hpp"
 #include "text_reader.hpp"
 
@@ -20,14 +18,13 @@ bool parse_intel_hex_record(std::string_view line, IntelHexRecord& record) {
   const std::string_view digits = line.substr(1);
   // The five fixed bytes and the data bytes the count gives, in pairs of digits.
   if (digits.size() < 10 || digits.size() % 2 != 0 || digits.size() > 2 * (255 + 5)) return false;
-  std::uint8_t raw[255 + 5];
+  std::uint8_t* const raw = record.raw.data();
   const int sum = decode_hex_pairs(digits, raw);
   if (sum < 0) return false;
   const unsigned count = raw[0];
   if (digits.size() != 2 * (count + 5u)) return false;
   const unsigned type = raw[3];
   if (type >= 1 && type <= 5 && static_cast<int>(count) != kFixedDataSize[type]) return false;
-  std::memcpy(record.bytes.data(), raw + 4, count);
   record.count = static_cast<std::uint8_t>(count);
   record.address = static_cast<std::uint16_t>(raw[1] << 8 | raw[2]);
   record.type = static_cast<std::uint8_t>(type);

@@ -21,10 +21,15 @@ struct IntelHexRecord {
   std::uint16_t address = 0;
   std::uint8_t type = 0;
   bool checksum_right = false;  // all its bytes, the checksum too, sum to 0 modulo 256
-  std::array<std::uint8_t, 255> bytes{};
+  // Its bytes as decoded, from the count to the checksum.
+  std::array<std::uint8_t, 255 + 5> raw{};
 
+  // Its count data bytes.
+  const std::uint8_t* bytes() const { return raw.data() + 4; }
   // The value of a 02 or 04 record's two data bytes.
-  std::uint16_t base_value() const { return static_cast<std::uint16_t>(bytes[0] << 8 | bytes[1]); }
+  std::uint16_t base_value() const {
+    return static_cast<std::uint16_t>(bytes()[0] << 8 | bytes()[1]);
+  }
 };
 
 // The record a line holds (spaces and TABs after it, and its LF, ignored); nothing when

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <span>
@@ -51,12 +50,6 @@ struct DataRecord {
   std::size_t line_size;  // its line, LF included
 };
 
-// Copies a record's decoded bytes in moves of sixteen, which may read and store up to
-// fifteen bytes past them: the gathering room and the decoders' buffers allow it.
-inline void copy_record_bytes(std::uint8_t* out, const std::uint8_t* bytes, std::size_t size) {
-  for (std::size_t at = 0; at < size; at += 16) std::memcpy(out + at, bytes + at, 16);
-}
-
 // The lines of a record file, numbered from 1, blank lines skipped: the loop that Intel
 // HEX and S-records share.
 class RecordLines {
@@ -81,7 +74,7 @@ class RecordLines {
   }
   // Data records straight from the buffer, joined into one run: while the buffered text
   // begins with a whole line that decode(text, out) takes as a common data record (its
-  // bytes and checksum stored at out, kMaxRecord at most), of the first record's size
+  // bytes stored at out, kMaxRecord at most), of the first record's size
   // (the last may be smaller), continuing the run, ending at or below limit, and while
   // room is left. Any other line is left to next(). Gives the run, empty where the
   // first line is no such record.

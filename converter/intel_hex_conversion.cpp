@@ -28,16 +28,14 @@ class IntelHexSource final : public AddressedSource {
     while (const auto record = lines_.next(parse)) {
       if (!*record) return lines_.refuse(Stop::not_a_record);
       const std::uint64_t address = base_ + record_.address;
-      if (record_.type == IntelHexRecord::data && record_.count > 0 &&
-          (segment_base_ ? record_.address + record_.count > 0x10000u
-                         : address + record_.count > 0x100000000u)) {
+      if (record_.type == IntelHexRecord::data && record_.count > 0 && !in_address_space()) {
         return lines_.refuse(Stop::not_a_record);
       }
       if (!record_.checksum_right) return lines_.refuse(Stop::wrong_checksum);
       switch (record_.type) {
         case IntelHexRecord::data:
           if (record_.count == 0) break;
-          run = {address, {record_.bytes.data(), record_.count}, lines_.number(), record_.count};
+          run = {address, {record_.bytes(), record_.count}, lines_.number(), record_.count};
           return std::nullopt;
         case IntelHexRecord::end_of_file:
           return ConversionResult{};
@@ -64,23 +62,26 @@ class IntelHexSource final : public AddressedSource {
   }
 
  private:
-  // A data record of the usual form at the text's start: ":", the digits, LF; its
-  // checksum right and its bytes within the address space its base leaves.
-  std::optional<DataRecord> common_data_record(std::string_view text, std::uint8_t* out) const {
-    if (text.size() < 12 || text[0] != ':') return std::nullopt;
+  // The record's bytes lie within the address space its base leaves.
+  bool in_address_space() const {
+    return segment_base_ ? record_.address + record_.count <= 0x10000u
+                         : base_ + record_.address + record_.count <= 0x100000000u;
+  }
+
+  // A data record whose line is whole at the text's start, with its LF right after its
+  // digits, its checksum right and its bytes in the address space; its bytes to out.
+  std::optional<DataRecord> common_data_record(std::string_view text, std::uint8_t* out) {
+    if (text.size() < 3 || text[0] != ':') return std::nullopt;
     const int count =
         verilog_hex::hex_digit_value(text[1]) << 4 | verilog_hex::hex_digit_value(text[2]);
     const std::size_t line_size = 2 * static_cast<std::size_t>(count + 5) + 2;
-    std::uint8_t raw[255 + 5 + 16];  // count, address, type, data, checksum; the moves' room
-    if (count <= 0 || text.size() < line_size || text[line_size - 1] != '\n') return std::nullopt;
-    const int sum = verilog_hex::decode_hex_pairs(text.substr(1, line_size - 2), raw);
-    if (sum < 0 || (sum & 0xFF) != 0 || raw[3] != IntelHexRecord::data) return std::nullopt;
-    const auto size = static_cast<std::uint32_t>(count);
-    const unsigned address = raw[1] << 8 | raw[2];
-    if (segment_base_ ? address + size > 0x10000u : base_ + address + size > 0x100000000u)
+    if (count <= 0 || text.size() < line_size || text[line_size - 1] != '\n' ||
+        !verilog_hex::parse_intel_hex_record(text.substr(0, line_size), record_) ||
+        record_.type != IntelHexRecord::data || !record_.checksum_right || !in_address_space()) {
       return std::nullopt;
-    copy_record_bytes(out, raw + 4, size);
-    return DataRecord{base_ + address, size, line_size};
+    }
+    std::memcpy(out, record_.bytes(), record_.count);
+    return DataRecord{base_ + record_.address, record_.count, line_size};
   }
 
   RecordLines lines_;

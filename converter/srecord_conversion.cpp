@@ -20,7 +20,8 @@ struct SRecord {
   std::uint32_t address = 0;
   std::uint8_t size = 0;  // of its data
   bool checksum_right = false;
-  std::array<std::uint8_t, 255> bytes{};
+  std::array<std::uint8_t, 256> raw{};  // as decoded, from the count to the checksum
+  const std::uint8_t* data = nullptr;   // its size data bytes, within raw
 };
 
 // The record a line holds (blanks after it and its LF ignored); false when it is none.
@@ -30,7 +31,7 @@ bool parse_srecord(std::string_view line, SRecord& record) {
   if (line.size() < 2 || line[0] != 'S' || line[1] < '0' || line[1] > '9') return false;
   const std::string_view digits = line.substr(2);
   if (digits.size() < 2 || digits.size() % 2 != 0 || digits.size() > 2 * 256) return false;
-  std::uint8_t raw[256];
+  std::uint8_t* const raw = record.raw.data();
   const int sum = verilog_hex::decode_hex_pairs(digits, raw);  // the checksum's too
   if (sum < 0) return false;
   const std::size_t count = raw[0];
@@ -42,7 +43,7 @@ bool parse_srecord(std::string_view line, SRecord& record) {
   std::uint64_t address = 0;
   for (std::size_t i = 1; i <= address_size; ++i) address = address << 8 | raw[i];
   if (address + size > (std::uint64_t{1} << 32)) return false;
-  std::memcpy(record.bytes.data(), raw + 1 + address_size, size);
+  record.data = raw + 1 + address_size;
   record.type = line[1];
   record.address = static_cast<std::uint32_t>(address);
   record.size = static_cast<std::uint8_t>(size);
@@ -56,7 +57,9 @@ class SRecordSource final : public AddressedSource {
 
   std::optional<ConversionResult> next(Run& run, std::uint64_t limit) override {
     const std::uint32_t before = lines_.number();
-    run = lines_.gather(common_data_record, room_, limit);
+    run = lines_.gather(
+        [this](std::string_view text, std::uint8_t* out) { return common_data_record(text, out); },
+        room_, limit);
     if (run.whole > 0) {
       data_records_ += lines_.number() - before;
       return std::nullopt;
@@ -71,8 +74,7 @@ class SRecordSource final : public AddressedSource {
         case '3':
           ++data_records_;
           if (record_.size == 0) break;
-          run = {
-              record_.address, {record_.bytes.data(), record_.size}, lines_.number(), record_.size};
+          run = {record_.address, {record_.data, record_.size}, lines_.number(), record_.size};
           return std::nullopt;
         case '4': {
           ConversionResult refused = lines_.refuse(Stop::unknown_record_type);
@@ -99,27 +101,19 @@ class SRecordSource final : public AddressedSource {
   }
 
  private:
-  // A data record of the usual form at the text's start: "S1", "S2" or "S3", the digits,
-  // LF; its checksum right.
-  static std::optional<DataRecord> common_data_record(std::string_view text, std::uint8_t* out) {
+  // A data record ("S1", "S2" or "S3") whose line is whole at the text's start, with
+  // its LF right after its digits and its checksum right; its bytes to out.
+  std::optional<DataRecord> common_data_record(std::string_view text, std::uint8_t* out) {
     if (text.size() < 4 || text[0] != 'S' || text[1] < '1' || text[1] > '3') return std::nullopt;
-    const std::size_t address_size = static_cast<std::size_t>(text[1] - '0') + 1;
     const int count =
         verilog_hex::hex_digit_value(text[2]) << 4 | verilog_hex::hex_digit_value(text[3]);
     const std::size_t line_size = 2 * static_cast<std::size_t>(count) + 5;
-    std::uint8_t raw[256 + 16];  // count, address, data, checksum; the moves' room
-    if (count < static_cast<int>(address_size) + 2 || text.size() < line_size ||
-        text[line_size - 1] != '\n') {
+    if (count < 0 || text.size() < line_size || text[line_size - 1] != '\n' ||
+        !parse_srecord(text.substr(0, line_size), record_) || !record_.checksum_right) {
       return std::nullopt;
     }
-    const int sum = verilog_hex::decode_hex_pairs(text.substr(2, line_size - 3), raw);
-    if (sum < 0 || (sum & 0xFF) != 0xFF) return std::nullopt;
-    const std::size_t size = static_cast<std::size_t>(count) - address_size - 1;
-    std::uint64_t address = 0;
-    for (std::size_t i = 1; i <= address_size; ++i) address = address << 8 | raw[i];
-    if (address + size > (std::uint64_t{1} << 32)) return std::nullopt;
-    copy_record_bytes(out, raw + 1 + address_size, size);
-    return DataRecord{address, static_cast<std::uint32_t>(size), line_size};
+    std::memcpy(out, record_.data, record_.size);
+    return DataRecord{record_.address, record_.size, line_size};
   }
 
   RecordLines lines_;
