@@ -61,8 +61,8 @@ std::uint32_t write_numbered_words(ImageWriter& output, std::uint32_t address, s
   char head[8] = {};  // the mark and the digits before the last one
   std::size_t head_kept = 0;
   // A batch of lines of one shape, chosen once: VerilogHex lines (no lead, the parts
-  // known), lines with an address, or data alone.
-  // The address and the head's size are kept in registers while a batch is formed.
+  // known), lines with an address, or data alone. The address and the head's size stay
+  // in registers while the batch is formed.
   const auto write_batch = [&](auto plain, auto addressed, std::size_t batch, std::uint32_t first,
                                std::size_t& kept_head_size) {
     char* out = output.reserve(batch * line + data_slack + kPartSlack);
