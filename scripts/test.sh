@@ -27,19 +27,29 @@ failed=0
 announce() {
   echo "== $1 ($(date +%H:%M:%S), $((SECONDS - start)) s in)"
 }
-# Runs a part, a command, and keeps its outcome for the summary.
+# Runs a part, a command, and keeps its outcome for the summary; a failed part's log is
+# kept so that the end can say why.
+failed_logs=()
 part() {  # name command...
   local name=$1
   shift
   announce "$name"
+  local part_log="$logs/part-${#summary[@]}.txt"
   local status=0
-  "$@" || status=$?
+  "$@" 2>&1 | tee "$part_log" || status=${PIPESTATUS[0]}
   if [ "$status" -eq 0 ]; then
     summary+=("passed: $name")
   else
     summary+=("FAILED: $name (status $status)")
+    failed_logs+=("$part_log")
     failed=1
   fi
+}
+# The lines of a log that tell why a part failed, so that they show at the very end,
+# where a log cut to its last lines still has them.
+why() {  # log
+  echo "== why, from $1"
+  grep -aiE 'error|fail|timeout|timed out|sanitizer|abort' "$1" | grep -avE 'passed|Werror' | tail -n 25
 }
 # A build that shows its progress: every line the build prints, the configuration's
 # chatter left out.
@@ -117,11 +127,13 @@ while IFS= read -r line; do summary+=("${line#-- }"); done < <(grep -E '^-- (pas
 if [ "$other_status" -ne 0 ]; then
   failed=1
   grep -q '^-- FAILED' "$other_log" || summary+=("FAILED: background part (status $other_status)")
+  failed_logs+=("$other_log")
 fi
 
 echo "== summary ($((SECONDS - start)) s)"
 printf '%s\n' "${summary[@]}"
 if [ "$failed" -ne 0 ]; then
+  for log in "${failed_logs[@]}"; do why "$log"; done
   echo "== some parts failed"
   exit 1
 fi
