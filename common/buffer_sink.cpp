@@ -1,5 +1,7 @@
 #include "buffer_sink.hpp"
 
+#include <algorithm>
+
 namespace verilog_hex {
 
 std::unique_ptr<char[]> BufferPool::take() {
@@ -22,6 +24,30 @@ void BufferPool::give(std::unique_ptr<char[]> buffer) {
   returned_.notify_one();
 }
 
+bool replace_start(OutputFile& file, std::uint64_t end, std::uint64_t size,
+                   std::string_view start) {
+  if (start.size() != size) {
+    // Moved a block at a time, from the end that is not overwritten before it is read.
+    std::vector<char> block(64 * 1024);
+    const std::uint64_t rest = end - size;
+    const bool down = start.size() < size;
+    for (std::uint64_t moved = 0; moved < rest;) {
+      const std::size_t count =
+          static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), rest - moved));
+      const std::uint64_t at = down ? moved : rest - moved - count;
+      for (std::size_t got = 0; got < count;) {
+        const std::ptrdiff_t read =
+            file.read_at(size + at + got, {block.data() + got, count - got});
+        if (read <= 0) return false;
+        got += static_cast<std::size_t>(read);
+      }
+      if (!file.write_at(start.size() + at, {block.data(), count})) return false;
+      moved += count;
+    }
+  }
+  return file.write_at(0, start) && file.cut_back(end - size + start.size());
+}
+
 namespace {
 
 class ImmediateSink final : public BufferSink {
@@ -42,6 +68,11 @@ class ImmediateSink final : public BufferSink {
     const std::optional<bool> appended = file_->append_from(scratch, size);
     if (appended == false) failed_ = true;
     return appended;
+  }
+  bool can_rewrite() const override { return file_->can_rewrite(); }
+  bool replace_start(std::uint64_t end, std::uint64_t size, std::string_view start) override {
+    if (!failed_ && !verilog_hex::replace_start(*file_, end, size, start)) failed_ = true;
+    return !failed_;
   }
   bool close(std::string_view last) override {
     if (closed_) return !failed_;

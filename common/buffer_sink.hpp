@@ -47,10 +47,21 @@ class BufferSink {
   // bytes as the file does (see OutputFile::append_from); false too once any write has
   // failed.
   virtual std::optional<bool> append_from(ScratchFile& scratch, std::uint64_t size) = 0;
+  // True where replace_start() can work (see OutputFile::can_rewrite).
+  virtual bool can_rewrite() const = 0;
+  // Once every buffer handed over is written, replaces the first size bytes of the
+  // file, end bytes long, with start (see verilog_hex::replace_start); false too once
+  // any write has failed.
+  virtual bool replace_start(std::uint64_t end, std::uint64_t size, std::string_view start) = 0;
   // Writes the last bytes after every buffer handed over and closes the file; false when
   // any write or the close failed. Later calls give the same answer.
   virtual bool close(std::string_view last) = 0;
 };
+
+// Replaces the first size bytes of a file that can be rewritten, end bytes long, with
+// start, moving the bytes after them where the two differ in length; the next write goes
+// to the new end. False where any step failed.
+bool replace_start(OutputFile& file, std::uint64_t end, std::uint64_t size, std::string_view start);
 
 // Writes each buffer at once, in the caller's time.
 std::unique_ptr<BufferSink> write_at_once(std::unique_ptr<OutputFile> file);

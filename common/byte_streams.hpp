@@ -42,6 +42,16 @@ class OutputFile {
   virtual std::optional<bool> append_from(ScratchFile& /*scratch*/, std::uint64_t /*size*/) {
     return std::nullopt;
   }
+  // True for a new file, which can be read back and written again at any position; not
+  // for a device or a pipe.
+  virtual bool can_rewrite() const { return false; }
+  // Writes the bytes from the position over what is there; the next write() goes on
+  // where it would have.
+  virtual bool write_at(std::uint64_t /*position*/, std::string_view /*bytes*/) { return false; }
+  // The number of bytes read from the position: 0 at the end, -1 on a read error.
+  virtual std::ptrdiff_t read_at(std::uint64_t /*position*/, std::span<char> /*into*/) {
+    return -1;
+  }
 };
 
 // A private file for a run's own use, gone once released or however the run ends:

@@ -182,6 +182,11 @@ class ImageWriter {
   std::optional<bool> append_from(ScratchFile& scratch, std::uint64_t size) {
     return text_.append_from(scratch, size);
   }
+  // The first size bytes written replaced with start (see TextWriter).
+  bool can_rewrite() const { return text_.can_rewrite(); }
+  bool replace_start(std::uint64_t size, std::string_view start) {
+    return text_.replace_start(size, start);
+  }
 
   // A mark to take back to, and the taking back (see TextWriter).
   std::uint64_t position() const { return text_.position(); }

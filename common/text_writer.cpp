@@ -65,6 +65,16 @@ std::optional<bool> TextWriter::append_from(ScratchFile& scratch, std::uint64_t 
   return appended;
 }
 
+bool TextWriter::replace_start(std::uint64_t size, std::string_view start) {
+  flush();
+  if (failed_ || !sink_->replace_start(handed_over_, size, start)) {
+    failed_ = true;
+    return false;
+  }
+  handed_over_ = handed_over_ - size + start.size();
+  return true;
+}
+
 bool TextWriter::finish() {
   if (finished_) return !failed_;
   finished_ = true;

@@ -74,6 +74,12 @@ class TextWriter {
   // the system; nothing where the system cannot (see OutputFile::append_from).
   std::optional<bool> append_from(ScratchFile& scratch, std::uint64_t size);
 
+  // True where replace_start() can work: the output is a new file.
+  bool can_rewrite() const { return sink_->can_rewrite(); }
+  // Replaces the first size bytes written with start, moving all written after them in
+  // the file where the two differ in length (see verilog_hex::replace_start).
+  bool replace_start(std::uint64_t size, std::string_view start);
+
   // Flushes and releases the output; false when any write, the flush or the close failed.
   bool finish();
   // True once a write has failed: what follows is lost anyway.

@@ -67,6 +67,9 @@ struct InputKind {
                                platform::Console& console);
   std::unique_ptr<AddressedSource> (*source)(Input& input);  // none: not addressed
   verilog_hex::ConversionResult (*convert)(Input& input, ImageWords& words);
+  // About how many tenths of a byte of such a file give a byte of the image, which
+  // foretells the depth: "0A\n" a byte, a record's two digits and its share of the rest.
+  std::uint32_t tenths_per_byte;
   constexpr bool addressed() const { return source != nullptr; }
 };
 
@@ -88,7 +91,8 @@ constexpr std::array<InputKind, 5> kInputKinds = {{
      .convert =
          [](Input& input, ImageWords& words) {
            return convert_bytes(std::get<verilog_hex::TextReader>(input), words);
-         }},
+         },
+     .tenths_per_byte = 30},
     {.option = "-b",
      .help = "\t-b\t\tDefines binary input (each byte of the file is one data byte)\n",
      .records = "",
@@ -97,14 +101,16 @@ constexpr std::array<InputKind, 5> kInputKinds = {{
      .convert =
          [](Input& input, ImageWords& words) {
            return convert_binary(std::get<verilog_hex::BlockReader>(input), words);
-         }},
+         },
+     .tenths_per_byte = 10},
     {.option = "-x",
      .help = "\t-x\t\tDefines Intel HEX input (each record's bytes at its address)\n",
      .records = "Intel HEX line",
      .open = open_text,
      .source =
          [](Input& input) { return intel_hex_source(std::get<verilog_hex::TextReader>(input)); },
-     .convert = nullptr},
+     .convert = nullptr,
+     .tenths_per_byte = 28},
     {.option = "-e",
      .help = "\t-e\t\tDefines ELF input (each loadable segment at its physical address)\n",
      .records = "ELF segment",
@@ -113,14 +119,16 @@ constexpr std::array<InputKind, 5> kInputKinds = {{
          [](Input& input) {
            return elf_source(std::get<verilog_hex::BlockReader>(input).source());
          },
-     .convert = nullptr},
+     .convert = nullptr,
+     .tenths_per_byte = 10},
     {.option = "-s",
      .help = "\t-s\t\tDefines S-record input (each record's bytes at its address)\n",
      .records = "S-record line",
      .open = open_text,
      .source =
          [](Input& input) { return srecord_source(std::get<verilog_hex::TextReader>(input)); },
-     .convert = nullptr},
+     .convert = nullptr,
+     .tenths_per_byte = 29},
 }};
 
 // The addressed kinds' options as a list, joined by last_join: "-x, -e or -s".
@@ -393,8 +401,15 @@ int convert(std::span<const std::string_view> args, platform::Console& console,
   }
 
   const unsigned bytes_per_word = static_cast<unsigned>(settings.data_width) / 8;
-  const auto image = tool_run::FormattedImage::open(
-      files, *output_name, *output, format, settings.depth, static_cast<int>(8 * bytes_per_word));
+  std::uint64_t input_size = 0;
+  for (const std::string& name : input_names) input_size += files.status(name).size;
+  const std::uint64_t likely_depth =
+      input_size == 0
+          ? 0
+          : std::max<std::uint64_t>(1, input_size * 10 / kind.tenths_per_byte / bytes_per_word);
+  const auto image =
+      tool_run::FormattedImage::open(files, *output_name, *output, format, settings.depth,
+                                     likely_depth, static_cast<int>(8 * bytes_per_word));
   if (!image) {
     tool_run::report_file_error(console, kProgram, files);
     return kFailure;

@@ -65,6 +65,8 @@ class BackgroundWriter final : public verilog_hex::BufferSink {
   bool start(std::unique_ptr<char[]> buffer, std::size_t size, BufferPool& pool) override;
   bool cut_back(std::uint64_t size) override;
   std::optional<bool> append_from(verilog_hex::ScratchFile& scratch, std::uint64_t size) override;
+  bool can_rewrite() const override { return sink_->can_rewrite(); }
+  bool replace_start(std::uint64_t end, std::uint64_t size, std::string_view start) override;
   bool close(std::string_view last) override;
 
  private:
@@ -157,6 +159,14 @@ std::optional<bool> BackgroundWriter::append_from(verilog_hex::ScratchFile& scra
   const std::optional<bool> appended = sink_->append_from(scratch, size);
   if (appended == false) failed_ = true;
   return appended;
+}
+
+bool BackgroundWriter::replace_start(std::uint64_t end, std::uint64_t size,
+                                     std::string_view start) {
+  wait_for_writes();
+  // As in cut_back(): none of this output's buffers is being written now.
+  if (!failed_ && !verilog_hex::replace_start(*sink_, end, size, start)) failed_ = true;
+  return !failed_;
 }
 
 bool BackgroundWriter::close(std::string_view last) {

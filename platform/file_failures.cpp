@@ -51,6 +51,13 @@ class NotedOutput final : public OutputFile, Noting {
     if (appended) noted(*appended);
     return appended;
   }
+  bool can_rewrite() const override { return file_->can_rewrite(); }
+  bool write_at(std::uint64_t position, std::string_view bytes) override {
+    return noted(file_->write_at(position, bytes));
+  }
+  std::ptrdiff_t read_at(std::uint64_t position, std::span<char> into) override {
+    return noted(file_->read_at(position, into));
+  }
 
  private:
   std::unique_ptr<OutputFile> file_;

@@ -21,7 +21,8 @@ enum class FileKind { missing, regular, directory, other };
 
 struct FileStatus {
   FileKind kind = FileKind::missing;
-  bool writable = false;  // of a regular file
+  bool writable = false;   // of a regular file
+  std::uint64_t size = 0;  // of a regular file
   // Its name may be removed or replaced by this runner: not another user's file in a
   // sticky folder.
   bool replaceable = true;

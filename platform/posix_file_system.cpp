@@ -139,6 +139,21 @@ class PosixOutput final : public OutputFile {
     if (scratch.handle() < 0) return std::nullopt;
     return copy_in_kernel(scratch.handle(), fd_, size);
   }
+  // A new file is made readable and writable (see create_new); a device is not.
+  bool can_rewrite() const override { return final_.has_value(); }
+  bool write_at(std::uint64_t position, std::string_view bytes) override {
+    while (!bytes.empty()) {
+      const ssize_t count = ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(position));
+      if (count < 0 && errno == EINTR) continue;
+      if (count <= 0) return false;
+      bytes.remove_prefix(static_cast<std::size_t>(count));
+      position += static_cast<std::uint64_t>(count);
+    }
+    return true;
+  }
+  std::ptrdiff_t read_at(std::uint64_t position, std::span<char> into) override {
+    return read_at_position(fd_, position, into);
+  }
   bool close() override {
     const bool finished = !final_ || apply_final_attributes();
     const int fd = fd_;
@@ -342,6 +357,7 @@ class PosixFileSystem final : public FileSystem {
                   : S_ISDIR(info.st_mode) ? FileKind::directory
                                           : FileKind::other;
     status.writable = ::access(name.c_str(), W_OK) == 0;
+    if (S_ISREG(info.st_mode)) status.size = static_cast<std::uint64_t>(info.st_size);
     status.replaceable = may_replace(name, info);
     return status;
   }
@@ -411,7 +427,7 @@ class PosixFileSystem final : public FileSystem {
     const NameResult asked =
         like ? NameResult::done : ask_new_file_attributes(name, *final_attributes);
     const int fd = asked == NameResult::done
-                       ? ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600)
+                       ? ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600)
                        : -1;
     if (fd < 0) {
       const NameResult result = asked == NameResult::done ? name_result(false) : asked;

@@ -459,6 +459,7 @@ class WindowsFileSystem final : public FileSystem {
     } else {
       status.kind = FileKind::regular;
       status.writable = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) == 0;
+      status.size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
     }
     CloseHandle(handle);
     return status;

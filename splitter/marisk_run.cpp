@@ -155,8 +155,8 @@ std::vector<std::string> bank_names(std::string_view base_name, const Settings& 
 // Writes every bank file in one pass over the input. They get their names together once
 // all are written; a bank file that cannot be opened or written, an input that cannot
 // be read or a word too wide leaves every file as it was. split_width must be at least 8
-// and bank_count at least 1.
-verilog_hex::ConversionResult write_banks(verilog_hex::TextReader& input,
+// and bank_count at least 1. The input's size in bytes foretells the depth: a word a line.
+verilog_hex::ConversionResult write_banks(verilog_hex::TextReader& input, std::uint64_t input_size,
                                           platform::FileSystem& files, std::string_view base_name,
                                           const Settings& settings, std::int32_t bank_count) {
   using verilog_hex::Stop;
@@ -174,6 +174,9 @@ verilog_hex::ConversionResult write_banks(verilog_hex::TextReader& input,
       std::min(verilog_hex::TextWriter::kDefaultCapacity, kOutputBudget / buffers), buffers);
   const verilog_hex::OutputFormat& format = *settings.output.format;
   const std::int32_t digits = 2 * (settings.split_width / 8);
+  const std::size_t word_digits = (static_cast<std::size_t>(settings.data_width) + 3) / 4;
+  const std::uint64_t likely_depth =
+      input_size == 0 ? 0 : std::max<std::uint64_t>(1, input_size / (word_digits + 1));
   std::vector<std::unique_ptr<tool_run::FormattedImage>> images;
   for (std::size_t k = 0; k < names.size(); ++k) {
     verilog_hex::ImageWriter* bank = outputs.open_image(names[k], pool);
@@ -185,14 +188,14 @@ verilog_hex::ConversionResult write_banks(verilog_hex::TextReader& input,
             ? settings.depth
             : std::min<std::uint64_t>(settings.row_depth,
                                       settings.depth - row * settings.row_depth);
-    images.push_back(
-        tool_run::FormattedImage::open(files, names[k], *bank, format, depth, 4 * digits, pool));
+    images.push_back(tool_run::FormattedImage::open(files, names[k], *bank, format, depth,
+                                                    likely_depth, 4 * digits, pool));
     if (!images.back()) return verilog_hex::stopped(Stop::write_failed);
     banks.push_back(&images.back()->words());
   }
   // A word item's data text has a digit for every four bits of the word, the last in part.
   const BankLayout layout = {.digits = digits,
-                             .word_digits = (static_cast<std::size_t>(settings.data_width) + 3) / 4,
+                             .word_digits = word_digits,
                              .format = &format,
                              .depth = settings.depth,
                              .fill_byte = static_cast<std::uint8_t>(settings.output.fill_byte),
@@ -287,7 +290,8 @@ int split(std::span<const std::string_view> args, platform::Console& console,
   console.out("done\n");
 
   console.out("\ndata processing\t\t-\t");
-  const auto result = write_banks(*input, files, *base_name, settings, bank_count);
+  const auto result =
+      write_banks(*input, files.status(input_name).size, files, *base_name, settings, bank_count);
   if (!result.ok()) {
     report(result, settings, bank_count, console, files);
     return kFailure;

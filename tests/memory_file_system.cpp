@@ -58,6 +58,16 @@ class Output final : public verilog_hex::OutputFile {
     if (files_.step_fails(Step::close)) return false;
     return !final_ || files_.finish_new_file(name_, *final_);
   }
+  bool can_rewrite() const override { return final_.has_value(); }
+  bool write_at(std::uint64_t position, std::string_view bytes) override {
+    if (files_.step_fails(Step::write)) return false;
+    files_.write_at(name_, position, bytes);
+    return true;
+  }
+  std::ptrdiff_t read_at(std::uint64_t position, std::span<char> into) override {
+    if (files_.step_fails(Step::read)) return -1;
+    return files_.read_at(name_, position, into);
+  }
 
  private:
   MemoryFileSystem& files_;
@@ -111,6 +121,25 @@ bool MemoryFileSystem::cut_back(const std::string& name, std::uint64_t size) {
   if (devices.contains(name)) return false;
   files[name].bytes.resize(static_cast<std::size_t>(size));
   return true;
+}
+
+void MemoryFileSystem::write_at(const std::string& name, std::uint64_t position,
+                                std::string_view bytes) {
+  std::lock_guard lock(mutex_);
+  std::string& file = files[name].bytes;
+  const auto at = static_cast<std::size_t>(position);
+  if (file.size() < at + bytes.size()) file.resize(at + bytes.size());
+  file.replace(at, bytes.size(), bytes);
+}
+
+std::ptrdiff_t MemoryFileSystem::read_at(const std::string& name, std::uint64_t position,
+                                         std::span<char> into) {
+  std::lock_guard lock(mutex_);
+  const std::string& file = files[name].bytes;
+  if (position >= file.size()) return 0;
+  const std::size_t count = std::min(into.size(), file.size() - static_cast<std::size_t>(position));
+  std::memcpy(into.data(), file.data() + position, count);
+  return static_cast<std::ptrdiff_t>(count);
 }
 
 bool MemoryFileSystem::finish_new_file(const std::string& name, const MemoryFile& like) {
@@ -180,6 +209,7 @@ platform::FileStatus MemoryFileSystem::status(const std::string& name) {
     status.kind = platform::FileKind::other;
   } else if (const auto file = find(name); file != files.end()) {
     status.kind = platform::FileKind::regular;
+    if (!pipes.contains(name)) status.size = file->second.bytes.size();
     if (!(file->second.permissions & 0200)) return status;  // not writable by its owner
   } else {
     return status;

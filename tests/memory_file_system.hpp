@@ -53,6 +53,7 @@ class MemoryFileSystem final : public platform::FileSystem {
   std::set<std::string> directories;
   std::set<std::string> devices;     // exist, are no regular files, and swallow what is written
   std::set<std::string> read_only;   // files that may not be written, whatever their mode says
+  std::set<std::string> pipes;       // files read as from a pipe, of no size known ahead
   std::set<std::string> drop_boxes;  // folders that some may write but not read
   // Another user's files in a sticky folder, under each of their names: written, linked,
   // but neither removed nor replaced.
@@ -100,6 +101,9 @@ class MemoryFileSystem final : public platform::FileSystem {
   bool step_fails(Step step);
   void append(const std::string& name, std::string_view bytes);
   bool cut_back(const std::string& name, std::uint64_t size);
+  // Over the bytes from the position, and from there back: a new file's, never a device's.
+  void write_at(const std::string& name, std::uint64_t position, std::string_view bytes);
+  std::ptrdiff_t read_at(const std::string& name, std::uint64_t position, std::span<char> into);
   // What a new file's close gives it; false when a step of it fails.
   bool finish_new_file(const std::string& name, const MemoryFile& like);
 

@@ -197,6 +197,34 @@ TEST_P(TolvaneRun, PrintsExitsAndWritesExactly) {
   }
 }
 
+// A byte list of count bytes, each its line's number's low bits: "0x5A\r\n" lines, or
+// one digit and LF ("a\n"); and the 8-bit mif of it. Its word lines are longer than the
+// block they are moved in where the depth has another number of digits than foretold.
+std::string numbered_bytes(int count, bool one_digit) {
+  std::string lines;
+  char line[16];
+  for (int i = 0; i < count; ++i) {
+    if (one_digit) {
+      std::snprintf(line, sizeof line, "%x\n", i & 0xF);
+    } else {
+      std::snprintf(line, sizeof line, "0x%02X\r\n", i & 0xFF);
+    }
+    lines += line;
+  }
+  return lines;
+}
+std::string mif_of_numbered(int count, int mask) {
+  std::string mif =
+      "DEPTH = " + std::to_string(count) +
+      ";\r\nWIDTH = 8;\r\nADDRESS_RADIX = HEX;\r\nDATA_RADIX = HEX;\r\nCONTENT\r\nBEGIN\r\n";
+  char line[24];
+  for (int i = 0; i < count; ++i) {
+    std::snprintf(line, sizeof line, "%X : %02X;\r\n", i, i & mask);
+    mif += line;
+  }
+  return mif + "END;\r\n";
+}
+
 const std::vector<std::string> kInputOnly = {"rom.txt"};
 const std::vector<std::string> kBoth = {"rom.txt", "rom.vh"};
 
@@ -232,6 +260,21 @@ INSTANTIATE_TEST_SUITE_P(
                            {"rom.mi", "rom.txt"},
                            "#File_format=Hex\r\n#Address_depth=2\r\n#Data_width=16\r\n1234\r\n"
                            "ABCD\r\n"}),
+        // "0x5A\r\n" foretells more words than 9000 lines give, "5\n" fewer than 12000.
+        as_program(reading(numbered_bytes(9000, false),
+                           CliCase{"FormatMifMovesItsLinesDown",
+                                   {"-d8", "-fmif", "rom.txt"},
+                                   printed("data_width [1]: 8\noutput_format [2]: mif\n", kDone),
+                                   0,
+                                   {"rom.mif", "rom.txt"},
+                                   mif_of_numbered(9000, 0xFF)})),
+        as_program(reading(numbered_bytes(12000, true),
+                           CliCase{"FormatMifMovesItsLinesUp",
+                                   {"-d8", "-fmif", "rom.txt"},
+                                   printed("data_width [1]: 8\noutput_format [2]: mif\n", kDone),
+                                   0,
+                                   {"rom.mif", "rom.txt"},
+                                   mif_of_numbered(12000, 0xF)})),
         // Bytes a record does not give and words no record reaches take the fill byte.
         reading(kHex, CliCase{"FormatMemFillsGaps",
                               {"-x", "-d32", "-fmem", "-p0x5a", "rom.txt"},

@@ -23,12 +23,17 @@ class ScratchOutput final : public verilog_hex::OutputFile {
 
 std::unique_ptr<FormattedImage> FormattedImage::open(
     platform::FileSystem& files, const std::string& name, verilog_hex::ImageWriter& output,
-    const verilog_hex::OutputFormat& format, std::uint64_t depth, int width,
-    std::shared_ptr<verilog_hex::BufferPool> pool) {
+    const verilog_hex::OutputFormat& format, std::uint64_t depth, std::uint64_t likely_depth,
+    int width, std::shared_ptr<verilog_hex::BufferPool> pool) {
   auto image = std::make_unique<FormattedImage>(output, format, width);
   output.set_format(format);
   if (!format.header_names_depth || depth != 0) {
     output.write_text(verilog_hex::format_header(format, depth, width));
+    return image;
+  }
+  if (likely_depth != 0 && output.can_rewrite()) {
+    image->likely_header_ = verilog_hex::format_header(format, likely_depth, width);
+    output.write_text(image->likely_header_);
     return image;
   }
   image->scratch_ = open_scratch(files, name);
@@ -41,6 +46,11 @@ std::unique_ptr<FormattedImage> FormattedImage::open(
 }
 
 bool FormattedImage::finish(std::uint64_t depth) {
+  if (!likely_header_.empty() &&
+      !output_.replace_start(likely_header_.size(),
+                             verilog_hex::format_header(format_, depth, width_))) {
+    return false;
+  }
   if (held_) {
     const std::uint64_t size = held_->position();
     if (!held_->finish()) return false;
