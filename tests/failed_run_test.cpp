@@ -63,14 +63,10 @@ const std::string kMif =
     "DEPTH = 3;\r\nWIDTH = 32;\r\nADDRESS_RADIX = HEX;\r\nDATA_RADIX = HEX;\r\nCONTENT\r\n"
     "BEGIN\r\n0 : 00112233;\r\n1 : DEADBEEF;\r\n2 : CAFE0000;\r\nEND;\r\n";
 
-const std::string kTolvaneMif8Opened =
-    "\ntext 2 vh conversion utility.\nversion 1.0.0 (2.09.08) \n\n\narguments processing\n"
-    "data_width [1]: 8\noutput_format [2]: mif\ndone\n\ninput files check\n";
-const std::string kShortLines = "0\n1\n2\n3\n4\n5\n6\n7\n8\n9\na\nb\n";
-const std::string kMif8 =
-    "DEPTH = 12;\r\nWIDTH = 8;\r\nADDRESS_RADIX = HEX;\r\nDATA_RADIX = HEX;\r\nCONTENT\r\n"
-    "BEGIN\r\n0 : 00;\r\n1 : 01;\r\n2 : 02;\r\n3 : 03;\r\n4 : 04;\r\n5 : 05;\r\n6 : 06;\r\n"
-    "7 : 07;\r\n8 : 08;\r\n9 : 09;\r\nA : 0A;\r\nB : 0B;\r\nEND;\r\n";
+// kRom's bytes in lines long enough to foretell ten words.
+const std::string kRomPadded =
+    "0x00000000\r\n0x00000011\r\n0x00000022\r\n0x00000033\r\n0x000000de\r\n0x000000ad\r\n"
+    "0x000000be\r\n0x000000ef\r\n0x000000ca\r\n0x000000fe\r\n";
 
 // Two memory-file lines whose words pass the spool's buffer into its scratch file, each
 // word a number of its own, and the two banks of 16 bits they split into.
@@ -219,26 +215,16 @@ INSTANTIATE_TEST_SUITE_P(
             kTolvaneMifOpened + "done\n\ninput files processing\nFile I/O error.\n",
             kTolvaneMifOpened + "File I/O error.\n",
             {"rom.txt"}},
-        // The depth foretold by the input's size, put in its place in the header.
-        RunCase{
-            "TolvaneMifDepthForetold",
-            converter::run,
-            {"-d32", "-fmif", "rom.txt"},
-            {{"rom.txt", {kRom}}},
-            kTolvaneMifOpened + "done\n\ninput files processing\ndone\n\nprocessing complete!\n",
-            {{"rom.txt", {kRom}}, {"rom.mif", {kMif}}},
-            kTolvaneMifOpened + "done\n\ninput files processing\nFile I/O error.\n",
-            kTolvaneMifOpened + "File I/O error.\n"},
-        // Fewer words foretold than come: the word lines move up a digit's place.
+        // More words foretold by the input's size than come: the word lines move down.
         RunCase{
             "TolvaneMifLinesMoved",
             converter::run,
-            {"-d8", "-fmif", "rom.txt"},
-            {{"rom.txt", {kShortLines}}},
-            kTolvaneMif8Opened + "done\n\ninput files processing\ndone\n\nprocessing complete!\n",
-            {{"rom.txt", {kShortLines}}, {"rom.mif", {kMif8}}},
-            kTolvaneMif8Opened + "done\n\ninput files processing\nFile I/O error.\n",
-            kTolvaneMif8Opened + "File I/O error.\n"},
+            {"-d32", "-fmif", "rom.txt"},
+            {{"rom.txt", {kRomPadded}}},
+            kTolvaneMifOpened + "done\n\ninput files processing\ndone\n\nprocessing complete!\n",
+            {{"rom.txt", {kRomPadded}}, {"rom.mif", {kMif}}},
+            kTolvaneMifOpened + "done\n\ninput files processing\nFile I/O error.\n",
+            kTolvaneMifOpened + "File I/O error.\n"},
         // Every word of two spooled lines in order: none lost, none read twice.
         RunCase{"MariskLinesPastTheSpoolsBuffer",
                 splitter::run,

@@ -18,7 +18,6 @@
 #include <utility>
 #include <vector>
 
-#include "buffer_sink.hpp"
 #include "file_system.hpp"
 #include "memory_file_system.hpp"
 #include "path_parts.hpp"
@@ -339,22 +338,6 @@ std::function<std::string(const Place&)> appending(std::size_t more) {
   };
 }
 
-// A new file "n": "head" and a body past the block a start is moved in, then start in
-// place of "head", then "tail"; closed.
-const std::string kBody = kHeld.substr(0, 200 << 10);
-std::function<std::string(const Place&)> replacing(std::string start) {
-  return [start](const Place& place) -> std::string {
-    auto made = place.files.create_new(place.at + "n", std::nullopt);
-    if (!made.file || !made.file->can_rewrite() || !made.file->write("head" + kBody)) {
-      return "not made";
-    }
-    const bool replaced = verilog_hex::replace_start(*made.file, 4 + kBody.size(), 4, start) &&
-                          made.file->write("tail");
-    return std::string(replaced ? "replaced" : "failed") +
-           (made.file->close() ? "" : ", not closed");
-  };
-}
-
 // Rows that hold alike where case counts and where it does not.
 const Contract kListingRow{"TheListingHoldsTheSpellingAsWritten",
                            {{"Zebra.vh", ""}},
@@ -380,22 +363,6 @@ INSTANTIATE_TEST_SUITE_P(
                  .act = appending(1),
                  .gives = "refused",
                  .left = {{"n", "head" + kHeld}}},
-        // The rest moved down, up, or not at all; the next write goes after it.
-        Contract{.name = "AShorterStartMovesTheRestDown",
-                 .act = replacing("hd"),
-                 .gives = "replaced",
-                 .left = {{"n", "hd" + kBody + "tail"}},
-                 .windows = false},
-        Contract{.name = "ALongerStartMovesTheRestUp",
-                 .act = replacing("heads"),
-                 .gives = "replaced",
-                 .left = {{"n", "heads" + kBody + "tail"}},
-                 .windows = false},
-        Contract{.name = "AStartOfTheSameLengthIsWrittenOver",
-                 .act = replacing("HEAD"),
-                 .gives = "replaced",
-                 .left = {{"n", "HEAD" + kBody + "tail"}},
-                 .windows = false},
         Contract{"CreateNewRefusesAPlantedFile",
                  {{"a", "old"}},
                  {},
