@@ -143,8 +143,10 @@ inline int decode_hex_pairs(std::string_view pairs, std::uint8_t* out) {
 #ifdef VH_SSE2_PATHS
   __m128i sums = _mm_setzero_si128();
   bool all = true;
-  for (; left >= 8; left -= 8, p += 16, out += 8) {
-    const __m128i text = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  // Eight bytes from sixteen digits; those of the first skip bytes (already summed) are
+  // left out of the sum.
+  const auto decode8 = [&](const char* at, std::uint8_t* to, int skip) {
+    const __m128i text = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
     all &= _mm_movemask_epi8(hex_digit_mask(text)) == 0xFFFF;
     // A digit's value is its low four bits, and 9 more for a letter (bit 6 set).
     const __m128i letters = _mm_and_si128(_mm_srli_epi16(text, 6), _mm_set1_epi8(1));
@@ -154,8 +156,17 @@ inline int decode_hex_pairs(std::string_view pairs, std::uint8_t* out) {
     const __m128i bytes = _mm_or_si128(
         _mm_slli_epi16(_mm_and_si128(values, _mm_set1_epi16(0xFF)), 4), _mm_srli_epi16(values, 8));
     const __m128i packed = _mm_packus_epi16(bytes, _mm_setzero_si128());
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), packed);
-    sums = _mm_add_epi64(sums, _mm_sad_epu8(packed, _mm_setzero_si128()));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(to), packed);
+    // The first bytes are the low ones of the lane.
+    sums = _mm_add_epi64(sums, _mm_sad_epu8(_mm_srli_epi64(packed, 8 * skip), _mm_setzero_si128()));
+  };
+  const bool whole_blocks = left >= 8;
+  for (; left >= 8; left -= 8, p += 16, out += 8) decode8(p, out, 0);
+  // The last bytes as the end of a block that overlaps those before them.
+  if (whole_blocks && left > 0) {
+    const auto skip = static_cast<int>(8 - left);
+    decode8(p + 2 * left - 16, out + left - 8, skip);
+    left = 0;
   }
   if (!all) return -1;
   sum = _mm_cvtsi128_si32(sums);
