@@ -61,10 +61,10 @@ std::uint32_t write_numbered_words(ImageWriter& output, std::uint32_t address, s
   char head[8] = {};  // the mark and the digits before the last one
   std::size_t head_kept = 0;
   // A batch of lines of one shape, chosen once: VerilogHex lines (no lead, the parts
-  // known), lines with an address, with a lead or not, or data alone. The address and the
-  // head's size stay in registers while the batch is formed.
-  const auto write_batch = [&](auto plain, auto addressed, auto led, std::size_t batch,
-                               std::uint32_t first, std::size_t& kept_head_size) {
+  // known), lines with an address (and no lead), or a lead and data alone. The address
+  // and the head's size stay in registers while the batch is formed.
+  const auto write_batch = [&](auto plain, auto addressed, std::size_t batch, std::uint32_t first,
+                               std::size_t& kept_head_size) {
     char* out = output.reserve(batch * line + data_slack + kPartSlack);
     std::uint32_t word = first;
     bool lead_first = !output.at_first_line();
@@ -91,7 +91,7 @@ std::uint32_t write_numbered_words(ImageWriter& output, std::uint32_t address, s
         put_data(out + 2);
         out = ImageWriter::put_line_end(out + 2 + data_size);
       } else {
-        if constexpr (decltype(led)::value) {
+        if constexpr (!decltype(addressed)::value) {
           if (lead_first) out = lead.put(out);
           lead_first = true;
         }
@@ -113,13 +113,11 @@ std::uint32_t write_numbered_words(ImageWriter& output, std::uint32_t address, s
   while (count > 0 && !output.failed()) {
     const std::size_t batch = count < most ? count : most;
     if (output.plain()) {
-      write_batch(Yes{}, Yes{}, No{}, batch, address, head_kept);
-    } else if (parts->addressed && parts->lead.empty()) {
-      write_batch(No{}, Yes{}, No{}, batch, address, head_kept);
+      write_batch(Yes{}, Yes{}, batch, address, head_kept);
     } else if (parts->addressed) {
-      write_batch(No{}, Yes{}, Yes{}, batch, address, head_kept);
+      write_batch(No{}, Yes{}, batch, address, head_kept);
     } else {
-      write_batch(No{}, No{}, Yes{}, batch, address, head_kept);
+      write_batch(No{}, No{}, batch, address, head_kept);
     }
     address += static_cast<std::uint32_t>(batch);
     count -= batch;

@@ -65,6 +65,13 @@ inline constexpr std::array<OutputFormat, 7> kOutputFormats = {{
     {"hex", ".hex", AddressForm::intel_hex, false, false, DataCharacters::hex, "", "\r\n",
      ":00000001FF\r\n", "", false, 255},
 }};
+// A line with an address has no lead: the formatters of such lines leave it out.
+static_assert([] {
+  for (const OutputFormat& format : kOutputFormats) {
+    if (format.address != AddressForm::none && !format.lead.empty()) return false;
+  }
+  return true;
+}());
 
 // The formats' names as a list, as the help and the refusal of an unknown one give them.
 inline constexpr auto kFormatList = listed<64>(
