@@ -160,10 +160,9 @@ inline int decode_hex_pairs(std::string_view pairs, std::uint8_t* out) {
     // The first bytes are the low ones of the lane.
     sums = _mm_add_epi64(sums, _mm_sad_epu8(_mm_srli_epi64(packed, 8 * skip), _mm_setzero_si128()));
   };
-  const bool whole_blocks = left >= 8;
   for (; left >= 8; left -= 8, p += 16, out += 8) decode8(p, out, 0);
   // The last bytes as the end of a block that overlaps those before them.
-  if (whole_blocks && left > 0) {
+  if (left > 0 && pairs.size() >= 16) {
     const auto skip = static_cast<int>(8 - left);
     decode8(p + 2 * left - 16, out + left - 8, skip);
     left = 0;

@@ -91,15 +91,14 @@ std::uint32_t write_numbered_words(ImageWriter& output, std::uint32_t address, s
         put_data(out + 2);
         out = ImageWriter::put_line_end(out + 2 + data_size);
       } else {
-        if constexpr (!decltype(addressed)::value) {
-          if (lead_first) out = lead.put(out);
-          lead_first = true;
-        }
         if constexpr (decltype(addressed)::value) {
           std::memcpy(out, head, 8);
           out += head_size;
           *out++ = kUpperHexDigits[word & 0xF];
           out = separator.put(out);
+        } else {
+          if (lead_first) out = lead.put(out);
+          lead_first = true;
         }
         put_data(out);
         out = end.put(out + data_size);

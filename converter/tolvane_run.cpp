@@ -403,10 +403,7 @@ int convert(std::span<const std::string_view> args, platform::Console& console,
   const unsigned bytes_per_word = static_cast<unsigned>(settings.data_width) / 8;
   std::uint64_t input_size = 0;
   for (const std::string& name : input_names) input_size += files.status(name).size;
-  const std::uint64_t likely_depth =
-      input_size == 0
-          ? 0
-          : std::max<std::uint64_t>(1, input_size * 10 / kind.tenths_per_byte / bytes_per_word);
+  const std::uint64_t likely_depth = input_size * 10 / kind.tenths_per_byte / bytes_per_word;
   const auto image =
       tool_run::FormattedImage::open(files, *output_name, *output, format, settings.depth,
                                      likely_depth, static_cast<int>(8 * bytes_per_word));

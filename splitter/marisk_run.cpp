@@ -163,8 +163,7 @@ verilog_hex::ConversionResult write_banks(verilog_hex::TextReader& input, std::u
   platform::OutputBatch outputs(files);
   std::vector<verilog_hex::ImageWriter*> banks;
   const std::size_t word_digits = (static_cast<std::size_t>(settings.data_width) + 3) / 4;
-  const std::uint64_t likely_depth =
-      input_size == 0 ? 0 : std::max<std::uint64_t>(1, input_size / (word_digits + 1));
+  const std::uint64_t likely_depth = input_size / (word_digits + 1);
   // A buffer filling for every bank and one on its way to the disk for every bank of a
   // row, all within one budget: the banks of a row fill at the same pace, so they hand
   // their buffers over together, and rows of chips are written one after the other. A

@@ -24,7 +24,7 @@ class FormattedImage {
   // Nothing when the scratch file it needs cannot be made; it is made beside the output
   // of that name, so that a full disk shows while the word lines wait. Buffers for the
   // waiting word lines come from the pool where one is given. likely_depth is 0 where
-  // nothing foretells the depth.
+  // nothing foretells the depth (an input of no known size, or too small to tell).
   static std::unique_ptr<FormattedImage> open(
       platform::FileSystem& files, const std::string& name, verilog_hex::ImageWriter& output,
       const verilog_hex::OutputFormat& format, std::uint64_t depth, std::uint64_t likely_depth,
