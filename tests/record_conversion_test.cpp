@@ -156,6 +156,8 @@ INSTANTIATE_TEST_SUITE_P(
         RecordCase{"BlanksPastTheBuffer", "S104001001EA" + kBlanks + "\n", "@8\t0100\r\n"},
         RecordCase{"TextPastTheBuffer", "S104001001EA" + kBlanks + "x\n", "", Stop::not_a_record,
                    1},
+        // A record with a blank after it is no run's: the lines keep their numbers.
+        RecordCase{"BlankBeforeABadLine", "S104001001EA \nS1zz\n", "", Stop::not_a_record, 2},
         RecordCase{"NoS", "\nX104001001EA\n", "", Stop::not_a_record, 2},
         RecordCase{"NoTypeDigit", "SX04001001EA\n", "", Stop::not_a_record, 1},
         RecordCase{"NoHexDigit", "S104001G01EA\n", "", Stop::not_a_record, 1},

@@ -197,32 +197,33 @@ TEST_P(TolvaneRun, PrintsExitsAndWritesExactly) {
   }
 }
 
-// A byte list of count bytes, each its line's number's low bits: "0x5A\r\n" lines, or
-// one digit and LF ("a\n"); and the 8-bit mif of it. Its word lines are longer than the
-// block they are moved in where the depth has another number of digits than foretold.
-std::string numbered_bytes(int count, bool one_digit) {
-  std::string lines;
-  char line[16];
-  for (int i = 0; i < count; ++i) {
-    if (one_digit) {
-      std::snprintf(line, sizeof line, "%x\n", i & 0xF);
-    } else {
-      std::snprintf(line, sizeof line, "0x%02X\r\n", i & 0xFF);
-    }
-    lines += line;
-  }
-  return lines;
-}
-std::string mif_of_numbered(int count, int mask) {
+// A byte list of count bytes, each its line's number's low bits, "0x5A\r\n" a line or
+// one digit and LF ("a\n"), and its 8-bit mif: word lines past the block they are moved
+// in where the depth has another number of digits than the input's size foretold.
+CliCase moving_mif(const char* name, int count, bool one_digit) {
+  std::string input;
   std::string mif =
       "DEPTH = " + std::to_string(count) +
       ";\r\nWIDTH = 8;\r\nADDRESS_RADIX = HEX;\r\nDATA_RADIX = HEX;\r\nCONTENT\r\nBEGIN\r\n";
   char line[24];
   for (int i = 0; i < count; ++i) {
-    std::snprintf(line, sizeof line, "%X : %02X;\r\n", i, i & mask);
+    const int byte = i & (one_digit ? 0xF : 0xFF);
+    if (one_digit) {
+      std::snprintf(line, sizeof line, "%x\n", byte);
+    } else {
+      std::snprintf(line, sizeof line, "0x%02X\r\n", byte);
+    }
+    input += line;
+    std::snprintf(line, sizeof line, "%X : %02X;\r\n", i, byte);
     mif += line;
   }
-  return mif + "END;\r\n";
+  return as_program(
+      reading(input, CliCase{name,
+                             {"-d8", "-fmif", "rom.txt"},
+                             printed("data_width [1]: 8\noutput_format [2]: mif\n", kDone),
+                             0,
+                             {"rom.mif", "rom.txt"},
+                             mif + "END;\r\n"}));
 }
 
 const std::vector<std::string> kInputOnly = {"rom.txt"};
@@ -261,20 +262,8 @@ INSTANTIATE_TEST_SUITE_P(
                            "#File_format=Hex\r\n#Address_depth=2\r\n#Data_width=16\r\n1234\r\n"
                            "ABCD\r\n"}),
         // "0x5A\r\n" foretells more words than 9000 lines give, "5\n" fewer than 12000.
-        as_program(reading(numbered_bytes(9000, false),
-                           CliCase{"FormatMifMovesItsLinesDown",
-                                   {"-d8", "-fmif", "rom.txt"},
-                                   printed("data_width [1]: 8\noutput_format [2]: mif\n", kDone),
-                                   0,
-                                   {"rom.mif", "rom.txt"},
-                                   mif_of_numbered(9000, 0xFF)})),
-        as_program(reading(numbered_bytes(12000, true),
-                           CliCase{"FormatMifMovesItsLinesUp",
-                                   {"-d8", "-fmif", "rom.txt"},
-                                   printed("data_width [1]: 8\noutput_format [2]: mif\n", kDone),
-                                   0,
-                                   {"rom.mif", "rom.txt"},
-                                   mif_of_numbered(12000, 0xF)})),
+        moving_mif("FormatMifMovesItsLinesDown", 9000, false),
+        moving_mif("FormatMifMovesItsLinesUp", 12000, true),
         // Bytes a record does not give and words no record reaches take the fill byte.
         reading(kHex, CliCase{"FormatMemFillsGaps",
                               {"-x", "-d32", "-fmem", "-p0x5a", "rom.txt"},
