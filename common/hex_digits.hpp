@@ -91,15 +91,46 @@ inline std::uint32_t hex_digits_value(const char* p, std::size_t count) {
 }
 
 #ifdef VH_SSE2_PATHS
+namespace detail {
+// Per byte: all ones where it lies in the size characters from first on. A signed
+// compare, the range moved to begin at -128.
+inline __m128i in_range(__m128i bytes, char first, int size) {
+  const __m128i moved = _mm_add_epi8(bytes, _mm_set1_epi8(static_cast<char>(0x80 - first)));
+  return _mm_cmplt_epi8(moved, _mm_set1_epi8(static_cast<char>(size - 128)));
+}
+// Per byte: all ones where it is a letter a-f or A-F.
+inline __m128i hex_letter_mask(__m128i bytes) {
+  return in_range(_mm_or_si128(bytes, _mm_set1_epi8(0x20)), 'a', 6);
+}
+// The values of sixteen characters as hexadecimal digits, a byte each: a digit's low
+// four bits, and 9 more for a letter. The places of those that are none are cleared in
+// digits.
+inline __m128i hex_digit_values(__m128i text, __m128i& digits) {
+  const __m128i letter = hex_letter_mask(text);
+  digits = _mm_and_si128(digits, _mm_or_si128(in_range(text, '0', 10), letter));
+  return _mm_add_epi8(_mm_and_si128(text, _mm_set1_epi8(0x0F)),
+                      _mm_and_si128(letter, _mm_set1_epi8(9)));
+}
+// The bytes of two blocks of digit values: each pair's high digit is the low byte of its
+// 16-bit lane, and a shift by four within a lane carries nothing over.
+inline __m128i join_hex_pairs(__m128i first, __m128i second) {
+  const __m128i low_bytes = _mm_set1_epi16(0xFF);
+  const __m128i high =
+      _mm_packus_epi16(_mm_and_si128(first, low_bytes), _mm_and_si128(second, low_bytes));
+  const __m128i low = _mm_packus_epi16(_mm_srli_epi16(first, 8), _mm_srli_epi16(second, 8));
+  return _mm_or_si128(_mm_slli_epi16(high, 4), low);
+}
+// Sixteen bytes loaded at kEdge + 32 - k: all ones from byte k on (k from 0 to 32).
+alignas(16) inline constexpr std::uint8_t kEdge[64] = {
+    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+}  // namespace detail
+
 // Per byte: all ones where the byte is a hexadecimal digit, sixteen at a time.
 inline __m128i hex_digit_mask(__m128i bytes) {
-  // Signed compares: bytes of 0x80 and above count as negative and match nothing.
-  const __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('0' - 1)),
-                                      _mm_cmplt_epi8(bytes, _mm_set1_epi8('9' + 1)));
-  const __m128i lower = _mm_or_si128(bytes, _mm_set1_epi8(0x20));
-  const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(lower, _mm_set1_epi8('a' - 1)),
-                                       _mm_cmplt_epi8(lower, _mm_set1_epi8('f' + 1)));
-  return _mm_or_si128(digit, letter);
+  return _mm_or_si128(detail::in_range(bytes, '0', 10), detail::hex_letter_mask(bytes));
 }
 
 // How many of the sixteen bytes at p, from the first on, are hexadecimal digits; all
@@ -141,34 +172,36 @@ inline int decode_hex_pairs(std::string_view pairs, std::uint8_t* out) {
   std::size_t left = pairs.size() / 2;  // bytes
   int sum = 0;
 #ifdef VH_SSE2_PATHS
-  __m128i sums = _mm_setzero_si128();
-  bool all = true;
-  // Eight bytes from sixteen digits; those of the first skip bytes (already summed) are
-  // left out of the sum.
-  const auto decode8 = [&](const char* at, std::uint8_t* to, int skip) {
-    const __m128i text = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    all &= _mm_movemask_epi8(hex_digit_mask(text)) == 0xFFFF;
-    // A digit's value is its low four bits, and 9 more for a letter (bit 6 set).
-    const __m128i letters = _mm_and_si128(_mm_srli_epi16(text, 6), _mm_set1_epi8(1));
-    const __m128i values = _mm_add_epi8(_mm_and_si128(text, _mm_set1_epi8(0x0F)),
-                                        _mm_mullo_epi16(letters, _mm_set1_epi16(9)));
-    // Each pair, high digit first in memory: the low byte of its 16-bit lane.
-    const __m128i bytes = _mm_or_si128(
-        _mm_slli_epi16(_mm_and_si128(values, _mm_set1_epi16(0xFF)), 4), _mm_srli_epi16(values, 8));
-    const __m128i packed = _mm_packus_epi16(bytes, _mm_setzero_si128());
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(to), packed);
-    // The first bytes are the low ones of the lane.
-    sums = _mm_add_epi64(sums, _mm_sad_epu8(_mm_srli_epi64(packed, 8 * skip), _mm_setzero_si128()));
-  };
-  for (; left >= 8; left -= 8, p += 16, out += 8) decode8(p, out, 0);
-  // The last bytes as the end of a block that overlaps those before them.
-  if (left > 0 && pairs.size() >= 16) {
-    const auto skip = static_cast<int>(8 - left);
-    decode8(p + 2 * left - 16, out + left - 8, skip);
+  if (left >= 8) {
+    __m128i digits = _mm_set1_epi8(-1);  // loses the place of any character that is none
+    __m128i sums = _mm_setzero_si128();
+    const auto values = [&digits](const char* at) {
+      return detail::hex_digit_values(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)),
+                                      digits);
+    };
+    // Blocks of sixteen bytes, or of eight where fewer than sixteen are asked for; the
+    // last bytes as the end of a block that overlaps those before it, whose first skip
+    // bytes (decoded already) are left out of the sum.
+    const std::size_t block = left >= 16 ? 16 : 8;
+    const auto decode = [&](const char* at, std::uint8_t* to, std::size_t skip) {
+      const __m128i kept =
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(detail::kEdge + 32 - skip));
+      if (block == 16) {
+        const __m128i bytes = detail::join_hex_pairs(values(at), values(at + 16));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to), bytes);
+        sums = _mm_add_epi64(sums, _mm_sad_epu8(_mm_and_si128(kept, bytes), _mm_setzero_si128()));
+      } else {
+        const __m128i bytes = detail::join_hex_pairs(values(at), _mm_setzero_si128());
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(to), bytes);
+        sums = _mm_add_epi64(sums, _mm_sad_epu8(_mm_and_si128(kept, bytes), _mm_setzero_si128()));
+      }
+    };
+    for (; left >= block; left -= block, p += 2 * block, out += block) decode(p, out, 0);
+    if (left > 0) decode(p + 2 * left - 2 * block, out + left - block, block - left);
     left = 0;
+    if (_mm_movemask_epi8(digits) != 0xFFFF) return -1;
+    sum = _mm_cvtsi128_si32(_mm_add_epi64(sums, _mm_srli_si128(sums, 8)));
   }
-  if (!all) return -1;
-  sum = _mm_cvtsi128_si32(sums);
 #endif
   int bad = 0;  // negative once a digit was none
   for (std::size_t i = 0; i < left; ++i, p += 2) {

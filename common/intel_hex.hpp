@@ -1,7 +1,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace verilog_hex {
@@ -39,5 +41,20 @@ struct IntelHexRecord {
 // judged here beyond that. The record goes into the one given, which a caller keeps
 // from line to line.
 bool parse_intel_hex_record(std::string_view line, IntelHexRecord& record);
+
+// The common data record, decoded straight from the text where it begins the text.
+struct DataRecordLine {
+  std::uint16_t address;
+  std::uint8_t count;     // its data bytes, at least one
+  std::size_t line_size;  // LF included
+};
+
+// Where the text begins with a data record of at least one byte whose LF follows its
+// checksum at once and whose checksum is right: its count data bytes to out, which takes
+// 256 bytes (nothing is stored past the data's last block of sixteen or the checksum's
+// byte). Nothing for every other line, which parse_intel_hex_record() then judges: the
+// records this takes are some of those it takes. kSlack bytes past the text's end must
+// be readable, as a TextReader leaves them.
+std::optional<DataRecordLine> decode_data_record(std::string_view text, std::uint8_t* out);
 
 }  // namespace verilog_hex

@@ -1,6 +1,5 @@
 #include "intel_hex_conversion.hpp"
 
-#include <cstring>
 #include <vector>
 
 #include "hex_digits.hpp"
@@ -28,7 +27,8 @@ class IntelHexSource final : public AddressedSource {
     while (const auto record = lines_.next(parse)) {
       if (!*record) return lines_.refuse(Stop::not_a_record);
       const std::uint64_t address = base_ + record_.address;
-      if (record_.type == IntelHexRecord::data && record_.count > 0 && !in_address_space()) {
+      if (record_.type == IntelHexRecord::data && record_.count > 0 &&
+          !in_address_space(record_.address, record_.count)) {
         return lines_.refuse(Stop::not_a_record);
       }
       if (!record_.checksum_right) return lines_.refuse(Stop::wrong_checksum);
@@ -63,25 +63,16 @@ class IntelHexSource final : public AddressedSource {
 
  private:
   // The record's bytes lie within the address space its base leaves.
-  bool in_address_space() const {
-    return segment_base_ ? record_.address + record_.count <= 0x10000u
-                         : base_ + record_.address + record_.count <= 0x100000000u;
+  bool in_address_space(std::uint16_t address, std::uint8_t count) const {
+    return segment_base_ ? address + count <= 0x10000u : base_ + address + count <= 0x100000000u;
   }
 
-  // A data record whose line is whole at the text's start, with its LF right after its
-  // digits, its checksum right and its bytes in the address space; its bytes to out.
+  // A common data record, whole at the text's start, its bytes in the address space;
+  // its bytes to out.
   std::optional<DataRecord> common_data_record(std::string_view text, std::uint8_t* out) {
-    if (text.size() < 3 || text[0] != ':') return std::nullopt;
-    const int count =
-        verilog_hex::hex_digit_value(text[1]) << 4 | verilog_hex::hex_digit_value(text[2]);
-    const std::size_t line_size = 2 * static_cast<std::size_t>(count + 5) + 2;
-    if (count <= 0 || text.size() < line_size || text[line_size - 1] != '\n' ||
-        !verilog_hex::parse_intel_hex_record(text.substr(0, line_size), record_) ||
-        record_.type != IntelHexRecord::data || !record_.checksum_right || !in_address_space()) {
-      return std::nullopt;
-    }
-    std::memcpy(out, record_.bytes(), record_.count);
-    return DataRecord{base_ + record_.address, record_.count, line_size};
+    const auto record = verilog_hex::decode_data_record(text, out);
+    if (!record || !in_address_space(record->address, record->count)) return std::nullopt;
+    return DataRecord{base_ + record->address, record->count, record->line_size};
   }
 
   RecordLines lines_;

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <optional>
 #include <string>
 
 #include "hex_digits.hpp"
+#include "intel_hex.hpp"
+#include "text_reader.hpp"
 #include "verilog_hex.hpp"
 
 namespace {
@@ -113,22 +116,83 @@ TEST(HexDigits, EveryFormAgreesOnEveryByte) {
       EXPECT_EQ(eight[7], static_cast<char>(std::toupper(byte)));
     }
     // A record's digits, decoded many at a time: the byte at any place of a run of 21
-    // pairs (a block of sixteen digits, another, and a tail) decodes or refuses alike.
-    std::string pairs = "0123456789abcdefABCDEF00112233445566778899";
-    for (std::size_t at = 0; at < pairs.size(); ++at) {
-      std::string text = pairs;
-      text[at] = c;
-      std::uint8_t out[21] = {};
-      const bool decoded = verilog_hex::decode_hex_pairs(text, out) >= 0;
-      EXPECT_EQ(decoded, digit) << at;
-      if (decoded) {
-        EXPECT_EQ(out[at / 2], std::stoul(text.substr(at / 2 * 2, 2), nullptr, 16)) << at;
-        if (at < 40) {
-          EXPECT_EQ(out[20], 0x99);
+    // pairs (a block of sixteen bytes and an overlapping one), of 11 (blocks of eight)
+    // or of 3 (one by one) decodes or refuses alike, and the sum counts each byte once.
+    const std::string pairs = "0123456789abcdefABCDEF00112233445566778899";
+    for (const std::size_t size : {42, 22, 6}) {
+      for (std::size_t at = 0; at < size; ++at) {
+        std::string text = pairs.substr(0, size);
+        text[at] = c;
+        std::uint8_t out[21] = {};
+        const int sum = verilog_hex::decode_hex_pairs(text, out);
+        EXPECT_EQ(sum >= 0, digit) << size << " " << at;
+        if (sum < 0) continue;
+        int bytes_sum = 0;
+        for (std::size_t k = 0; k < size / 2; ++k) {
+          EXPECT_EQ(out[k], std::stoul(text.substr(2 * k, 2), nullptr, 16)) << size << " " << at;
+          bytes_sum += out[k];
         }
+        EXPECT_EQ(sum, bytes_sum) << size << " " << at;
       }
     }
   }
 }
+
+// The common data record, decoded straight from the buffer, must take exactly the
+// lines the general parse takes as a data record of at least one byte with its LF
+// right after its checksum and its checksum right, and give the same bytes: with any
+// character changed at any place, the line alone or followed by more text. A row a
+// size: one block or more, its last ending in either half or at its end.
+class DataRecordDecode : public testing::TestWithParam<int> {};
+
+TEST_P(DataRecordDecode, TakesWhatTheGeneralParseTakes) {
+  const int count = GetParam();
+  std::string line = ":";
+  unsigned sum = 0;
+  const auto put = [&](unsigned byte) {
+    sum += byte;
+    line += verilog_hex::kUpperHexDigits[byte >> 4 & 0xF];
+    line += verilog_hex::kUpperHexDigits[byte & 0xF];
+  };
+  for (const unsigned byte : {static_cast<unsigned>(count), 0xA5u, 0x5Au, 0u}) put(byte);
+  for (int k = 0; k < count; ++k) put(static_cast<unsigned>(k * 37 + 11) & 0xFF);
+  put((0x100 - (sum & 0xFF)) & 0xFF);
+  line += '\n';
+  const std::string next = ":zz" + std::string(600, 'q');
+  for (const bool followed : {false, true}) {
+    for (std::size_t at = 0; at <= line.size(); ++at) {
+      for (const char c : {'/', ':', '@', 'G', '`', 'g', '\xB0', ' ', 'a', '0', '\n'}) {
+        std::string text = line + next;
+        text[at] = c;
+        const std::size_t size = followed ? text.size() - 4 * verilog_hex::TextReader::kSlack
+                                          : std::min(line.size(), text.size());
+        std::uint8_t out[256 + 16];
+        std::fill(std::begin(out), std::end(out), std::uint8_t{0xEE});
+        const auto decoded =
+            verilog_hex::decode_data_record(std::string_view(text).substr(0, size), out);
+        const std::string_view first = std::string_view(text).substr(0, text.find('\n') + 1);
+        verilog_hex::IntelHexRecord record;
+        const bool taken = verilog_hex::parse_intel_hex_record(first, record) && record.type == 0 &&
+                           record.count > 0 && record.checksum_right &&
+                           first.size() == 2 * std::size_t{record.count} + 12 &&
+                           first.size() <= size;
+        SCOPED_TRACE(testing::Message() << "at " << at << " '" << c << "' followed " << followed);
+        ASSERT_EQ(decoded.has_value(), taken);
+        if (!taken) continue;
+        EXPECT_EQ(decoded->address, record.address);
+        EXPECT_EQ(decoded->count, record.count);
+        EXPECT_EQ(decoded->line_size, first.size());
+        EXPECT_TRUE(std::equal(out, out + record.count, record.bytes()));
+        // Nothing is stored past the data's last block of sixteen or the checksum's byte.
+        const std::size_t stored = std::max((record.count + 15u) / 16 * 16, record.count + 1u);
+        EXPECT_TRUE(
+            std::all_of(out + stored, std::end(out), [](std::uint8_t b) { return b == 0xEE; }));
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, DataRecordDecode,
+                         testing::Values(1, 3, 4, 11, 12, 16, 19, 20, 27, 28, 251, 255));
 
 }  // namespace
