@@ -1,5 +1,7 @@
 #include "intel_hex.hpp"
 
+#include <cstring>
+
 #include "hex_digits.hpp"
 #include "text_reader.hpp"
 
@@ -8,23 +10,6 @@ namespace {
 
 // The data bytes types 01 to 05 carry.
 constexpr int kFixedDataSize[] = {-1, 0, 2, 4, 2, 4};
-
-// The record whose count the text's first pair gives, a pair at a time.
-std::optional<DataRecordLine> decode_record_by_pairs(std::string_view text, int count,
-                                                     std::uint8_t* out) {
-  // A pair holding a character that is no digit is negative.
-  const auto pair = [&text](std::size_t at) {
-    return hex_digit_value(text[at]) << 4 | hex_digit_value(text[at + 1]);
-  };
-  const std::size_t line_size = 2 * static_cast<std::size_t>(count) + 12;
-  const int high = pair(3);
-  const int low = pair(5);
-  if ((high | low) < 0 || text[7] != '0' || text[8] != '0') return std::nullopt;
-  const int sum = decode_hex_pairs(text.substr(9, line_size - 10), out);  // the checksum's too
-  if (sum < 0 || ((sum + count + high + low) & 0xFF) != 0) return std::nullopt;
-  return DataRecordLine{static_cast<std::uint16_t>(high << 8 | low),
-                        static_cast<std::uint8_t>(count), line_size};
-}
 
 }  // namespace
 
@@ -108,7 +93,13 @@ std::optional<DataRecordLine> decode_data_record(std::string_view text, std::uin
                           static_cast<std::uint8_t>(count), line_size};
   }
 #endif
-  return decode_record_by_pairs(text, count, out);
+  IntelHexRecord record;
+  if (!parse_intel_hex_record(text.substr(0, line_size), record) ||
+      record.type != IntelHexRecord::data || !record.checksum_right) {
+    return std::nullopt;
+  }
+  std::memcpy(out, record.bytes(), record.count);
+  return DataRecordLine{record.address, record.count, line_size};
 }
 
 }  // namespace verilog_hex

@@ -164,8 +164,8 @@ TEST_P(DataRecordDecode, TakesWhatTheGeneralParseTakes) {
       for (const char c : {'/', ':', '@', 'G', '`', 'g', '\xB0', ' ', 'a', '0', '\n'}) {
         std::string text = line + next;
         text[at] = c;
-        const std::size_t size = followed ? text.size() - 4 * verilog_hex::TextReader::kSlack
-                                          : std::min(line.size(), text.size());
+        const std::size_t size =
+            followed ? text.size() - 4 * verilog_hex::TextReader::kSlack : line.size();
         std::uint8_t out[256 + 16];
         std::fill(std::begin(out), std::end(out), std::uint8_t{0xEE});
         const auto decoded =

@@ -129,6 +129,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Not a record comes before a wrong checksum.
         RecordCase{"PastTheSegment", ":020000021000EC\n:02FFFF00445500\n", "", Stop::not_a_record,
                    2},
+        RecordCase{"UpTo4GiB", ":02000004FFFFFC\n:02FFFE00445568\n", "@7FFFFFFF\t4455\r\n"},
         RecordCase{"Past4GiB", ":02000004FFFFFC\n:02FFFF00445567\n", "", Stop::not_a_record, 2},
         RecordCase{"AcrossALinearBase", ":02000004000FEB\n:02FFFF00445567\n",
                    "@7FFFF\t0044\r\n@80000\t5500\r\n"},
