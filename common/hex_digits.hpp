@@ -184,17 +184,16 @@ inline int decode_hex_pairs(std::string_view pairs, std::uint8_t* out) {
     // bytes (decoded already) are left out of the sum.
     const std::size_t block = left >= 16 ? 16 : 8;
     const auto decode = [&](const char* at, std::uint8_t* to, std::size_t skip) {
+      const __m128i bytes =
+          detail::join_hex_pairs(values(at), block == 16 ? values(at + 16) : _mm_setzero_si128());
+      if (block == 16) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to), bytes);
+      } else {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(to), bytes);
+      }
       const __m128i kept =
           _mm_loadu_si128(reinterpret_cast<const __m128i*>(detail::kEdge + 32 - skip));
-      if (block == 16) {
-        const __m128i bytes = detail::join_hex_pairs(values(at), values(at + 16));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to), bytes);
-        sums = _mm_add_epi64(sums, _mm_sad_epu8(_mm_and_si128(kept, bytes), _mm_setzero_si128()));
-      } else {
-        const __m128i bytes = detail::join_hex_pairs(values(at), _mm_setzero_si128());
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(to), bytes);
-        sums = _mm_add_epi64(sums, _mm_sad_epu8(_mm_and_si128(kept, bytes), _mm_setzero_si128()));
-      }
+      sums = _mm_add_epi64(sums, _mm_sad_epu8(_mm_and_si128(kept, bytes), _mm_setzero_si128()));
     };
     for (; left >= block; left -= block, p += 2 * block, out += block) decode(p, out, 0);
     if (left > 0) decode(p + 2 * left - 2 * block, out + left - block, block - left);

@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "file_system.hpp"
@@ -36,13 +37,17 @@ constexpr int kMaxFolderDepth = 256;
 constexpr const char* kAccessAcl = "system.posix_acl_access";
 #endif
 
-// Every byte, retried where a signal or a short write cut it off.
-bool write_all(int fd, std::string_view bytes) {
+// Every byte, from the position where one is given, retried where a signal or a short
+// write cut it off.
+bool write_all(int fd, std::string_view bytes, std::optional<std::uint64_t> position = {}) {
   while (!bytes.empty()) {
-    const ssize_t count = ::write(fd, bytes.data(), bytes.size());
+    const ssize_t count =
+        position ? ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(*position))
+                 : ::write(fd, bytes.data(), bytes.size());
     if (count < 0 && errno == EINTR) continue;
     if (count <= 0) return false;
     bytes.remove_prefix(static_cast<std::size_t>(count));
+    if (position) *position += static_cast<std::uint64_t>(count);
   }
   return true;
 }
@@ -142,14 +147,7 @@ class PosixOutput final : public OutputFile {
   // A new file is made readable and writable (see create_new); a device is not.
   bool can_rewrite() const override { return final_.has_value(); }
   bool write_at(std::uint64_t position, std::string_view bytes) override {
-    while (!bytes.empty()) {
-      const ssize_t count = ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(position));
-      if (count < 0 && errno == EINTR) continue;
-      if (count <= 0) return false;
-      bytes.remove_prefix(static_cast<std::size_t>(count));
-      position += static_cast<std::uint64_t>(count);
-    }
-    return true;
+    return write_all(fd_, bytes, position);
   }
   std::ptrdiff_t read_at(std::uint64_t position, std::span<char> into) override {
     return read_at_position(fd_, position, into);
