@@ -11,8 +11,6 @@
 
 namespace verilog_hex {
 
-namespace detail {
-
 // The fixed parts of a text format's word lines, padded so that each goes out in one
 // store of eight bytes.
 struct PaddedPart {
@@ -26,8 +24,6 @@ struct PaddedPart {
   char text[8] = {};
   std::size_t size;
 };
-
-}  // namespace detail
 
 // Words numbered from the address on, count of them, each of data_size digits that
 // put_data(out) stores at out; gives the next address. put_data may store up to
@@ -56,7 +52,7 @@ std::uint32_t write_numbered_words(ImageWriter& output, std::uint32_t address, s
     }
     return address;
   }
-  const detail::PaddedPart lead(parts->lead), separator(parts->separator), end(parts->end);
+  const PaddedPart lead(parts->lead), separator(parts->separator), end(parts->end);
   const std::size_t mark = parts->mark.size();
   char head[8] = {};  // the mark and the digits before the last one
   std::size_t head_kept = 0;

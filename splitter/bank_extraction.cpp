@@ -168,15 +168,10 @@ class Extraction {
       if (count > 0) {
         pending_.added(count);
         if (checks_.active()) {
-          const auto added = pending_.last_words(count);
-          const auto addresses = pending_.last_addresses(count);
-          for (std::size_t i = 0; i < count; ++i) {
-            const std::string_view data(added[i].data, added[i].data_size);
-            if (auto refused = checks_.check_word_line(
-                    line_number_ + 1 + static_cast<std::uint32_t>(i), addresses[i], data)) {
-              stop_ = *refused;
-              return taken;
-            }
+          if (auto refused = checks_.check_word_lines(line_number_ + 1, pending_.last_words(count),
+                                                      pending_.last_addresses(count))) {
+            stop_ = *refused;
+            return taken;
           }
         }
         line_number_ += static_cast<std::uint32_t>(count);

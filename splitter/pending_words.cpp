@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 #include "numbered_words.hpp"
 
@@ -9,37 +10,69 @@ namespace splitter {
 
 using verilog_hex::ImageWriter;
 
-void write_slices(verilog_hex::ImageWriter& output, std::span<const WordText> words,
-                  std::size_t offset, std::size_t digits) {
-  constexpr std::size_t kMove = verilog_hex::ImageWriter::kSliceMove;
-  // The most a line's moves store.
-  constexpr std::size_t line = 2 * kMove + verilog_hex::ImageWriter::kLineEnd.size();
-  if (digits > kMove || output.capacity() < 2 * kMove + line) {
+namespace {
+
+// Lines whose address field may be copied from a word line's: addressed, without a lead.
+bool fields_fit(const ImageWriter& output) {
+  const auto parts = output.line_parts();
+  return parts && parts->addressed && parts->lead.empty();
+}
+
+}  // namespace
+
+void write_slices(ImageWriter& output, std::span<const WordText> words, std::size_t offset,
+                  std::size_t digits) {
+  constexpr std::size_t kMove = ImageWriter::kSliceMove;
+  constexpr std::size_t kPartStore = 8;  // the separator's and the end's stores
+  // The most a line's stores reach: the digits and the data in moves, the parts in stores.
+  constexpr std::size_t line = 2 * kMove + 2 * kPartStore;
+  const auto parts = output.line_parts();
+  if (digits > kMove || !fields_fit(output) || output.capacity() < 2 * line) {
     for (const WordText& word : words) {
       const std::string_view data(word.data, word.data_size);
-      output.write_field_word({word.field, word.field_size}, data.size() > offset
-                                                                 ? data.substr(offset, digits)
-                                                                 : std::string_view());
+      const std::string_view slice =
+          data.size() > offset ? data.substr(offset, digits) : std::string_view();
+      if (output.plain()) {
+        output.write_field_word({word.field, word.field_size}, slice);
+      } else {
+        output.write_word(address_of(word), slice);
+      }
     }
     return;
   }
-  const std::size_t most = (output.capacity() - 2 * kMove) / line;
-  while (!words.empty()) {
-    const std::size_t batch = words.size() < most ? words.size() : most;
-    char* out = output.reserve(batch * line + 2 * kMove);
-    for (const WordText& word : words.first(batch)) {
-      std::memcpy(out, word.field, kMove);
-      out += word.field_size;
-      if (word.data_size > offset) {
-        const std::size_t rest = word.data_size - offset;
-        std::memcpy(out, word.data + offset, kMove);
-        out += rest < digits ? rest : digits;
+  // A VerilogHex line is the field as read; another format puts its own parts around the
+  // field's digits. The shape is chosen once a call.
+  const verilog_hex::PaddedPart separator(parts->separator), end(parts->end);
+  const std::size_t most = (output.capacity() - line) / line;
+  const auto write_batches = [&](auto plain) {
+    while (!words.empty()) {
+      const std::size_t batch = words.size() < most ? words.size() : most;
+      char* out = output.reserve(batch * line + line);
+      for (const WordText& word : words.first(batch)) {
+        if constexpr (decltype(plain)::value) {
+          std::memcpy(out, word.field, kMove);
+          out += word.field_size;
+        } else {
+          std::memcpy(out, word.field + 1, kPartStore);  // at most eight digits
+          out = separator.put(out + word.field_size - 2);
+        }
+        if (word.data_size > offset) {
+          const std::size_t rest = word.data_size - offset;
+          std::memcpy(out, word.data + offset, kMove);
+          out += rest < digits ? rest : digits;
+        }
+        if constexpr (decltype(plain)::value) {
+          out = ImageWriter::put_line_end(out);
+        } else {
+          out = end.put(out);
+        }
       }
-      out = verilog_hex::ImageWriter::put_line_end(out);
+      output.commit(out);
+      words = words.subspan(batch);
     }
-    output.commit(out);
-    words = words.subspan(batch);
-  }
+  };
+  if (output.plain()) return write_batches(std::true_type{});
+  write_batches(std::false_type{});
 }
 
 void PendingWords::add_item(std::uint32_t address, std::string_view digits, char fill,
@@ -116,9 +149,14 @@ void PendingWords::write_checked(std::size_t first, std::size_t end) {
              words_[run].data_size >= wanted) {
         ++run;
       }
+      const auto words = std::span(words_).subspan(i, run - i);
       for (std::size_t slice = 0; slice < slices_; ++slice) {
-        write_run(*row[slice], in_row(address), std::span(words_).subspan(i, run - i),
-                  slice * digits_);
+        // In the first row a bank's addresses are the words' own, their fields as read.
+        if (address < row_depth_ && fields_fit(*row[slice])) {
+          write_slices(*row[slice], words, slice * digits_, digits_);
+        } else {
+          write_run(*row[slice], in_row(address), words, slice * digits_);
+        }
       }
     } else {  // a VerilogHex word shorter than the banks
       const std::string_view data(words_[i].data, words_[i].data_size);

@@ -33,8 +33,9 @@ inline std::uint32_t address_of(const WordText& word) {
   return verilog_hex::hex_digits_value(word.field + 1, word.field_size - 2);
 }
 
-// For each word, a line with its address and the part of its data text that starts at
-// the offset, at most digits long (empty when the text is shorter). Fields and texts
+// For each word, a line in the output's format with the word's own address and the part
+// of its data text that starts at the offset, at most digits long (empty when the text
+// is shorter); the address is copied from the field. Fields and texts
 // may be copied in moves of kSliceMove bytes, which must be readable from the start of
 // each field and from the offset in each text that reaches it.
 void write_slices(verilog_hex::ImageWriter& output, std::span<const WordText> words,

@@ -4,12 +4,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "bank_layout.hpp"
 #include "conversion_result.hpp"
 #include "hex_digits.hpp"
 #include "output_format.hpp"
+#include "pending_words.hpp"
 
 namespace splitter {
 
@@ -57,6 +59,35 @@ class WordChecks {
       return std::nullopt;
     }
     return check(line, address, 0, '0', data, data);
+  }
+  // Word lines' words, the first on the line given, with their addresses: the refusal of
+  // the first refused, or nothing. The common run (in order, below the depth, hexadecimal
+  // digits for all banks) is told in one pass.
+  std::optional<verilog_hex::ConversionResult> check_word_lines(
+      std::uint32_t first_line, std::span<const WordText> words,
+      std::span<const std::uint32_t> addresses) {
+    std::size_t i = 0;
+    if (wanted_ <= verilog_hex::kHexScanWidth) {
+      const std::uint64_t end = depth_ != 0 ? depth_ : std::uint64_t{1} << 32;
+      std::uint64_t floor = ordered_ && has_last_ ? std::uint64_t{last_} + 1 : 0;
+      for (; i < words.size(); ++i) {
+        const std::uint64_t address = addresses[i];
+        if (address < floor || address >= end || words[i].data_size < wanted_ ||
+            verilog_hex::leading_hex_digits(words[i].data) < wanted_) {
+          break;
+        }
+        if (ordered_) floor = address + 1;
+      }
+      if (i > 0) stands(addresses[i - 1]);
+    }
+    for (; i < words.size(); ++i) {
+      const std::string_view data(words[i].data, words[i].data_size);
+      if (auto refused =
+              check_word_line(first_line + static_cast<std::uint32_t>(i), addresses[i], data)) {
+        return refused;
+      }
+    }
+    return std::nullopt;
   }
   std::optional<verilog_hex::ConversionResult> check_address(std::uint32_t line,
                                                              std::uint32_t address) const {

@@ -583,6 +583,39 @@ INSTANTIATE_TEST_SUITE_P(
                                      {"rom_0x200_0.mif", mif(2, 8, "0 : 77;\r\n1 : 56;\r\n")}},
                                     kLongWordLine),
                 .image = kLongWordLine},
+        // Each bank line's address is the word line's field as written in mif: no leading
+        // zeros, upper case.
+        CliCase{.name = "MifAddressesInTheirWrittenForm",
+                .args = {"-d16", "-s8", "-fmif", kInput},
+                .out = split("data_width [1]: 16\nsplit_width[2]: 8\noutput_format[3]: mif\n"),
+                .status = 0,
+                .files = with_input({{"rom_0x200_1.mif", mif(12, 8,
+                                                             "0 : AA;\r\n1 : CC;\r\n2 : EE;\r\n"
+                                                             "3 : 00;\r\n4 : 00;\r\n5 : 00;\r\n"
+                                                             "6 : 00;\r\n7 : 00;\r\n8 : 00;\r\n"
+                                                             "9 : 00;\r\nA : 12;\r\nB : 56;\r\n")},
+                                     {"rom_0x200_0.mif", mif(12, 8,
+                                                             "0 : BB;\r\n1 : DD;\r\n2 : FF;\r\n"
+                                                             "3 : 00;\r\n4 : 00;\r\n5 : 00;\r\n"
+                                                             "6 : 00;\r\n7 : 00;\r\n8 : 00;\r\n"
+                                                             "9 : 00;\r\nA : 34;\r\nB : 78;\r\n")}},
+                                    "@000\tAABB\r\n@1\tCCDD\r\n@02\tEEFF\r\n@a\t1234\r\n@0B\t5678"),
+                .image = "@000\tAABB\r\n@1\tCCDD\r\n@02\tEEFF\r\n@a\t1234\r\n@0B\t5678"},
+        // Slices wider than the fixed moves: each line formed on its own.
+        CliCase{.name = "MifOfWideSlices",
+                .args = {"-d160", "-s80", "-fmif", kInput},
+                .out = split("data_width [1]: 160\nsplit_width[2]: 80\noutput_format[3]: mif\n"),
+                .status = 0,
+                .files = with_input({{"rom_0x200_1.mif", mif(2, 80,
+                                                             "0 : 0123456789ABCDEF0123;\r\n"
+                                                             "1 : 1111111111111111111A;\r\n")},
+                                     {"rom_0x200_0.mif", mif(2, 80,
+                                                             "0 : 456789ABCDEF01234567;\r\n"
+                                                             "1 : 2222222222222222222B;\r\n")}},
+                                    "@0\t0123456789ABCDEF0123456789ABCDEF01234567\r\n"
+                                    "@1\t1111111111111111111A2222222222222222222B\r\n"),
+                .image = "@0\t0123456789ABCDEF0123456789ABCDEF01234567\r\n"
+                         "@1\t1111111111111111111A2222222222222222222B\r\n"},
         // An x item's fill is x: here it gives every digit the bank takes.
         CliCase{.name = "MifRefusesAnItemsFillOfX",
                 .args = {"-d24", "-s16", "-fmif", kInput},
