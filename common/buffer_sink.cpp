@@ -4,12 +4,15 @@
 
 namespace verilog_hex {
 
+BufferPool::BufferPool(std::size_t size, std::size_t count) : size_(size) {
+  free_.reserve(count);
+  for (std::size_t k = 0; k < count; ++k) {
+    free_.push_back(std::make_unique_for_overwrite<char[]>(size));
+  }
+}
+
 std::unique_ptr<char[]> BufferPool::take() {
   std::unique_lock lock(mutex_);
-  if (free_.empty() && left_to_make_ > 0) {
-    --left_to_make_;
-    return std::make_unique_for_overwrite<char[]>(size_);
-  }
   returned_.wait(lock, [this] { return !free_.empty(); });
   auto buffer = std::move(free_.back());
   free_.pop_back();

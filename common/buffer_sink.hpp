@@ -14,11 +14,12 @@
 namespace verilog_hex {
 
 // Output buffers of one size that writers take to fill and get back once their bytes
-// are written. At most count of them exist, each made when first needed, so that any
-// number of outputs can share one memory budget.
+// are written, so that any number of outputs can share one memory budget. All count of
+// them are made at once: a run short of memory stops before it writes, and no later
+// step needs more.
 class BufferPool {
  public:
-  BufferPool(std::size_t size, std::size_t count) : size_(size), left_to_make_(count) {}
+  BufferPool(std::size_t size, std::size_t count);
 
   std::size_t size() const { return size_; }
   // A buffer to fill; waits while all are being written.
@@ -30,7 +31,6 @@ class BufferPool {
   std::condition_variable returned_;
   std::vector<std::unique_ptr<char[]>> free_;
   std::size_t size_;
-  std::size_t left_to_make_;
 };
 
 // Where a writer's full buffers go, to be written to one file in the order handed over.

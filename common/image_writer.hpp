@@ -192,6 +192,8 @@ class ImageWriter {
   std::uint64_t position() const { return text_.position(); }
   bool cut_back(std::uint64_t position) { return text_.cut_back(position); }
 
+  // What is buffered on its way, the buffer back to its pool until more comes.
+  void release() { text_.release(); }
   // Flushes and releases the output; false when any write, the flush or the close failed.
   bool finish() { return text_.finish(); }
   // True once a write has failed, so that a caller may stop reading at once.

@@ -11,10 +11,7 @@ TextWriter::TextWriter(std::unique_ptr<BufferSink> sink, std::size_t capacity)
                  std::make_shared<BufferPool>(std::max(capacity, kMinCapacity), 2)) {}
 
 TextWriter::TextWriter(std::unique_ptr<BufferSink> sink, std::shared_ptr<BufferPool> pool)
-    : sink_(std::move(sink)),
-      pool_(std::move(pool)),
-      buffer_(pool_->take()),
-      capacity_(pool_->size()) {}
+    : sink_(std::move(sink)), pool_(std::move(pool)), capacity_(pool_->size()) {}
 
 TextWriter::~TextWriter() {
   if (!finished_) finish();
@@ -22,23 +19,37 @@ TextWriter::~TextWriter() {
 
 void TextWriter::append(std::string_view bytes) {
   while (!bytes.empty()) {
-    if (used_ == capacity_) flush();
-    const std::size_t count = std::min(bytes.size(), capacity_ - used_);
+    if (used_ == room_) flush();
+    const std::size_t count = std::min(bytes.size(), room_ - used_);
     std::memcpy(buffer_.get() + used_, bytes.data(), count);
     used_ += count;
     bytes.remove_prefix(count);
   }
 }
 
+void TextWriter::flush() {
+  hand_over();
+  if (!buffer_) {
+    buffer_ = pool_->take();
+    room_ = capacity_;
+  }
+}
+
 // After a failure the buffered bytes are dropped: the output is lost anyway and
 // finish() reports it.
-void TextWriter::flush() {
+void TextWriter::hand_over() {
   if (used_ > 0 && !failed_) {
     if (!sink_->start(std::move(buffer_), used_, *pool_)) failed_ = true;
     handed_over_ += used_;
-    buffer_ = pool_->take();
+    room_ = 0;
   }
   used_ = 0;
+}
+
+void TextWriter::release() {
+  hand_over();
+  if (buffer_) pool_->give(std::move(buffer_));
+  room_ = 0;
 }
 
 bool TextWriter::cut_back(std::uint64_t position) {
@@ -57,7 +68,7 @@ bool TextWriter::cut_back(std::uint64_t position) {
 }
 
 std::optional<bool> TextWriter::append_from(ScratchFile& scratch, std::uint64_t size) {
-  flush();
+  hand_over();
   if (failed_) return false;
   const std::optional<bool> appended = sink_->append_from(scratch, size);
   if (appended == false) failed_ = true;
@@ -66,7 +77,7 @@ std::optional<bool> TextWriter::append_from(ScratchFile& scratch, std::uint64_t 
 }
 
 bool TextWriter::replace_start(std::uint64_t size, std::string_view start) {
-  flush();
+  hand_over();
   if (failed_ || !sink_->replace_start(handed_over_, size, start)) {
     failed_ = true;
     return false;
@@ -82,7 +93,7 @@ bool TextWriter::finish() {
     failed_ = true;
   }
   used_ = 0;
-  pool_->give(std::move(buffer_));
+  release();
   return !failed_;
 }
 

@@ -15,7 +15,9 @@ namespace verilog_hex {
 // Writes bytes exactly as given, the same on every platform. Write errors are remembered
 // and reported by finish(). Full buffers go to a sink, which may write them while the
 // next one fills. Formatters may also fill the buffer directly: reserve() room, store
-// the bytes and commit() their end.
+// the bytes and commit() their end. A buffer is taken from the pool with the first byte
+// to hold, so writers that share a pool and are written one after another (rows of
+// banks) need buffers only for those in use: release() gives one back.
 class TextWriter {
  public:
   static constexpr std::size_t kDefaultCapacity = 1024 * 1024;
@@ -38,7 +40,7 @@ class TextWriter {
   std::size_t capacity() const { return capacity_; }
   // Room for count bytes (at most the capacity) at the returned place.
   char* reserve(std::size_t count) {
-    if (capacity_ - used_ < count) flush();
+    if (room_ - used_ < count) flush();
     return buffer_.get() + used_;
   }
   void commit(const char* end) { used_ = static_cast<std::size_t>(end - buffer_.get()); }
@@ -80,18 +82,24 @@ class TextWriter {
   // the file where the two differ in length (see verilog_hex::replace_start).
   bool replace_start(std::uint64_t size, std::string_view start);
 
+  // Hands what is buffered over and gives the buffer back to the pool, until more comes.
+  void release();
   // Flushes and releases the output; false when any write, the flush or the close failed.
   bool finish();
   // True once a write has failed: what follows is lost anyway.
   bool failed() const { return failed_; }
 
  private:
+  // Hands what is buffered over, then holds an empty buffer.
   void flush();
+  // Hands what is buffered over; a buffer handed over is no longer held.
+  void hand_over();
 
   std::unique_ptr<BufferSink> sink_;
   std::shared_ptr<BufferPool> pool_;
-  std::unique_ptr<char[]> buffer_;
+  std::unique_ptr<char[]> buffer_;  // none until a byte comes
   std::size_t capacity_;
+  std::size_t room_ = 0;  // the buffer's size where one is held, else 0
   std::size_t used_ = 0;
   std::uint64_t handed_over_ = 0;  // bytes given to the sink
   bool failed_ = false;

@@ -164,17 +164,15 @@ verilog_hex::ConversionResult write_banks(verilog_hex::TextReader& input, std::u
   std::vector<verilog_hex::ImageWriter*> banks;
   const std::size_t word_digits = (static_cast<std::size_t>(settings.data_width) + 3) / 4;
   const std::uint64_t likely_depth = input_size / (word_digits + 1);
-  // A buffer filling for every bank and one on its way to the disk for every bank of a
-  // row, all within one budget: the banks of a row fill at the same pace, so they hand
-  // their buffers over together, and rows of chips are written one after the other. A
-  // bank whose header waits for a depth nothing foretells has its word lines' writer
-  // too. (A bank written to a device waits as well; it then shares those buffers, as
-  // there are at least as many as writers.)
+  // A buffer filling and one on its way to the disk for every bank of a row, all within
+  // one budget: the banks of a row fill at the same pace, so they hand their buffers
+  // over together, and rows of chips are written one after the other, a row's banks
+  // giving their buffers back as the next begins. A bank whose header waits for a depth
+  // nothing foretells has its word lines' writer too.
   const bool held =
       settings.output.format->header_names_depth && settings.depth == 0 && likely_depth == 0;
   const std::vector<std::string> names = bank_names(base_name, settings, bank_count);
-  const std::size_t buffers =
-      (held ? 2 : 1) * (names.size() + static_cast<std::size_t>(bank_count));
+  const std::size_t buffers = (held ? 2 : 1) * 2 * static_cast<std::size_t>(bank_count);
   const auto pool = std::make_shared<verilog_hex::BufferPool>(
       std::min(verilog_hex::TextWriter::kDefaultCapacity, kOutputBudget / buffers), buffers);
   const verilog_hex::OutputFormat& format = *settings.output.format;

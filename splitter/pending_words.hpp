@@ -67,9 +67,17 @@ class PendingWords {
     for (std::size_t slice = 0; slice < slices_; ++slice) fill(slice, next_, address);
     next_ = address;
   }
-  // The banks of the word's row, and its address there.
-  std::span<verilog_hex::ImageWriter* const> row_of(std::uint64_t address) const {
-    return banks_.subspan(static_cast<std::size_t>(address / row_depth_) * slices_, slices_);
+  // The banks of the word's row, and its address there. Rows are written one after
+  // another: the banks of the row before give their buffers back.
+  std::span<verilog_hex::ImageWriter* const> row_of(std::uint64_t address) {
+    const auto row = static_cast<std::size_t>(address / row_depth_);
+    if (row != row_) {
+      for (verilog_hex::ImageWriter* bank : banks_.subspan(row_ * slices_, slices_)) {
+        bank->release();
+      }
+      row_ = row;
+    }
+    return banks_.subspan(row * slices_, slices_);
   }
   std::uint32_t in_row(std::uint64_t address) const {
     return static_cast<std::uint32_t>(address % row_depth_);
@@ -173,6 +181,7 @@ class PendingWords {
   std::vector<std::uint32_t> addresses_ = std::vector<std::uint32_t>(kBlock);
   std::uint64_t row_depth_;  // words a row of banks holds
   std::size_t slices_;       // banks a row
+  std::size_t row_ = 0;      // the row written last
   std::string fill_word_;
 };
 

@@ -574,6 +574,21 @@ INSTANTIATE_TEST_SUITE_P(
                                      {"rr_1_0.mif", mif(2, 8, "0 : 00;\r\n1 : 44;\r\n")}},
                                     "@0\t1122\r\n@5\t3344\r\n"),
                 .image = "@0\t1122\r\n@5\t3344\r\n"},
+        // More rows than the banks have buffers: each row's banks, their headers and
+        // trailers too, give theirs back as the next row's begin.
+        CliCase{.name = "MifBanksInMoreRowsThanBuffers",
+                .args = {"-d16", "-s8", "-fmif", "-n6", "-r2", "-orr", kInput},
+                .out = split("data_width [1]: 16\nsplit_width[2]: 8\noutput_format[3]: "
+                             "mif\nmemory_depth[4]: 6\nrow_depth[5]: 2\noutput_base[6]: rr\n"),
+                .status = 0,
+                .files = with_input({{"rr_0_1.mif", mif(2, 8, "0 : 11;\r\n1 : 00;\r\n")},
+                                     {"rr_0_0.mif", mif(2, 8, "0 : 22;\r\n1 : 00;\r\n")},
+                                     {"rr_1_1.mif", mif(2, 8, "0 : 00;\r\n1 : 00;\r\n")},
+                                     {"rr_1_0.mif", mif(2, 8, "0 : 00;\r\n1 : 00;\r\n")},
+                                     {"rr_2_1.mif", mif(2, 8, "0 : 00;\r\n1 : 33;\r\n")},
+                                     {"rr_2_0.mif", mif(2, 8, "0 : 00;\r\n1 : 44;\r\n")}},
+                                    "@0\t1122\r\n@5\t3344\r\n"),
+                .image = "@0\t1122\r\n@5\t3344\r\n"},
         // Read in pieces: each bank's line has its address lead once, no TAB.
         CliCase{.name = "MifOfAWordLineLongerThanTheReadersBuffer",
                 .args = {"-d16", "-s8", "-fmif", kInput},

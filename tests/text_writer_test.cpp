@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,27 @@ TEST(Writers, SmallBuffersKeepTheOrder) {
     EXPECT_EQ(text, large_text) << "capacity " << capacity;
     EXPECT_EQ(image, large_image) << "capacity " << capacity;
   }
+}
+
+// Writers of one pool written one after another need a buffer only while in use: one
+// is taken with the first byte and given back by release(), bytes and order kept.
+TEST(TextWriter, SharesItsPoolsBuffersOneWriterAtATime) {
+  const auto pool = std::make_shared<verilog_hex::BufferPool>(32, 1);
+  std::string first_out;
+  std::string second_out;
+  verilog_hex::TextWriter first(verilog_hex::write_at_once(test::memory_output(first_out)), pool);
+  verilog_hex::TextWriter second(verilog_hex::write_at_once(test::memory_output(second_out)), pool);
+  first.append(std::string(40, 'a'));
+  first.release();
+  second.append("b");
+  second.release();
+  second.release();
+  first.append("c");
+  EXPECT_EQ(first.position(), 41u);
+  EXPECT_TRUE(first.finish());
+  EXPECT_TRUE(second.finish());
+  EXPECT_EQ(first_out, std::string(40, 'a') + "c");
+  EXPECT_EQ(second_out, "b");
 }
 
 // Full buffers are written while the next one fills: a failure of any of them, the first

@@ -27,13 +27,17 @@ std::unique_ptr<FormattedImage> FormattedImage::open(
     int width, std::shared_ptr<verilog_hex::BufferPool> pool) {
   auto image = std::make_unique<FormattedImage>(output, format, width);
   output.set_format(format);
+  // A header goes on its way at once: outputs that share a pool hold buffers only while
+  // their words are written.
   if (!format.header_names_depth || depth != 0) {
     output.write_text(verilog_hex::format_header(format, depth, width));
+    output.release();
     return image;
   }
   if (likely_depth != 0 && output.can_rewrite()) {
     image->likely_header_ = verilog_hex::format_header(format, likely_depth, width);
     output.write_text(image->likely_header_);
+    output.release();
     return image;
   }
   image->scratch_ = open_scratch(files, name);
@@ -46,6 +50,12 @@ std::unique_ptr<FormattedImage> FormattedImage::open(
 }
 
 bool FormattedImage::finish(std::uint64_t depth) {
+  const bool whole = write_rest(depth);
+  output_.release();  // as the header: only the outputs being written hold buffers
+  return whole;
+}
+
+bool FormattedImage::write_rest(std::uint64_t depth) {
   if (!likely_header_.empty() &&
       !output_.replace_start(likely_header_.size(),
                              verilog_hex::format_header(format_, depth, width_))) {

@@ -41,6 +41,9 @@ class FormattedImage {
       : output_(output), format_(format), width_(width) {}
 
  private:
+  // The header where it waited and the trailer (see finish()).
+  bool write_rest(std::uint64_t depth);
+
   verilog_hex::ImageWriter& output_;
   const verilog_hex::OutputFormat& format_;
   int width_;
