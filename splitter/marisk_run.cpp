@@ -167,12 +167,11 @@ verilog_hex::ConversionResult write_banks(verilog_hex::TextReader& input, std::u
   // A buffer filling and one on its way to the disk for every bank of a row, all within
   // one budget: the banks of a row fill at the same pace, so they hand their buffers
   // over together, and rows of chips are written one after the other, a row's banks
-  // giving their buffers back as the next begins. A bank whose header waits for a depth
-  // nothing foretells has its word lines' writer too.
-  const bool held =
-      settings.output.format->header_names_depth && settings.depth == 0 && likely_depth == 0;
+  // giving their buffers back as the next begins. (Word lines that wait for their
+  // header go to a scratch file in place of the bank, which then takes a buffer only
+  // once they are written.)
   const std::vector<std::string> names = bank_names(base_name, settings, bank_count);
-  const std::size_t buffers = (held ? 2 : 1) * 2 * static_cast<std::size_t>(bank_count);
+  const std::size_t buffers = 2 * static_cast<std::size_t>(bank_count);
   const auto pool = std::make_shared<verilog_hex::BufferPool>(
       std::min(verilog_hex::TextWriter::kDefaultCapacity, kOutputBudget / buffers), buffers);
   const verilog_hex::OutputFormat& format = *settings.output.format;

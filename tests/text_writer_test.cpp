@@ -90,7 +90,8 @@ TEST(Writers, SmallBuffersKeepTheOrder) {
 }
 
 // Writers of one pool written one after another need a buffer only while in use: one
-// is taken with the first byte and given back by release(), bytes and order kept.
+// is taken with the first byte and given back by release() and finish(), bytes and
+// order kept.
 TEST(TextWriter, SharesItsPoolsBuffersOneWriterAtATime) {
   const auto pool = std::make_shared<verilog_hex::BufferPool>(32, 1);
   std::string first_out;
@@ -105,9 +106,10 @@ TEST(TextWriter, SharesItsPoolsBuffersOneWriterAtATime) {
   first.append("c");
   EXPECT_EQ(first.position(), 41u);
   EXPECT_TRUE(first.finish());
+  second.append("d");
   EXPECT_TRUE(second.finish());
   EXPECT_EQ(first_out, std::string(40, 'a') + "c");
-  EXPECT_EQ(second_out, "b");
+  EXPECT_EQ(second_out, "bd");
 }
 
 // Full buffers are written while the next one fills: a failure of any of them, the first

@@ -27,9 +27,9 @@ std::unique_ptr<FormattedImage> FormattedImage::open(
     int width, std::shared_ptr<verilog_hex::BufferPool> pool) {
   auto image = std::make_unique<FormattedImage>(output, format, width);
   output.set_format(format);
-  // A header goes on its way at once: outputs that share a pool hold buffers only while
-  // their words are written.
   if (!format.header_names_depth || depth != 0) {
+    // On its way at once: banks in rows of chips (which have a depth) share a pool and
+    // hold buffers only while their row is written.
     output.write_text(verilog_hex::format_header(format, depth, width));
     output.release();
     return image;
@@ -37,7 +37,6 @@ std::unique_ptr<FormattedImage> FormattedImage::open(
   if (likely_depth != 0 && output.can_rewrite()) {
     image->likely_header_ = verilog_hex::format_header(format, likely_depth, width);
     output.write_text(image->likely_header_);
-    output.release();
     return image;
   }
   image->scratch_ = open_scratch(files, name);
