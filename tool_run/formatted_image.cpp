@@ -26,12 +26,13 @@ std::unique_ptr<FormattedImage> FormattedImage::open(
     const verilog_hex::OutputFormat& format, std::uint64_t depth, std::uint64_t likely_depth,
     int width, std::shared_ptr<verilog_hex::BufferPool> pool) {
   auto image = std::make_unique<FormattedImage>(output, format, width);
+  image->shares_pool_ = pool != nullptr;
   output.set_format(format);
   if (!format.header_names_depth || depth != 0) {
-    // On its way at once: banks in rows of chips (which have a depth) share a pool and
-    // hold buffers only while their row is written.
     output.write_text(verilog_hex::format_header(format, depth, width));
-    output.release();
+    // On its way at once where banks share a pool: banks in rows of chips (which have
+    // a depth) hold buffers only while their row is written.
+    if (image->shares_pool_) output.release();
     return image;
   }
   if (likely_depth != 0 && output.can_rewrite()) {
@@ -50,7 +51,7 @@ std::unique_ptr<FormattedImage> FormattedImage::open(
 
 bool FormattedImage::finish(std::uint64_t depth) {
   const bool whole = write_rest(depth);
-  output_.release();  // as the header: only the outputs being written hold buffers
+  if (shares_pool_) output_.release();  // as the header
   return whole;
 }
 

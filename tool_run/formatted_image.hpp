@@ -23,7 +23,8 @@ class FormattedImage {
  public:
   // Nothing when the scratch file it needs cannot be made; it is made beside the output
   // of that name, so that a full disk shows while the word lines wait. Buffers for the
-  // waiting word lines come from the pool where one is given. likely_depth is 0 where
+  // waiting word lines come from the pool where one is given, and the output, which
+  // shares it, then hands its header and trailer over at once. likely_depth is 0 where
   // nothing foretells the depth (an input of no known size, or too small to tell).
   static std::unique_ptr<FormattedImage> open(
       platform::FileSystem& files, const std::string& name, verilog_hex::ImageWriter& output,
@@ -47,6 +48,7 @@ class FormattedImage {
   verilog_hex::ImageWriter& output_;
   const verilog_hex::OutputFormat& format_;
   int width_;
+  bool shares_pool_ = false;   // with other outputs: its buffer goes back once unused
   std::string likely_header_;  // written before the depth was known
   std::unique_ptr<verilog_hex::ScratchFile> scratch_;
   std::unique_ptr<verilog_hex::ImageWriter> held_;
